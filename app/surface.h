@@ -1,0 +1,18 @@
+#pragma once
+#include <cstdint>
+
+// A view of 32-bit pixels 0xAARRGGBB (bytes B, G, R, A in memory); row 0 is the top.
+class Surface {
+public:
+    // Wraps pixels owned by someone else.
+    Surface(int width, int height, uint32_t* pixels, int pitch)
+        : pixels(pixels), width(width), height(height), pitch(pitch) {}
+    // Loads an image file upright into a 64-byte-aligned buffer it owns.
+    // A missing or undecodable file is fatal.
+    explicit Surface(const char* path);
+
+    uint32_t* pixels = nullptr;
+    int width = 0;
+    int height = 0;
+    int pitch = 0;  // pixels, not bytes
+};

@@ -1,0 +1,61 @@
+#pragma once
+// Host side of the path tracer: uploads the scene record, renders one frame on
+// the chosen backend (CUDA when usable, else all CPU cores) and keeps the last
+// frame's packed 0x00RRGGBB pixels.
+#include <cstdint>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "scene/frame_data.h"
+
+enum class BackendChoice { Auto, Cpu, Cuda };
+
+struct DriverOptions {
+    BackendChoice backend = BackendChoice::Auto;
+    int threads = 0;  // CPU backend: 0 = one per core
+};
+
+// A device that turns a scene record into a frame. Not on the per-pixel path:
+// one call per frame.
+class RenderBackend {
+public:
+    virtual ~RenderBackend() = default;
+    // One console-ready description, e.g. "CPU, 2 threads".
+    virtual std::string describe() const = 0;
+    virtual bool upload(const unsigned char* table, int tableSize, int pixelCount, std::string& why) = 0;
+    // Renders the record into out (width * height words). False with a reason on failure.
+    virtual bool render(const FrameData& record, int pass, uint32_t* out, std::string& why) = 0;
+};
+
+std::unique_ptr<RenderBackend> makeCpuBackend(int threads);
+// Null with a reason when no CUDA device can be used (or the build has no CUDA).
+std::unique_ptr<RenderBackend> makeCudaBackend(std::string& why);
+
+class FrameDriver {
+public:
+    // Allocates the frame buffers, picks the backend and uploads the table.
+    // False (with error) only when the requested backend cannot run.
+    bool setup(const FrameData& record, const unsigned char* table, int tableSize,
+               const DriverOptions& options, std::string& error);
+    // Copies the record into the staging copy and renders it; advances the pass counter.
+    int renderFrame(const FrameData& record);
+    const uint32_t* frameBuffer() const { return hostFrame_.empty() ? nullptr : hostFrame_.data(); }
+    int passCounter() const { return pass_; }
+    void setPassCounter(int pass) { pass_ = pass; }
+    const RenderBackend* backend() const { return backend_.get(); }
+
+private:
+    FrameData staging_{};
+    std::vector<uint32_t> hostFrame_;
+    std::vector<unsigned char> table_;  // kept for a switch to the CPU backend
+    std::unique_ptr<RenderBackend> backend_;
+    int threads_ = 0;
+    int pass_ = 0;
+};
+
+// The process-wide driver and the three entry points the demo calls.
+FrameDriver& frameDriver();
+int gpuSetup(const FrameData& record, const unsigned char* table, int tableSize);
+int gpuRenderFrame(const FrameData& record);
+const uint32_t* frameBuffer();

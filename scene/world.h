@@ -1,0 +1,18 @@
+#pragma once
+// The host's scene state: the record the tracer reads, plus where in its arrays
+// the presets put the two characters and the pedestal group.
+#include "scene/frame_data.h"
+
+struct SceneSlots {
+    int figureSphereStart = 0;
+    int figureBoxStart = 0;
+    int companionSphereStart = 0;
+    int pedestalBoxStart = 0;
+    int pedestalSphereStart = 0;
+};
+
+struct World {
+    FrameData frame{};     // the scene record, all zero until set-up
+    SceneSlots slots{};
+    bool firstLook = true;  // which of the walking figure's two looks is posed
+};

@@ -1,0 +1,22 @@
+#!/usr/bin/env bash
+# Installs the Debian packages the build, the show and the tests need.
+# Idempotent: only missing packages are fetched. Runs apt-get as root, or through sudo.
+set -euo pipefail
+packages=(
+  build-essential cmake pkg-config
+  libsdl1.2-dev libsdl-mixer1.2-dev libfreeimage-dev libgl1-mesa-dev
+  libgtest-dev libbenchmark-dev
+  ffmpeg xvfb xauth xdotool x11-utils wmctrl openbox libx11-dev
+  sox lame imagemagick fonts-dejavu-core
+)
+missing=()
+for p in "${packages[@]}"; do
+  dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q 'install ok installed' || missing+=("$p")
+done
+[ ${#missing[@]} -eq 0 ] && exit 0
+sudo=""
+[ "$(id -u)" -eq 0 ] || sudo="sudo"
+echo "installing: ${missing[*]}"
+export DEBIAN_FRONTEND=noninteractive
+$sudo apt-get update -qq
+$sudo apt-get install -y -qq --no-install-recommends "${missing[@]}"
