@@ -1,0 +1,33 @@
+#pragma once
+// The command line: the live show by default, or one of the headless jobs.
+#include <string>
+
+#include "scene/frame_driver.h"
+
+enum class RunMode { Show, Still, Capture, Help, Version };
+
+struct Options {
+    RunMode mode = RunMode::Show;
+    // --still SECONDS [--out FILE] [--dt MS]
+    double stillSeconds = 0.0;
+    std::string outPath = "still.png";
+    double dtMs = 10.0;
+    // --capture DIR and/or --video FILE [--fps N] [--from S] [--to S]
+    std::string captureDir;
+    std::string videoPath;
+    int fps = 60;
+    double fromSeconds = 0.0;
+    double toSeconds = 106.0;
+    // live show
+    double startSeconds = 0.0;  // --start: jump into the show
+    bool software = false;      // --software: skip OpenGL
+    // shared
+    bool overlays = true;  // --no-overlays
+    bool mute = false;     // --mute
+    std::string dataDir;   // --data; empty = look in the usual places
+    DriverOptions driver;  // --backend, --threads
+};
+
+// False with a one-line reason for anything malformed.
+bool parseOptions(int argc, char** argv, Options& options, std::string& error);
+std::string usageText(const char* program);
