@@ -1,0 +1,7 @@
+#pragma once
+#include <string>
+
+// The folder holding the images and the track: the requested one if given, else
+// "data" in the working directory, else "data" beside the executable or one
+// folder above it; "data" when none exists (loading then reports the missing file).
+std::string findDataDir(const std::string& requested);

@@ -1,0 +1,43 @@
+// Entry: the live show by default, or a headless still or capture.
+#include <cstdio>
+#include <string>
+
+#include "app/capture.h"
+#include "app/data_dir.h"
+#include "app/options.h"
+#include "app/show_loop.h"
+#include "app/still.h"
+#include "demo/game.h"
+
+int main(int argc, char** argv) {
+    Options options;
+    std::string error;
+    if (!parseOptions(argc, argv, options, error)) {
+        std::fprintf(stderr, "template: %s (see --help)\n", error.c_str());
+        return 2;
+    }
+    GameOptions game;
+    game.dataDir = findDataDir(options.dataDir);
+    game.overlays = options.overlays;
+    game.music = !options.mute;
+    game.musicStartSeconds = static_cast<float>(options.startSeconds);
+    game.driver = options.driver;
+
+    switch (options.mode) {
+    case RunMode::Help:
+        std::fputs(usageText(argv[0]).c_str(), stdout);
+        return 0;
+    case RunMode::Version:
+        std::printf("template %s (%d samples per frame)\n", TEMPLATE_VERSION, TPL_SAMPLES_PER_FRAME);
+        return 0;
+    case RunMode::Still:
+        game.music = false;
+        return runStill(options, game);
+    case RunMode::Capture:
+        game.music = false;  // the video muxes the track itself
+        return runCapture(options, game);
+    case RunMode::Show:
+        break;
+    }
+    return runShow(options, game);
+}
