@@ -5,8 +5,7 @@
 class Surface {
 public:
     // Wraps pixels owned by someone else.
-    Surface(int width, int height, uint32_t* pixels, int pitch)
-        : pixels(pixels), width(width), height(height), pitch(pitch) {}
+    Surface(int w, int h, uint32_t* p, int pitchInPixels) : pixels(p), width(w), height(h), pitch(pitchInPixels) {}
     // Loads an image file upright into a 64-byte-aligned buffer it owns.
     // A missing or undecodable file is fatal.
     explicit Surface(const char* path);

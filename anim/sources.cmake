@@ -1,0 +1,4 @@
+list(APPEND TPL_CORE_SOURCES
+  ${CMAKE_CURRENT_LIST_DIR}/camera.cpp
+  ${CMAKE_CURRENT_LIST_DIR}/choreography.cpp
+)
