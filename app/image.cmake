@@ -1,0 +1,3 @@
+list(APPEND TPL_CORE_SOURCES
+  ${CMAKE_CURRENT_LIST_DIR}/surface.cpp
+)

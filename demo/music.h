@@ -1,0 +1,21 @@
+#pragma once
+// The music: one looping MP3 stream and its volume, 0 (silent) to 10000 (full).
+#include <string>
+
+constexpr int fullStreamVolume = 10000;
+constexpr float musicFadeStartSeconds = 96.0f;
+
+// The fade-out: full until 96 s, then down by 1000 per second, reaching 0 at 106 s.
+int musicFadeVolume(float t);
+// The stream volume on the mixer's linear 0..128 scale.
+int mixerVolume(int streamVolume);
+
+// Opens the audio device and starts the track looping at full volume, offsetSeconds
+// into it. False with a one-line reason when there is no device or no playable track;
+// the show then runs silently.
+bool startMusic(const std::string& path, float offsetSeconds, std::string& why);
+// Sets the stream volume; does nothing while no music plays.
+void setMusicVolume(int streamVolume);
+bool musicPlaying();
+// Stops the music and closes the audio device.
+void stopMusic();

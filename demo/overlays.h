@@ -1,0 +1,71 @@
+#pragma once
+// The title images over the rendered frame: when each is shown, how it fades,
+// and the additive blend that puts it on the display surface.
+#include <cstdint>
+
+class Surface;
+struct Sprite;
+
+// The eight title images, in the order they are loaded.
+enum OverlayId {
+    logoOverlayId,
+    reOverlayId,
+    codingOverlayId,
+    realtimeOverlayId,
+    titleOverlayId,
+    quorvalingOverlayId,
+    greekOverlayId,
+    greetsOverlayId,
+    overlayCount
+};
+
+extern const char* const overlayFileNames[overlayCount];
+
+struct OverlayCue {
+    OverlayId sprite;
+    float start;  // fade window, seconds
+    float end;
+    int row;              // top row on the display surface
+    bool fromShowStart;  // shown for every t below end, not only after start
+};
+
+constexpr int overlayCueCount = 8;
+// In drawing order.
+extern const OverlayCue overlaySchedule[overlayCueCount];
+
+// Both bounds are strict.
+inline bool overlayDue(const OverlayCue& cue, float t) {
+    return (cue.fromShowStart || t > cue.start) && t < cue.end;
+}
+
+// A factor of 256 adds the image unscaled.
+constexpr int overlayFullStrength = 256;
+// 0..254 while fading in during the first half second or out during the last,
+// overlayFullStrength in between.
+int overlayFadeFactor(float t, float start, float end);
+
+// Red, green and blue of s scaled by factor / 256 (truncated), alpha dropped.
+inline uint32_t scalePixel(uint32_t s, uint32_t factor) {
+    return ((((s & 0xFF00u) * factor) >> 8) & 0xFF00u) | ((((s & 0xFF00FFu) * factor) >> 8) & 0xFF00FFu);
+}
+
+// Per-channel sum of d and s, each channel saturating at 255; the top byte ends up 0.
+inline uint32_t addPixelSaturated(uint32_t d, uint32_t s) {
+    uint32_t redBlue = (d & 0xFF00FFu) + (s & 0xFF00FFu);  // a carry lands in bit 8 or 24
+    uint32_t green = (d & 0xFF00u) + (s & 0xFF00u);        // a carry lands in bit 16
+    uint32_t carries = redBlue & 0x1000100u;
+    redBlue |= carries - (carries >> 8);  // a carry turns its channel to 0xFF
+    carries = green & 0x10000u;
+    green |= carries - (carries >> 8);
+    return (redBlue & 0xFF00FFu) | (green & 0xFF00u);
+}
+
+// Adds frame 0 of sprite to dst, centred horizontally with its top at row, faded
+// for the window start..end at time t. Only the part inside dst is drawn.
+void blendOverlay(Surface& dst, float t, float start, float end, const Sprite& sprite, int row);
+
+// Draws every overlay of the schedule due at t; a null sprite is skipped.
+void drawDueOverlays(Surface& dst, float t, Sprite* const (&sprites)[overlayCount]);
+
+// Copies a frameWidth x frameHeight packed frame into dst row by row; null does nothing.
+void copyFrame(Surface& dst, const uint32_t* frame);

@@ -1,0 +1,6 @@
+list(APPEND TPL_CORE_SOURCES
+  ${CMAKE_CURRENT_LIST_DIR}/game.cpp
+  ${CMAKE_CURRENT_LIST_DIR}/sprite.cpp
+  ${CMAKE_CURRENT_LIST_DIR}/overlays.cpp
+  ${CMAKE_CURRENT_LIST_DIR}/music.cpp
+)
