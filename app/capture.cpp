@@ -1,0 +1,255 @@
+#include "app/capture.h"
+
+#include <fcntl.h>
+#include <signal.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <chrono>
+#include <cstdio>
+#include <cstring>
+#include <filesystem>
+#include <string>
+#include <vector>
+
+#include "app/capture_plan.h"
+#include "app/png_writer.h"
+#include "app/surface.h"
+#include "app/video_encoder.h"
+#include "demo/music.h"
+#include "scene/frame_data.h"
+#include "scene/frame_driver.h"
+
+namespace fs = std::filesystem;
+
+namespace {
+
+volatile sig_atomic_t interruptRequested = 0;
+
+// The first Ctrl-C asks for a clean stop after the current frame; a second
+// one gives up at once (the encoder still finishes what it has received).
+void onInterrupt(int) {
+    if (interruptRequested) _exit(exitCaptureInterrupted);
+    interruptRequested = 1;
+}
+
+class InterruptGuard {
+public:
+    InterruptGuard() {
+        interruptRequested = 0;
+        struct sigaction action {};
+        action.sa_handler = onInterrupt;
+        sigemptyset(&action.sa_mask);
+        action.sa_flags = SA_RESTART;
+        sigaction(SIGINT, &action, &previous_);
+    }
+    ~InterruptGuard() { sigaction(SIGINT, &previous_, nullptr); }
+
+private:
+    struct sigaction previous_ {};
+};
+
+std::string clockText(double seconds) {
+    if (seconds < 0.0) seconds = 0.0;
+    const long total = static_cast<long>(seconds + 0.5);
+    char text[32];
+    std::snprintf(text, sizeof text, "%ld:%02ld:%02ld", total / 3600, total / 60 % 60, total % 60);
+    return text;
+}
+
+// One stderr line rewritten in place, at most a few times a second.
+class ProgressLine {
+public:
+    explicit ProgressLine(int total) : total_(total), start_(Clock::now()), lastShown_(start_) {}
+
+    void update(int done, bool force = false) {
+        const Clock::time_point now = Clock::now();
+        if (!force && now - lastShown_ < std::chrono::milliseconds(250)) return;
+        lastShown_ = now;
+        const double elapsed = std::chrono::duration<double>(now - start_).count();
+        const double rate = elapsed > 0.0 ? done / elapsed : 0.0;
+        const std::string left = rate > 0.0 ? clockText((total_ - done) / rate) : "?";
+        std::fprintf(stderr, "\rframe %d/%d  %.2f frames/s  %s left   ", done, total_, rate, left.c_str());
+        std::fflush(stderr);
+        shown_ = true;
+    }
+    // Ends the line so that the next message starts on a fresh one.
+    void close() {
+        if (shown_) std::fputc('\n', stderr);
+        shown_ = false;
+    }
+
+private:
+    using Clock = std::chrono::steady_clock;
+    int total_;
+    Clock::time_point start_;
+    Clock::time_point lastShown_;
+    bool shown_ = false;
+};
+
+bool isReadableFile(const std::string& path) {
+    std::error_code ignored;
+    return fs::is_regular_file(path, ignored) && access(path.c_str(), R_OK) == 0;
+}
+
+// Makes the folder if needed and proves a file can be created in it.
+bool prepareFolder(const std::string& dir, std::string& error) {
+    std::error_code failure;
+    fs::create_directories(dir, failure);
+    if (failure || !fs::is_directory(dir)) {
+        error = "cannot use " + dir + " for frames: " + (failure ? failure.message() : "not a folder");
+        return false;
+    }
+    const std::string probe = (fs::path(dir) / ".capture-probe").string();
+    const int fd = open(probe.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
+    if (fd < 0) {
+        error = "cannot write frames into " + dir + ": " + std::strerror(errno);
+        return false;
+    }
+    close(fd);
+    unlink(probe.c_str());
+    return true;
+}
+
+bool checkVideoPath(const std::string& path, std::string& error) {
+    const fs::path parent = fs::path(path).parent_path();
+    const std::string dir = parent.empty() ? "." : parent.string();
+    std::error_code ignored;
+    if (!fs::is_directory(dir, ignored) || access(dir.c_str(), W_OK) != 0) {
+        error = "cannot write the video " + path + ": its folder " + dir + " is missing or not writable";
+        return false;
+    }
+    if (fs::is_directory(path, ignored)) {
+        error = "cannot write the video " + path + ": it is a folder";
+        return false;
+    }
+    return true;
+}
+
+}  // namespace
+
+int runCapture(const Options& options, const GameOptions& gameOptions) {
+    std::string error;
+    auto fail = [&error](const std::string& what) {
+        std::fprintf(stderr, "capture: %s\n", what.empty() ? error.c_str() : what.c_str());
+        return exitCaptureFailed;
+    };
+
+    const bool toFrames = !options.captureDir.empty();
+    const bool toVideo = !options.videoPath.empty();
+    if (!toFrames && !toVideo) return fail("nothing to do: give a folder for frames or a video file");
+
+    CapturePlan plan;
+    if (!planCapture(options.fps, options.fromSeconds, options.toSeconds, showLengthSeconds, plan, error))
+        return fail("");
+
+    // Every check that can be made before rendering is made here.
+    VideoSettings video;
+    if (toVideo) {
+        if (findOnPath(video.program).empty())
+            return fail("ffmpeg was not found on PATH; it is needed to write " + options.videoPath);
+        if (!checkVideoPath(options.videoPath, error)) return fail("");
+        video.outputPath = options.videoPath;
+        video.width = frameWidth;
+        video.height = frameHeight;
+        video.fps = plan.fps;
+        video.frameCount = plan.frameCount();
+        video.audioStartSeconds = plan.startSeconds();
+        video.fadeStartSeconds = musicFadeStartSeconds;
+        video.fadeSeconds = showLengthSeconds - musicFadeStartSeconds;
+        const std::string track = gameOptions.dataDir + "/track.mp3";
+        if (!options.mute && isReadableFile(track)) video.audioPath = track;
+    }
+    if (toFrames && !prepareFolder(options.captureDir, error)) return fail("");
+
+    GameOptions headless = gameOptions;
+    headless.music = false;  // the sound goes into the video, not to a device
+    Game game(headless);
+    std::vector<uint32_t> pixels(static_cast<size_t>(frameWidth) * frameHeight, 0u);
+    Surface surface(frameWidth, frameHeight, pixels.data(), frameWidth);
+    game.surface = &surface;
+    if (!game.init(error)) return fail("");
+
+    InterruptGuard interruptGuard;
+    VideoEncoder encoder;
+    if (toVideo && !encoder.start(video, error)) return fail("");
+
+    ProgressLine progress(plan.frameCount());
+    int written = 0;
+    int lastWrittenTick = -1;
+    std::string failure;
+    for (int tick = 0; tick <= plan.lastTick && !interruptRequested; ++tick) {
+        if (tick < plan.firstTick) {
+            game.advance(plan.tickMs(tick));
+            continue;
+        }
+        // The kernel seeds its noise from the pass number: keep it the tick
+        // number so that a part renders the same pixels as the whole show.
+        frameDriver().setPassCounter(tick);
+        if (game.tick(plan.tickMs(tick)) == TickResult::ShowOver) break;  // never presented
+
+        if (toFrames) {
+            const std::string path = (fs::path(options.captureDir) / frameFileName(tick)).string();
+            if (!writePng(path.c_str(), surface.pixels, surface.width, surface.height, surface.pitch, error)) {
+                failure = error;
+                break;
+            }
+        }
+        if (toVideo && !encoder.writeFrame(surface.pixels, surface.pitch, error)) {
+            failure = "cannot encode " + options.videoPath + ": " + error;
+            std::string status;
+            if (!encoder.finish(status)) failure += "; " + status;
+            break;
+        }
+        ++written;
+        lastWrittenTick = tick;
+        progress.update(written, written == plan.frameCount());
+    }
+    progress.close();
+
+    const bool interrupted = interruptRequested && failure.empty() && written < plan.frameCount();
+    // With no frame at all ffmpeg has nothing to make a video of; its complaint is moot.
+    if (encoder.running() && !encoder.finish(error) && !(interrupted && written == 0)) {
+        const std::string why = "cannot encode " + options.videoPath + ": " + error;
+        failure = failure.empty() ? why : failure + "; " + why;
+    }
+    if (!failure.empty()) {
+        std::fprintf(stderr, "capture: %s\n", failure.c_str());
+        if (written > 0 && toFrames)
+            std::fprintf(stderr, "capture: %d frames were written to %s before that\n", written,
+                         options.captureDir.c_str());
+        return exitCaptureFailed;
+    }
+
+    const double keptSeconds = static_cast<double>(written) / plan.fps;
+    if (interrupted) {
+        if (toVideo) {
+            std::error_code ignored;
+            if (written == 0) {
+                fs::remove(options.videoPath, ignored);
+            } else if (!video.audioPath.empty() && !trimVideo(video.program, options.videoPath, keptSeconds, error)) {
+                std::fprintf(stderr, "capture: the music in %s runs on past the last frame: %s\n",
+                             options.videoPath.c_str(), error.c_str());
+            }
+        }
+        if (written == 0) {
+            std::fprintf(stderr, "capture: interrupted before the first frame; nothing was kept\n");
+        } else {
+            std::fprintf(stderr, "capture: interrupted; kept %d of %d frames (ticks %d to %d, %.3f s)", written,
+                         plan.frameCount(), plan.firstTick, lastWrittenTick, keptSeconds);
+            if (toFrames) std::fprintf(stderr, " in %s", options.captureDir.c_str());
+            if (toVideo) std::fprintf(stderr, "%s%s", toFrames ? " and " : " in ", options.videoPath.c_str());
+            std::fprintf(stderr, "\n");
+        }
+        return exitCaptureInterrupted;
+    }
+
+    std::printf("captured %d frames (ticks %d to %d, %.3f s at %d frames/s)", written, plan.firstTick,
+                lastWrittenTick, keptSeconds, plan.fps);
+    if (toFrames) std::printf(" into %s", options.captureDir.c_str());
+    if (toVideo)
+        std::printf("%s%s%s", toFrames ? " and " : " into ", options.videoPath.c_str(),
+                    video.audioPath.empty() ? " (no music)" : "");
+    std::printf("\n");
+    return 0;
+}

@@ -1,0 +1,64 @@
+#pragma once
+// Encodes frames into a video file through an ffmpeg child process: raw BGRA
+// frames go down a pipe, the music (looping, faded like the show) is muxed in.
+#include <sys/types.h>
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+struct VideoSettings {
+    std::string program = "ffmpeg";
+    std::string outputPath;
+    int width = 640;
+    int height = 480;
+    int fps = 60;
+    int frameCount = 0;       // the video lasts exactly frameCount / fps seconds
+    std::string audioPath;    // empty: no audio track
+    double audioStartSeconds = 0.0;  // show time of the first frame
+    double fadeStartSeconds = 96.0;  // show time the music starts to fade out
+    double fadeSeconds = 10.0;       // linear fade to silence
+    std::vector<std::string> videoCodec = {"-c:v", "libx264", "-preset", "veryfast", "-crf", "20",
+                                           "-pix_fmt", "yuv420p"};
+};
+
+// The full command line, program name first.
+std::vector<std::string> ffmpegArguments(const VideoSettings& settings);
+
+// The executable that execvp would run for name, or empty when PATH has none.
+std::string findOnPath(const std::string& name);
+
+// Seconds as ffmpeg reads them, e.g. "12.3", "0.016667".
+std::string secondsText(double seconds);
+
+class VideoEncoder {
+public:
+    VideoEncoder() = default;
+    VideoEncoder(const VideoEncoder&) = delete;
+    VideoEncoder& operator=(const VideoEncoder&) = delete;
+    ~VideoEncoder();
+
+    // Starts ffmpeg. Ignores SIGPIPE for the whole process so that a dead
+    // encoder shows up as a failed write.
+    bool start(const VideoSettings& settings, std::string& error);
+    // One frame of width x height pixels (pitch in pixels). False once ffmpeg
+    // has stopped reading; finish() then tells why.
+    bool writeFrame(const uint32_t* pixels, int pitch, std::string& error);
+    // Closes the pipe and waits for ffmpeg. False unless it exited with 0.
+    bool finish(std::string& error);
+    bool running() const { return pid_ > 0; }
+    int framesWritten() const { return frames_; }
+
+private:
+    VideoSettings settings_;
+    pid_t pid_ = -1;
+    int pipe_ = -1;
+    int frames_ = 0;
+};
+
+// Runs a program to completion (stdin closed). False with its exit status.
+bool runProgram(const std::vector<std::string>& arguments, std::string& error);
+
+// Cuts a finished video down to its first seconds without re-encoding (used
+// when a capture stops early and the audio would run on past the pictures).
+bool trimVideo(const std::string& program, const std::string& path, double seconds, std::string& error);
