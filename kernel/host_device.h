@@ -4,5 +4,6 @@
 #if defined(__CUDACC__)
 #define TPL_HD __host__ __device__ __forceinline__
 #else
-#define TPL_HD inline
+// Forced: the CPU backend is several per cent faster with the whole tracer inlined.
+#define TPL_HD inline __attribute__((always_inline))
 #endif

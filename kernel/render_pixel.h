@@ -2,11 +2,77 @@
 // The per-pixel entry shared by the CUDA kernel and the CPU backend.
 #include <cstdint>
 
+#include "kernel/fast_math.h"
 #include "kernel/host_device.h"
+#include "kernel/rng.h"
+#include "kernel/transport.h"
+#include "kernel/vec3.h"
+#include "scene/build_setting.h"
 #include "scene/frame_data.h"
 
+// Vertical jitter scale: with either setting the primary rays cover the first
+// quarter of the pixel's height.
+constexpr float primaryRowScale = samplesPerFrame == 32 ? 0.25f : 0.125f;
+constexpr int permutationRun = 2048;
+
 // Thread index g -> pixel index p: 8 x 4 pixel tiles per 32 threads.
-TPL_HD int permutePixelIndex(int g);
+TPL_HD int permutePixelIndex(int g) {
+    return (g & ~2047) + (g & 7) + ((g & 24) << 6) + (((g >> 5) & 63) << 3);
+}
+
+// The pixel thread g shades in a frame of pixelCount pixels, -1 for none. The
+// permutation maps each aligned run of 2048 onto itself; a trailing partial run
+// (frames whose size is not a multiple of 2048) is shaded in plain order so no
+// thread writes outside the frame.
+TPL_HD int pixelForThread(int g, int pixelCount) {
+    if (g < 0 || g >= pixelCount) return -1;
+    if (g >= pixelCount - pixelCount % permutationRun) return g;
+    return permutePixelIndex(g);
+}
+
+// Saturates to [0, 1] (NaN to 0), applies the tone curve and scales to a byte.
+TPL_HD uint32_t toneByte(float value) {
+    const float q = value > 0.0f ? (value < 1.0f ? value : 1.0f) : 0.0f;
+    const float curved = 1.13f * fastSqrt(q) - 0.13f * q;
+    return static_cast<uint32_t>(curved * 255.0f);
+}
+
+// Scales the accumulated light by 22.5 / S and packs it as 0x00RRGGBB.
+TPL_HD uint32_t packPixel(Vec3 acc, int samples) {
+    const float k = fastDiv(22.5f, static_cast<float>(samples));
+    return (toneByte(k * acc.x) << 16) + (toneByte(k * acc.y) << 8) + toneByte(k * acc.z);
+}
 
 // Traces pixel p of the record for frame counter pass and returns it packed 0x00RRGGBB.
-TPL_HD uint32_t shadePixel(const FrameData& fd, int p, int pass, const unsigned char* sdata);
+TPL_HD uint32_t shadePixel(const FrameData& fd, int p, int pass, const unsigned char* sdata) {
+    const int width = fd.width;
+    const float invW = fd.invWidth;
+    const int x = p % width;
+    const int y = static_cast<int>(static_cast<float>(p) * invW);
+    const float uBase = static_cast<float>(x) * invW;
+    const float vBase = (static_cast<float>(y) + static_cast<float>(width - fd.height) * 0.5f) * invW;
+
+    PixelRng rng = seedPixelRng(p, pass);
+    const Vec3 forward{fd.camForward[0], fd.camForward[1], fd.camForward[2]};
+    const Vec3 vertical{fd.camVertical[0], fd.camVertical[1], fd.camVertical[2]};
+    const Vec3 right{fd.camRight[0], fd.camRight[1], fd.camRight[2]};
+    const Vec3 origin{fd.camPosition[0], fd.camPosition[1], fd.camPosition[2]};
+
+    // The sampler table has rows for samplesPerFrame samples only; a record
+    // asking for more is held to what the table covers.
+    int rays = fd.samplesPerFrame >> 2;
+    if (rays > (samplesPerFrame >> 2)) rays = samplesPerFrame >> 2;
+
+    Vec3 acc{0.0f, 0.0f, 0.0f};
+    for (int s = 0; s < rays; ++s) {
+        const float r1 = nextRandom(rng);
+        const float r2 = nextRandom(rng);
+        const float jx = (static_cast<float>(s & 7) + r1) * 0.125f;
+        const float jy = (static_cast<float>(s >> 3) + r2) * primaryRowScale;
+        const float u = (invW * jx + uBase) - 0.5f;
+        const float v = (invW * jy + vBase) - 0.5f;
+        const Vec3 dir = (forward + u * right) + v * vertical;
+        traceSample(fd, sdata, s, origin, dir * fastRsqrt(dot(dir, dir)), rng, acc);
+    }
+    return packPixel(acc, fd.samplesPerFrame);
+}

@@ -1,0 +1,16 @@
+#pragma once
+// Host entry points into the CUDA tracer. They return the CUDA error number
+// (0 = success) as a plain int, so callers need no CUDA headers.
+#include "scene/frame_data.h"
+
+constexpr int tracerBlockSize = 64;
+
+// Blocks of tracerBlockSize threads covering one thread per pixel.
+constexpr int tracerBlockCount(int pixelCount) { return (pixelCount + tracerBlockSize - 1) / tracerBlockSize; }
+
+// Copies the whole 960-byte record into the device constant d_FD.
+int tracerUploadRecord(const FrameData& record);
+
+// Launches renderFrame over `blocks` blocks into the device buffer a_FinalImage,
+// reading the device sampler table sdata; returns the launch error. Does not wait.
+int tracerLaunch(int blocks, int* a_FinalImage, int pass, unsigned char* sdata);
