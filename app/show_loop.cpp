@@ -1,0 +1,84 @@
+#include "app/show_loop.h"
+
+#include <unistd.h>
+
+#include <algorithm>
+#include <chrono>
+#include <cstdio>
+#include <iostream>
+#include <string>
+
+#include "app/fatal_error.h"
+#include "app/window.h"
+
+namespace {
+
+using Counter = std::chrono::steady_clock;
+
+int64_t readCounter() { return Counter::now().time_since_epoch().count(); }
+
+constexpr int64_t counterFrequency = Counter::period::den / Counter::period::num;
+
+// The fixed step of a jump into the show; the same as the headless modes use.
+constexpr float skipStepMs = 10.0f;
+
+// Runs the show's animation without rendering up to `seconds` of demo time.
+// Beyond the show's end there is nothing to skip to (and a float clock would
+// stop advancing long before an arbitrary target).
+void skipAhead(Game& game, double seconds) {
+    if (seconds <= 0.0) return;
+    const float target = static_cast<float>(std::min(seconds, static_cast<double>(showLengthSeconds)));
+    game.advance(0.0f);
+    while (game.demoTime < target) game.advance(skipStepMs);
+}
+
+}  // namespace
+
+void initConsole() {
+    std::setvbuf(stdout, nullptr, _IONBF, 0);
+    std::setvbuf(stderr, nullptr, _IONBF, 0);
+    std::ios::sync_with_stdio(true);
+}
+
+double frameMilliseconds(int64_t start, int64_t end, int64_t countsPerSecond) {
+    const int64_t countsPerMs = countsPerSecond / 1000;
+    return static_cast<double>(end - start) / static_cast<double>(countsPerMs);
+}
+
+int runShow(const Options& options, const GameOptions& gameOptions) {
+    initConsole();
+    std::printf("application started.\n");
+    openWindow(options.software);
+
+    Game* game = new Game(gameOptions);  // lives until the process ends
+    game->surface = displaySurface();
+    bool initPending = true;
+    double frameMs = 0.0;
+
+    bool quit = false;
+    while (!quit) {
+        presentDisplay();
+        if (initPending) {
+            std::string error;
+            if (!game->init(error)) fatalError(error.c_str());
+            initPending = false;
+            skipAhead(*game, options.startSeconds);
+        }
+
+        game->keys = readHeldKeys();
+        beginFrame();
+        const int64_t start = readCounter();
+        const TickResult result = game->tick(static_cast<float>(frameMs));
+        const int64_t end = readCounter();
+        endFrame();
+        frameMs = frameMilliseconds(start, end, counterFrequency);
+        if (result == TickResult::ShowOver) {
+            std::fflush(stdout);
+            _exit(0);
+        }
+
+        quit = drainEvents();
+    }
+    closeWindow();
+    return 1;
+}
