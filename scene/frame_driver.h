@@ -38,24 +38,33 @@ public:
     // False (with error) only when the requested backend cannot run.
     bool setup(const FrameData& record, const unsigned char* table, int tableSize,
                const DriverOptions& options, std::string& error);
-    // Copies the record into the staging copy and renders it; advances the pass counter.
+    // Copies the record into the staging copy and renders it; advances the pass
+    // counter. A failing CUDA backend is replaced by the CPU one and the frame is
+    // rendered again there. 0 once the pixels are in the frame buffer, -1 if not.
     int renderFrame(const FrameData& record);
     const uint32_t* frameBuffer() const { return hostFrame_.empty() ? nullptr : hostFrame_.data(); }
     int passCounter() const { return pass_; }
     void setPassCounter(int pass) { pass_ = pass; }
     const RenderBackend* backend() const { return backend_.get(); }
+    // Puts a GPU-like backend in place after setup and uploads the table to it;
+    // lets tests stand in a device that fails.
+    bool replaceBackend(std::unique_ptr<RenderBackend> backend, std::string& why);
 
 private:
+    bool switchToCpu(const std::string& why, int pixelCount);
+
     FrameData staging_{};
     std::vector<uint32_t> hostFrame_;
     std::vector<unsigned char> table_;  // kept for a switch to the CPU backend
     std::unique_ptr<RenderBackend> backend_;
     int threads_ = 0;
+    bool onCpu_ = false;
     int pass_ = 0;
 };
 
 // The process-wide driver and the three entry points the demo calls.
 FrameDriver& frameDriver();
+// gpuSetup picks the backend automatically; 0 on success.
 int gpuSetup(const FrameData& record, const unsigned char* table, int tableSize);
 int gpuRenderFrame(const FrameData& record);
 const uint32_t* frameBuffer();

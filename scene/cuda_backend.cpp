@@ -1,0 +1,136 @@
+// The GPU backend: device buffers, the record upload, the launch and the
+// read-back, with every runtime result checked so a failure can hand the frame
+// to the CPU instead of showing garbage.
+#include "scene/frame_driver.h"
+
+#ifdef TPL_HAVE_CUDA
+
+#include <cmath>
+
+#include <cuda_runtime.h>
+
+#include "kernel/tracer_launch.h"
+
+namespace {
+
+std::string cudaReason(const char* what, cudaError_t error)
+{
+    return std::string(what) + " failed: " + cudaGetErrorString(error) + " (error " +
+           std::to_string(static_cast<int>(error)) + ")";
+}
+
+// ceil(pixels / 64) the way the launch has always counted it: in single
+// precision. Above 2^24 pixels that can fall short, so it is never allowed to.
+int launchBlocks(int pixelCount)
+{
+    const int blocks = static_cast<int>(std::ceil(static_cast<float>(pixelCount) * 0.015625f));
+    return static_cast<long long>(blocks) * tracerBlockSize >= pixelCount ? blocks : tracerBlockCount(pixelCount);
+}
+
+class CudaBackend final : public RenderBackend {
+public:
+    explicit CudaBackend(std::string deviceName) : deviceName_(std::move(deviceName)) {}
+
+    ~CudaBackend() override { release(); }
+
+    std::string describe() const override { return "CUDA, " + deviceName_; }
+
+    bool upload(const unsigned char* table, int tableSize, int pixelCount, std::string& why) override
+    {
+        release();
+        if (table == nullptr || tableSize <= 0 || pixelCount <= 0) {
+            why = "nothing to upload";
+            return false;
+        }
+        cudaError_t error = cudaMalloc(reinterpret_cast<void**>(&d_Pixels_), static_cast<size_t>(pixelCount) * 4);
+        if (error != cudaSuccess) return fail("frame buffer allocation", error, why);
+        error = cudaMalloc(reinterpret_cast<void**>(&deviceTable_), static_cast<size_t>(tableSize));
+        if (error != cudaSuccess) return fail("sampler table allocation", error, why);
+        pixelCount_ = pixelCount;
+        // The constant starts zeroed; the scene record goes up with the first frame.
+        const FrameData zero{};
+        error = static_cast<cudaError_t>(tracerUploadRecord(zero));
+        if (error != cudaSuccess) return fail("scene record upload", error, why);
+        error = cudaMemcpy(deviceTable_, table, static_cast<size_t>(tableSize), cudaMemcpyHostToDevice);
+        if (error != cudaSuccess) return fail("sampler table upload", error, why);
+        return true;
+    }
+
+    bool render(const FrameData& record, int pass, uint32_t* out, std::string& why) override
+    {
+        const long long pixels = static_cast<long long>(record.width) * record.height;
+        if (d_Pixels_ == nullptr || record.width <= 0 || record.height <= 0 || pixels > pixelCount_) {
+            why = "frame does not fit the device buffer";
+            return false;
+        }
+        const int pixelCount = static_cast<int>(pixels);
+        cudaError_t error = static_cast<cudaError_t>(tracerUploadRecord(record));
+        if (error != cudaSuccess) return fail("scene record upload", error, why);
+        error = static_cast<cudaError_t>(tracerLaunch(launchBlocks(pixelCount), d_Pixels_, pass, deviceTable_));
+        if (error != cudaSuccess) return fail("kernel launch", error, why);
+        // Waits for the kernel; also reports faults that happened while it ran.
+        error = cudaMemcpy(out, d_Pixels_, static_cast<size_t>(pixelCount) * 4, cudaMemcpyDeviceToHost);
+        if (error != cudaSuccess) return fail("frame read-back", error, why);
+        return true;
+    }
+
+private:
+    bool fail(const char* what, cudaError_t error, std::string& why)
+    {
+        why = cudaReason(what, error);
+        return false;
+    }
+
+    void release()
+    {
+        // Results ignored: after a device fault, or at exit, freeing may fail too.
+        if (d_Pixels_ != nullptr) cudaFree(d_Pixels_);
+        if (deviceTable_ != nullptr) cudaFree(deviceTable_);
+        d_Pixels_ = nullptr;
+        deviceTable_ = nullptr;
+        pixelCount_ = 0;
+    }
+
+    std::string deviceName_;
+    int* d_Pixels_ = nullptr;  // the kernel's output, a_FinalImage
+    unsigned char* deviceTable_ = nullptr;
+    long long pixelCount_ = 0;
+};
+
+}  // namespace
+
+std::unique_ptr<RenderBackend> makeCudaBackend(std::string& why)
+{
+    int count = 0;  // left untouched when there is no driver
+    cudaError_t error = cudaGetDeviceCount(&count);
+    if (error != cudaSuccess) {
+        why = cudaReason("looking for a CUDA device", error);
+        return nullptr;
+    }
+    if (count <= 0) {
+        why = "no CUDA device found";
+        return nullptr;
+    }
+    cudaDeviceProp properties{};
+    error = cudaGetDeviceProperties(&properties, 0);
+    if (error != cudaSuccess) {
+        why = cudaReason("reading the CUDA device", error);
+        return nullptr;
+    }
+    error = cudaSetDevice(0);
+    if (error != cudaSuccess) {
+        why = cudaReason("selecting the CUDA device", error);
+        return nullptr;
+    }
+    return std::make_unique<CudaBackend>(properties.name);
+}
+
+#else
+
+std::unique_ptr<RenderBackend> makeCudaBackend(std::string& why)
+{
+    why = "this build has no CUDA support";
+    return nullptr;
+}
+
+#endif
