@@ -1,7 +1,6 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
-#include <chrono>
 #include <cstdlib>
 
 #include "scene/build_setting.h"
@@ -257,21 +256,4 @@ TEST(GpuFailure, FailedFrameIsRenderedAgainOnTheCpuWithItsOwnPass)
     EXPECT_EQ(testing::internal::GetCapturedStdout(),
               "backend: CUDA failed (simulated allocation failure); switching to CPU, 1 thread\n");
     EXPECT_EQ(frameOf(resized, 512), renderOnCpu(record, 0, 1));
-}
-
-// Timing needs an otherwise idle machine: run with --gtest_also_run_disabled_tests.
-TEST(CpuBackend, DISABLED_TwoThreadsNearlyTwiceAsFastAsOne)
-{
-    const FrameData record = testRecord(frameWidth, frameHeight);
-    auto secondsPerFrame = [&](int threads) {
-        FrameDriver driver;
-        setUp(driver, record, BackendChoice::Cpu, threads);
-        driver.renderFrame(record);
-        const auto start = std::chrono::steady_clock::now();
-        for (int i = 0; i < 3; ++i) driver.renderFrame(record);
-        return std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count() / 3;
-    };
-    const double one = secondsPerFrame(1), two = secondsPerFrame(2);
-    std::printf("640 x 480: %.1f ms on 1 thread, %.1f ms on 2 (x%.2f)\n", one * 1e3, two * 1e3, one / two);
-    EXPECT_GE(one / two, 1.8);
 }
