@@ -7,21 +7,17 @@ namespace {
 
 // Keyframes per segment, indexed by segment number - 1.
 const Vec3 segmentFromPos[cameraSegmentCount] = {
-    {31.06f, 15.42f, -12.9f}, {12.1f, 9.38f, -58.34f},  {80.01f, 26.97f, -14.46f},
-    {16.4f, 35.0f, -4.04f},   {-51.45f, 19.84f, 8.04f}, {5.77f, 4.79f, -39.24f},
-    {0.12f, 11.95f, 42.99f},  {-14.82f, 15.02f, 74.0f}};
+    {31.06f, 15.42f, -12.9f}, {12.1f, 9.38f, -58.34f}, {80.01f, 26.97f, -14.46f}, {16.4f, 35.0f, -4.04f},
+    {-51.45f, 19.84f, 8.04f}, {5.77f, 4.79f, -39.24f}, {0.12f, 11.95f, 42.99f},   {-14.82f, 15.02f, 74.0f}};
 const Vec3 segmentToPos[cameraSegmentCount] = {
-    {4.66f, 6.95f, 39.83f},  {14.16f, 11.08f, -23.71f}, {45.25f, 8.66f, 38.84f},
-    {16.4f, 35.0f, -4.04f},  {-25.63f, 14.95f, 8.08f},  {5.77f, 4.79f, -39.24f},
-    {-0.03f, 10.87f, 32.71f}, {13.29f, 15.62f, 38.59f}};
+    {4.66f, 6.95f, 39.83f},   {14.16f, 11.08f, -23.71f}, {45.25f, 8.66f, 38.84f},  {16.4f, 35.0f, -4.04f},
+    {-25.63f, 14.95f, 8.08f}, {5.77f, 4.79f, -39.24f},   {-0.03f, 10.87f, 32.71f}, {13.29f, 15.62f, 38.59f}};
 const Vec3 segmentFromTarget[cameraSegmentCount] = {
-    {31.84f, 14.89f, -12.58f}, {12.17f, 9.41f, -57.34f}, {79.06f, 26.72f, -14.28f},
-    {15.95f, 34.11f, -3.97f},  {-50.52f, 19.46f, 7.97f}, {5.76f, 4.9f, -38.24f},
-    {0.11f, 11.85f, 41.99f},   {-14.59f, 15.06f, 73.03f}};
+    {31.84f, 14.89f, -12.58f}, {12.17f, 9.41f, -57.34f}, {79.06f, 26.72f, -14.28f}, {15.95f, 34.11f, -3.97f},
+    {-50.52f, 19.46f, 7.97f},  {5.76f, 4.9f, -38.24f},   {0.11f, 11.85f, 41.99f},   {-14.59f, 15.06f, 73.03f}};
 const Vec3 segmentToTarget[cameraSegmentCount] = {
-    {4.97f, 6.69f, 38.91f},   {14.21f, 11.1f, -22.71f}, {44.43f, 8.49f, 38.3f},
-    {15.54f, 34.5f, -3.98f},  {-24.77f, 14.55f, 7.78f}, {5.76f, 4.9f, -38.24f},
-    {-0.04f, 10.77f, 31.71f}, {12.92f, 15.42f, 37.68f}};
+    {4.97f, 6.69f, 38.91f},   {14.21f, 11.1f, -22.71f}, {44.43f, 8.49f, 38.3f},   {15.54f, 34.5f, -3.98f},
+    {-24.77f, 14.55f, 7.78f}, {5.76f, 4.9f, -38.24f},   {-0.04f, 10.77f, 31.71f}, {12.92f, 15.42f, 37.68f}};
 
 // Shorter than this counts as no direction at all: far below the float
 // resolution of scene coordinates.
@@ -104,8 +100,7 @@ bool loadCameraFile(Camera& cam, const char* path) {
                   cam.cameraPos.x,     cam.cameraPos.y,     cam.cameraPos.z};
     float read[6];
     for (int i = 0; i < 6; ++i) read[i] = v[i];
-    const int got = std::fscanf(file, "%f %f %f %f %f %f", &read[0], &read[1], &read[2], &read[3],
-                                &read[4], &read[5]);
+    const int got = std::fscanf(file, "%f %f %f %f %f %f", &read[0], &read[1], &read[2], &read[3], &read[4], &read[5]);
     std::fclose(file);
     // "nan" and "inf" parse as numbers but would poison the view; skip them.
     for (int i = 0; i < got && i < 6; ++i)

@@ -10,8 +10,8 @@ struct Camera {
     Vec3 cameraLook{0.0f, 0.0f, 0.0f};
     float cameraAngles[3] = {0.0f, 0.0f, 0.0f};
     float flightAxes[4][4] = {{1, 0, 0, 0}, {0, 1, 0, 0}, {0, 0, 1, 0}, {0, 0, 0, 1}};
-    int angleCounter = 0;       // moved by N and M; nothing reads it
-    int cameraSegment = 0;      // 1..8, 0 = none
+    int angleCounter = 0;   // moved by N and M; nothing reads it
+    int cameraSegment = 0;  // 1..8, 0 = none
     float segmentT = 0.0f;
     float segmentRate = 0.0001f;
     Vec3 lastForward{0.0f, 0.0f, 1.0f};  // kept for a degenerate look point

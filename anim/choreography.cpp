@@ -62,7 +62,9 @@ void advanceBoth(Choreography& ch) {
     advance(ch.companionIndex, CompanionScript);
 }
 
-char figureChar(const Choreography& ch) { return FigureScript[ch.figureIndex]; }
+char figureChar(const Choreography& ch) {
+    return FigureScript[ch.figureIndex];
+}
 
 // Scene letters take effect at once and are consumed, so a step can chain them.
 void applySceneSwitches(Choreography& ch, World& w) {
@@ -105,11 +107,28 @@ void applySceneSwitches(Choreography& ch, World& w) {
 
 bool walkDirection(char c, Vec3& step, float& heading) {
     switch (c) {
-    case 'E': case 'e': step = {1.0f, 0.0f, 0.0f}; heading = 0.0f; return true;
-    case 'W': case 'w': step = {-1.0f, 0.0f, 0.0f}; heading = 180.0f; return true;
-    case 'S': case 's': step = {0.0f, 0.0f, 1.0f}; heading = 90.0f; return true;
-    case 'N': case 'n': step = {0.0f, 0.0f, -1.0f}; heading = 270.0f; return true;
-    default: return false;
+        case 'E':
+        case 'e':
+            step = {1.0f, 0.0f, 0.0f};
+            heading = 0.0f;
+            return true;
+        case 'W':
+        case 'w':
+            step = {-1.0f, 0.0f, 0.0f};
+            heading = 180.0f;
+            return true;
+        case 'S':
+        case 's':
+            step = {0.0f, 0.0f, 1.0f};
+            heading = 90.0f;
+            return true;
+        case 'N':
+        case 'n':
+            step = {0.0f, 0.0f, -1.0f};
+            heading = 270.0f;
+            return true;
+        default:
+            return false;
     }
 }
 
@@ -176,8 +195,7 @@ void crossBoundary(Choreography& ch, World& w, Camera& cam, float e) {
 
     readFigureChar(ch, figureChar(ch));
     const char d = CompanionScript[ch.companionIndex];
-    if (d == 'E' || d == 'W' || d == 'S' || d == 'N')
-        walkDirection(d, ch.companionStep, ch.companionHeading);
+    if (d == 'E' || d == 'W' || d == 'S' || d == 'N') walkDirection(d, ch.companionStep, ch.companionHeading);
     ch.figureStep = unitOrZero(ch.figureStep);
     ch.companionStep = unitOrZero(ch.companionStep);
     readCameraChar(cam, CameraScript[ch.companionIndex]);
@@ -189,48 +207,43 @@ void poseRisingLight(Choreography& ch, World& w, float p) {
     const Vec3 light{0.0f, s * 100.0f - 6.0f, 50.0f};
     setLight(w.frame, light, 3.0f, 9.0f);
     setEmission(w.frame, (p + 1.0f) * 120.0f, p * 240.0f, p * 200.0f);
-    placeFigureLooking(w, ch.figurePos.x, ch.figurePos.y, ch.figurePos.z, light.x, light.y, light.z,
-                       ch.figureHeading);
+    placeFigureLooking(w, ch.figurePos.x, ch.figurePos.y, ch.figurePos.z, light.x, light.y, light.z, ch.figureHeading);
 }
 
 void poseFigure(Choreography& ch, World& w, float e) {
     FrameData& fd = w.frame;
     const Vec3 p = ch.figurePos;
     switch (ch.figureMode) {
-    case modeWalk: {
-        const Vec3 at = p + ch.figureStep * stepLength * e;
-        placeFigureWalking(w, at.x, at.y, at.z, ch.figureHeading, e * 360.0f);
-        break;
-    }
-    case modeTurnLeft:
-        placeFigureWalking(w, p.x, p.y, p.z,
-                           ch.figureHeading + std::sin(e * quarterTurnRad) * 90.0f, -1.0f);
-        break;
-    case modeTurnRight:
-        placeFigureWalking(w, p.x, p.y, p.z,
-                           ch.figureHeading - std::sin(e * quarterTurnRad) * 90.0f, -1.0f);
-        break;
-    case modeRaiseLight:
-        poseRisingLight(ch, w, e);
-        break;
-    case modeLowerLight:
-        poseRisingLight(ch, w, 1.0f - e);
-        break;
-    case modeDimLight: {
-        const float fade = 1.0f - std::min(e * 3.0f, 1.0f);  // dark after the first third
-        setEmission(fd, fade * 50.0f, fade * 50.0f, fade * 100.0f);
-        placeFigureLooking(w, p.x, p.y, p.z, fd.sphereX[0], fd.sphereY[0], fd.sphereZ[0],
-                           ch.figureHeading);
-        break;
-    }
-    case modeFaceCompanion: {
-        const int i = w.slots.companionSphereStart;
-        placeFigureLooking(w, p.x, p.y, p.z, fd.sphereX[i], fd.sphereY[i] - 2.0f, fd.sphereZ[i],
-                           ch.figureHeading);
-        break;
-    }
-    default:
-        break;
+        case modeWalk: {
+            const Vec3 at = p + ch.figureStep * stepLength * e;
+            placeFigureWalking(w, at.x, at.y, at.z, ch.figureHeading, e * 360.0f);
+            break;
+        }
+        case modeTurnLeft:
+            placeFigureWalking(w, p.x, p.y, p.z, ch.figureHeading + std::sin(e * quarterTurnRad) * 90.0f, -1.0f);
+            break;
+        case modeTurnRight:
+            placeFigureWalking(w, p.x, p.y, p.z, ch.figureHeading - std::sin(e * quarterTurnRad) * 90.0f, -1.0f);
+            break;
+        case modeRaiseLight:
+            poseRisingLight(ch, w, e);
+            break;
+        case modeLowerLight:
+            poseRisingLight(ch, w, 1.0f - e);
+            break;
+        case modeDimLight: {
+            const float fade = 1.0f - std::min(e * 3.0f, 1.0f);  // dark after the first third
+            setEmission(fd, fade * 50.0f, fade * 50.0f, fade * 100.0f);
+            placeFigureLooking(w, p.x, p.y, p.z, fd.sphereX[0], fd.sphereY[0], fd.sphereZ[0], ch.figureHeading);
+            break;
+        }
+        case modeFaceCompanion: {
+            const int i = w.slots.companionSphereStart;
+            placeFigureLooking(w, p.x, p.y, p.z, fd.sphereX[i], fd.sphereY[i] - 2.0f, fd.sphereZ[i], ch.figureHeading);
+            break;
+        }
+        default:
+            break;
     }
 }
 

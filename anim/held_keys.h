@@ -4,5 +4,5 @@
 struct HeldKeys {
     bool w = false, s = false, a = false, d = false, r = false, f = false;
     bool up = false, down = false, left = false, right = false;  // angle keys
-    bool n = false, m = false;                                    // counter keys
+    bool n = false, m = false;                                   // counter keys
 };

@@ -244,8 +244,8 @@ int runCapture(const Options& options, const GameOptions& gameOptions) {
         return exitCaptureInterrupted;
     }
 
-    std::printf("captured %d frames (ticks %d to %d, %.3f s at %d frames/s)", written, plan.firstTick,
-                lastWrittenTick, keptSeconds, plan.fps);
+    std::printf("captured %d frames (ticks %d to %d, %.3f s at %d frames/s)", written, plan.firstTick, lastWrittenTick,
+                keptSeconds, plan.fps);
     if (toFrames) std::printf(" into %s", options.captureDir.c_str());
     if (toVideo)
         std::printf("%s%s%s", toFrames ? " and " : " into ", options.videoPath.c_str(),

@@ -4,7 +4,7 @@
 #include "app/options.h"
 #include "demo/game.h"
 
-constexpr int exitCaptureFailed = 2;  // the same code as every other error
+constexpr int exitCaptureFailed = 2;         // the same code as every other error
 constexpr int exitCaptureInterrupted = 130;  // Ctrl-C: what was done is kept
 
 // Uses options.captureDir, videoPath, fps, fromSeconds, toSeconds and mute.

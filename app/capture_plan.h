@@ -4,10 +4,10 @@
 
 struct CapturePlan {
     int fps = 60;
-    float frameMs = 0.0f;  // every tick but the first (which gets 0)
-    int firstTick = 0;     // the first tick that is rendered and written
-    int lastTick = -1;     // the last one, inclusive
-    int lastShowTick = -1; // the last tick the show presents (its clock not past the end)
+    float frameMs = 0.0f;   // every tick but the first (which gets 0)
+    int firstTick = 0;      // the first tick that is rendered and written
+    int lastTick = -1;      // the last one, inclusive
+    int lastShowTick = -1;  // the last tick the show presents (its clock not past the end)
 
     int frameCount() const { return lastTick >= firstTick ? lastTick - firstTick + 1 : 0; }
     // Where the first frame sits on the show's clock, and how long the frames last.

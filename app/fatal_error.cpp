@@ -7,7 +7,9 @@ namespace {
 void (*captionHook)(const char*) = nullptr;
 }
 
-void setFatalErrorCaption(void (*showInCaption)(const char* text)) { captionHook = showInCaption; }
+void setFatalErrorCaption(void (*showInCaption)(const char* text)) {
+    captionHook = showInCaption;
+}
 
 void fatalError(const char* text) {
     std::fprintf(stderr, "ERROR: %s\n", text);

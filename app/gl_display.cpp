@@ -47,12 +47,10 @@ void switchOffSwapInterval() {
     if (!display || !drawable) return;
     const char* glxExtensions = glXQueryExtensionsString(display, DefaultScreen(display));
     if (listsExtension(glxExtensions, "GLX_EXT_swap_control")) {
-        auto setInterval = reinterpret_cast<PFNGLXSWAPINTERVALEXTPROC>(
-            SDL_GL_GetProcAddress("glXSwapIntervalEXT"));
+        auto setInterval = reinterpret_cast<PFNGLXSWAPINTERVALEXTPROC>(SDL_GL_GetProcAddress("glXSwapIntervalEXT"));
         if (setInterval) setInterval(display, drawable, 0);
     } else if (listsExtension(glxExtensions, "GLX_MESA_swap_control")) {
-        auto setInterval = reinterpret_cast<PFNGLXSWAPINTERVALMESAPROC>(
-            SDL_GL_GetProcAddress("glXSwapIntervalMESA"));
+        auto setInterval = reinterpret_cast<PFNGLXSWAPINTERVALMESAPROC>(SDL_GL_GetProcAddress("glXSwapIntervalMESA"));
         if (setInterval) setInterval(0);
     }
 }
@@ -75,10 +73,8 @@ bool initGL() {
     // A pointer alone proves nothing: the loader hands out stubs for any name.
     const char* extensions = reinterpret_cast<const char*>(glGetString(GL_EXTENSIONS));
     if (!listsExtension(extensions, "GL_ARB_pixel_buffer_object")) return false;
-    const bool fetched = fetch(__glewGenBuffers, "glGenBuffersARB") &
-                         fetch(__glewBindBuffer, "glBindBufferARB") &
-                         fetch(__glewBufferData, "glBufferDataARB") &
-                         fetch(__glewMapBuffer, "glMapBufferARB") &
+    const bool fetched = fetch(__glewGenBuffers, "glGenBuffersARB") & fetch(__glewBindBuffer, "glBindBufferARB") &
+                         fetch(__glewBufferData, "glBufferDataARB") & fetch(__glewMapBuffer, "glMapBufferARB") &
                          fetch(__glewUnmapBuffer, "glUnmapBufferARB");
     if (!fetched) return false;
     if (glGetError() != GL_NO_ERROR) return false;
@@ -111,8 +107,7 @@ bool createFrameBuffers() {
         glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MAG_FILTER, GL_NEAREST);
         glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_WRAP_S, GL_CLAMP);
         glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_WRAP_T, GL_CLAMP);
-        glTexImage2D(GL_TEXTURE_2D, 0, GL_RGBA, displayWidth, displayHeight, 0, GL_BGRA,
-                     GL_UNSIGNED_BYTE, nullptr);
+        glTexImage2D(GL_TEXTURE_2D, 0, GL_RGBA, displayWidth, displayHeight, 0, GL_BGRA, GL_UNSIGNED_BYTE, nullptr);
         glBindTexture(GL_TEXTURE_2D, 0);
         if (glGetError() != GL_NO_ERROR) return false;
     }
@@ -143,12 +138,10 @@ void presentFrame() {
     if (wasMapped) {
         __glewBindBuffer(GL_PIXEL_UNPACK_BUFFER_ARB, pixelBuffers[currentBuffer]);
         if (intact)
-            glTexSubImage2D(GL_TEXTURE_2D, 0, 0, 0, displayWidth, displayHeight, GL_BGRA,
-                            GL_UNSIGNED_BYTE, nullptr);
+            glTexSubImage2D(GL_TEXTURE_2D, 0, 0, 0, displayWidth, displayHeight, GL_BGRA, GL_UNSIGNED_BYTE, nullptr);
     } else if (scratchPixels) {
         __glewBindBuffer(GL_PIXEL_UNPACK_BUFFER_ARB, 0);
-        glTexSubImage2D(GL_TEXTURE_2D, 0, 0, 0, displayWidth, displayHeight, GL_BGRA,
-                        GL_UNSIGNED_BYTE, scratchPixels);
+        glTexSubImage2D(GL_TEXTURE_2D, 0, 0, 0, displayWidth, displayHeight, GL_BGRA, GL_UNSIGNED_BYTE, scratchPixels);
     }
 
     currentBuffer = (currentBuffer + 1) % 2;
@@ -182,6 +175,10 @@ uint32_t* framePixels() {
     return scratchPixels;
 }
 
-int currentFrameBuffer() { return currentBuffer; }
+int currentFrameBuffer() {
+    return currentBuffer;
+}
 
-bool frameBufferMapped() { return mappedPixels != nullptr; }
+bool frameBufferMapped() {
+    return mappedPixels != nullptr;
+}

@@ -3,6 +3,7 @@
 #include <string>
 
 #include "app/capture.h"
+#include "app/console.h"
 #include "app/data_dir.h"
 #include "app/options.h"
 #include "app/show_loop.h"
@@ -10,6 +11,7 @@
 #include "demo/game.h"
 
 int main(int argc, char** argv) {
+    initConsole();
     Options options;
     std::string error;
     if (!parseOptions(argc, argv, options, error)) {
@@ -24,20 +26,20 @@ int main(int argc, char** argv) {
     game.driver = options.driver;
 
     switch (options.mode) {
-    case RunMode::Help:
-        std::fputs(usageText(argv[0]).c_str(), stdout);
-        return 0;
-    case RunMode::Version:
-        std::printf("template %s (%d samples per frame)\n", TEMPLATE_VERSION, TPL_SAMPLES_PER_FRAME);
-        return 0;
-    case RunMode::Still:
-        game.music = false;
-        return runStill(options, game);
-    case RunMode::Capture:
-        game.music = false;  // the video muxes the track itself
-        return runCapture(options, game);
-    case RunMode::Show:
-        break;
+        case RunMode::Help:
+            std::fputs(usageText(argv[0]).c_str(), stdout);
+            return 0;
+        case RunMode::Version:
+            std::printf("template %s (%d samples per frame)\n", TEMPLATE_VERSION, TPL_SAMPLES_PER_FRAME);
+            return 0;
+        case RunMode::Still:
+            game.music = false;
+            return runStill(options, game);
+        case RunMode::Capture:
+            game.music = false;  // the video muxes the track itself
+            return runCapture(options, game);
+        case RunMode::Show:
+            break;
     }
     return runShow(options, game);
 }

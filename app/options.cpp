@@ -46,7 +46,9 @@ bool checkCombination(const Seen& seen, const Options& o, std::string& error) {
         return false;
     }
     if ((seen.fps || seen.from || seen.to) && !captureJob) {
-        error = std::string(seen.fps ? "--fps" : seen.from ? "--from" : "--to") +
+        error = std::string(seen.fps    ? "--fps"
+                            : seen.from ? "--from"
+                                        : "--to") +
                 " only applies to --capture and --video";
         return false;
     }
@@ -81,8 +83,8 @@ bool parseOptions(int argc, char** argv, Options& o, std::string& error) {
             if (!value(v)) return false;
             double d = 0;
             if (!parseNumber(v, d) || d < lo || d > hi) {
-                error = arg + ": '" + v + "' is not a time between " + std::to_string(static_cast<int>(lo)) +
-                        " and " + std::to_string(static_cast<int>(hi)) + " seconds";
+                error = arg + ": '" + v + "' is not a time between " + std::to_string(static_cast<int>(lo)) + " and " +
+                        std::to_string(static_cast<int>(hi)) + " seconds";
                 return false;
             }
             out = d;
@@ -193,30 +195,31 @@ bool parseOptions(int argc, char** argv, Options& o, std::string& error) {
 
 std::string usageText(const char* program) {
     std::string p = program ? program : "template";
-    return "Usage: " + p + " [options]\n"
-        "A self-running, path-traced real-time show of 106 seconds.\n"
-        "\n"
-        "Live show (default, needs a display):\n"
-        "  --start SECONDS     begin the show at that moment\n"
-        "  --software          draw without OpenGL\n"
-        "  --mute              no music\n"
-        "\n"
-        "Still of one moment (headless):\n"
-        "  --still SECONDS     render the frame shown at that moment\n"
-        "  --out FILE          PNG to write (default still.png)\n"
-        "  --dt MS             fixed frame time of the ticks before it (default 10)\n"
-        "\n"
-        "Capture of the show (headless):\n"
-        "  --capture DIR       write DIR/frame_00000.png and on\n"
-        "  --video FILE        encode an H.264 MP4 with music through ffmpeg\n"
-        "  --fps N             frames per second (default 60)\n"
-        "  --from SECONDS      start of the captured part (default 0)\n"
-        "  --to SECONDS        end of the captured part (default 106)\n"
-        "\n"
-        "Common:\n"
-        "  --backend auto|cpu|cuda   renderer (default auto: CUDA when usable)\n"
-        "  --threads N         CPU renderer threads (default: one per core)\n"
-        "  --no-overlays       leave the title images off\n"
-        "  --data DIR          folder holding the images and the track\n"
-        "  --help, --version\n";
+    return "Usage: " + p +
+           " [options]\n"
+           "A self-running, path-traced real-time show of 106 seconds.\n"
+           "\n"
+           "Live show (default, needs a display):\n"
+           "  --start SECONDS     begin the show at that moment\n"
+           "  --software          draw without OpenGL\n"
+           "  --mute              no music\n"
+           "\n"
+           "Still of one moment (headless):\n"
+           "  --still SECONDS     render the frame shown at that moment\n"
+           "  --out FILE          PNG to write (default still.png)\n"
+           "  --dt MS             fixed frame time of the ticks before it (default 10)\n"
+           "\n"
+           "Capture of the show (headless):\n"
+           "  --capture DIR       write DIR/frame_00000.png and on\n"
+           "  --video FILE        encode an H.264 MP4 with music through ffmpeg\n"
+           "  --fps N             frames per second (default 60)\n"
+           "  --from SECONDS      start of the captured part (default 0)\n"
+           "  --to SECONDS        end of the captured part (default 106)\n"
+           "\n"
+           "Common:\n"
+           "  --backend auto|cpu|cuda   renderer (default auto: CUDA when usable)\n"
+           "  --threads N         CPU renderer threads (default: one per core)\n"
+           "  --no-overlays       leave the title images off\n"
+           "  --data DIR          folder holding the images and the track\n"
+           "  --help, --version\n";
 }

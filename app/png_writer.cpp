@@ -12,7 +12,9 @@ namespace {
 // FreeImage reports through a global callback; keep the latest message.
 thread_local std::string lastFreeImageMessage;
 
-void rememberMessage(FREE_IMAGE_FORMAT, const char* message) { lastFreeImageMessage = message ? message : ""; }
+void rememberMessage(FREE_IMAGE_FORMAT, const char* message) {
+    lastFreeImageMessage = message ? message : "";
+}
 
 unsigned DLL_CALLCONV readProc(void* buffer, unsigned size, unsigned count, fi_handle handle) {
     return static_cast<unsigned>(std::fread(buffer, size, count, static_cast<FILE*>(handle)));
@@ -23,7 +25,9 @@ unsigned DLL_CALLCONV writeProc(void* buffer, unsigned size, unsigned count, fi_
 int DLL_CALLCONV seekProc(fi_handle handle, long offset, int origin) {
     return std::fseek(static_cast<FILE*>(handle), offset, origin);
 }
-long DLL_CALLCONV tellProc(fi_handle handle) { return std::ftell(static_cast<FILE*>(handle)); }
+long DLL_CALLCONV tellProc(fi_handle handle) {
+    return std::ftell(static_cast<FILE*>(handle));
+}
 
 struct BitmapDeleter {
     void operator()(FIBITMAP* bitmap) const { FreeImage_Unload(bitmap); }
@@ -35,8 +39,7 @@ std::string describeErrno(const std::string& what, const char* path) {
 
 }  // namespace
 
-bool writePng(const char* path, const uint32_t* pixels, int width, int height, int pitch,
-              std::string& error) {
+bool writePng(const char* path, const uint32_t* pixels, int width, int height, int pitch, std::string& error) {
     if (width <= 0 || height <= 0 || pitch < width) {
         error = "cannot write " + std::string(path) + ": bad image size";
         return false;

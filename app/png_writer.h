@@ -6,5 +6,4 @@
 // pixels: row 0 is the top; pitch in pixels. The file appears under path only
 // once it is complete (written under a temporary name, then renamed). False
 // with a one-line reason when the file cannot be written; nothing is left then.
-bool writePng(const char* path, const uint32_t* pixels, int width, int height, int pitch,
-              std::string& error);
+bool writePng(const char* path, const uint32_t* pixels, int width, int height, int pitch, std::string& error);

@@ -5,7 +5,6 @@
 #include <algorithm>
 #include <chrono>
 #include <cstdio>
-#include <iostream>
 #include <string>
 
 #include "app/fatal_error.h"
@@ -15,7 +14,9 @@ namespace {
 
 using Counter = std::chrono::steady_clock;
 
-int64_t readCounter() { return Counter::now().time_since_epoch().count(); }
+int64_t readCounter() {
+    return Counter::now().time_since_epoch().count();
+}
 
 constexpr int64_t counterFrequency = Counter::period::den / Counter::period::num;
 
@@ -34,19 +35,12 @@ void skipAhead(Game& game, double seconds) {
 
 }  // namespace
 
-void initConsole() {
-    std::setvbuf(stdout, nullptr, _IONBF, 0);
-    std::setvbuf(stderr, nullptr, _IONBF, 0);
-    std::ios::sync_with_stdio(true);
-}
-
 double frameMilliseconds(int64_t start, int64_t end, int64_t countsPerSecond) {
     const int64_t countsPerMs = countsPerSecond / 1000;
     return static_cast<double>(end - start) / static_cast<double>(countsPerMs);
 }
 
 int runShow(const Options& options, const GameOptions& gameOptions) {
-    initConsole();
     std::printf("application started.\n");
     openWindow(options.software);
 

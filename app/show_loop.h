@@ -5,9 +5,6 @@
 #include "app/options.h"
 #include "demo/game.h"
 
-// Console streams unbuffered, so every line shows at once.
-void initConsole();
-
 // Milliseconds between two counter readings, counts-per-millisecond truncated
 // to a whole number first (as the tick timing has always been measured).
 double frameMilliseconds(int64_t start, int64_t end, int64_t countsPerSecond);

@@ -19,7 +19,9 @@ extern char** environ;
 namespace {
 
 // "file:" keeps ffmpeg from reading a path as an option or a protocol.
-std::string fileUrl(const std::string& path) { return "file:" + path; }
+std::string fileUrl(const std::string& path) {
+    return "file:" + path;
+}
 
 std::string describeStatus(const std::string& program, int status) {
     if (WIFEXITED(status)) return program + " exited with status " + std::to_string(WEXITSTATUS(status));
@@ -83,8 +85,8 @@ std::string secondsText(double seconds) {
 }
 
 std::vector<std::string> ffmpegArguments(const VideoSettings& settings) {
-    std::vector<std::string> args = {settings.program, "-hide_banner", "-nostdin", "-nostats", "-loglevel", "error",
-                                     "-y"};
+    std::vector<std::string> args = {settings.program, "-hide_banner", "-nostdin", "-nostats",
+                                     "-loglevel",      "error",        "-y"};
     args.insert(args.end(), {"-f", "rawvideo", "-pix_fmt", "bgra", "-s",
                              std::to_string(settings.width) + "x" + std::to_string(settings.height), "-r",
                              std::to_string(settings.fps), "-i", "pipe:0"});
@@ -228,9 +230,22 @@ bool trimVideo(const std::string& program, const std::string& path, double secon
     const fs::path original(path);
     const fs::path trimmed =
         original.parent_path() / (original.stem().string() + ".trimming" + original.extension().string());
-    const std::vector<std::string> args = {program, "-hide_banner", "-nostdin", "-loglevel", "error", "-y",
-                                           "-i", fileUrl(path), "-map", "0", "-c", "copy", "-t",
-                                           secondsText(seconds), "-movflags", "+faststart",
+    const std::vector<std::string> args = {program,
+                                           "-hide_banner",
+                                           "-nostdin",
+                                           "-loglevel",
+                                           "error",
+                                           "-y",
+                                           "-i",
+                                           fileUrl(path),
+                                           "-map",
+                                           "0",
+                                           "-c",
+                                           "copy",
+                                           "-t",
+                                           secondsText(seconds),
+                                           "-movflags",
+                                           "+faststart",
                                            fileUrl(trimmed.string())};
     if (!runProgram(args, error)) {
         std::error_code ignored;

@@ -13,13 +13,13 @@ struct VideoSettings {
     int width = 640;
     int height = 480;
     int fps = 60;
-    int frameCount = 0;       // the video lasts exactly frameCount / fps seconds
-    std::string audioPath;    // empty: no audio track
+    int frameCount = 0;              // the video lasts exactly frameCount / fps seconds
+    std::string audioPath;           // empty: no audio track
     double audioStartSeconds = 0.0;  // show time of the first frame
     double fadeStartSeconds = 96.0;  // show time the music starts to fade out
     double fadeSeconds = 10.0;       // linear fade to silence
-    std::vector<std::string> videoCodec = {"-c:v", "libx264", "-preset", "veryfast", "-crf", "20",
-                                           "-pix_fmt", "yuv420p"};
+    std::vector<std::string> videoCodec = {"-c:v", "libx264", "-preset",  "veryfast",
+                                           "-crf", "20",      "-pix_fmt", "yuv420p"};
 };
 
 // The full command line, program name first.

@@ -21,8 +21,8 @@ bool screenLocked = false;
 Surface* display = nullptr;
 
 [[noreturn]] void noDisplay(const std::string& reason) {
-    const std::string text = "cannot open the show window (" + reason +
-                             "); use --still or --capture to render without a display";
+    const std::string text =
+        "cannot open the show window (" + reason + "); use --still or --capture to render without a display";
     fatalError(text.c_str());
 }
 
@@ -32,8 +32,8 @@ void showErrorInCaption(const char* text) {
 }
 
 bool isPackedRgb(const SDL_PixelFormat* format) {
-    return format->BitsPerPixel == 32 && format->Rmask == 0x00ff0000u &&
-           format->Gmask == 0x0000ff00u && format->Bmask == 0x000000ffu;
+    return format->BitsPerPixel == 32 && format->Rmask == 0x00ff0000u && format->Gmask == 0x0000ff00u &&
+           format->Bmask == 0x000000ffu;
 }
 
 bool openGLDisplay() {
@@ -49,8 +49,8 @@ void openSoftwareDisplay() {
     screen = SDL_SetVideoMode(displayWidth, displayHeight, 32, SDL_ASYNCBLIT);
     if (!screen) noDisplay(SDL_GetError());
     if (!isPackedRgb(screen->format)) {
-        shadow = SDL_CreateRGBSurface(SDL_SWSURFACE, displayWidth, displayHeight, 32, 0x00ff0000u,
-                                      0x0000ff00u, 0x000000ffu, 0);
+        shadow = SDL_CreateRGBSurface(SDL_SWSURFACE, displayWidth, displayHeight, 32, 0x00ff0000u, 0x0000ff00u,
+                                      0x000000ffu, 0);
         if (!shadow) fatalError("cannot create the software frame buffer");
     }
 }
@@ -84,9 +84,13 @@ void openWindow(bool forceSoftware) {
     }
 }
 
-bool usingGL() { return useGL; }
+bool usingGL() {
+    return useGL;
+}
 
-Surface* displaySurface() { return display; }
+Surface* displaySurface() {
+    return display;
+}
 
 void presentDisplay() {
     if (useGL) {

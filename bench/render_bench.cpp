@@ -2,6 +2,7 @@
 // thread and on all cores.
 #include <benchmark/benchmark.h>
 
+#include <cstdlib>
 #include <string>
 #include <thread>
 #include <vector>
@@ -33,13 +34,19 @@ FrameData recordAt(double seconds) {
     return game.world.frame;
 }
 
+// TEMPLATE_BENCH_BACKEND=cuda times the GPU instead (the thread count is then ignored).
+BackendChoice benchBackend() {
+    const char* b = std::getenv("TEMPLATE_BENCH_BACKEND");
+    return b && std::string(b) == "cuda" ? BackendChoice::Cuda : BackendChoice::Cpu;
+}
+
 void renderFrames(benchmark::State& state, double seconds) {
     const int threads = static_cast<int>(state.range(0));
     const FrameData record = recordAt(seconds);
     const std::vector<unsigned char> table = buildSamplerTable();
     FrameDriver driver;
     DriverOptions options;
-    options.backend = BackendChoice::Cpu;
+    options.backend = benchBackend();
     options.threads = threads;
     std::string error;
     if (!driver.setup(record, table.data(), static_cast<int>(table.size()), options, error)) {
@@ -54,12 +61,22 @@ void renderFrames(benchmark::State& state, double seconds) {
     state.counters["threads"] = threads;
 }
 
-int allCores() { return static_cast<int>(std::max(1u, std::thread::hardware_concurrency())); }
+int allCores() {
+    return static_cast<int>(std::max(1u, std::thread::hardware_concurrency()));
+}
 
 }  // namespace
 
-BENCHMARK_CAPTURE(renderFrames, setup_scene, -1.0)->Arg(1)->Arg(allCores())->Unit(benchmark::kMillisecond)->UseRealTime();
-BENCHMARK_CAPTURE(renderFrames, pedestal_t30, 30.0)->Arg(1)->Arg(allCores())->Unit(benchmark::kMillisecond)->UseRealTime();
+BENCHMARK_CAPTURE(renderFrames, setup_scene, -1.0)
+    ->Arg(1)
+    ->Arg(allCores())
+    ->Unit(benchmark::kMillisecond)
+    ->UseRealTime();
+BENCHMARK_CAPTURE(renderFrames, pedestal_t30, 30.0)
+    ->Arg(1)
+    ->Arg(allCores())
+    ->Unit(benchmark::kMillisecond)
+    ->UseRealTime();
 BENCHMARK_CAPTURE(renderFrames, room_t97, 97.0)->Arg(1)->Arg(allCores())->Unit(benchmark::kMillisecond)->UseRealTime();
 
 BENCHMARK_MAIN();

@@ -29,7 +29,7 @@ public:
     World world;                 // scene record and the presets' index members
     Camera camera;
     Choreography choreography;
-    HeldKeys keys;               // filled by the window before each tick
+    HeldKeys keys;  // filled by the window before each tick
     float demoTime = 0.0f;
 
     Sprite* logoOverlay = nullptr;

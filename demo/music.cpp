@@ -63,7 +63,9 @@ void setMusicVolume(int streamVolume) {
     if (musicStream) Mix_VolumeMusic(mixerVolume(streamVolume));
 }
 
-bool musicPlaying() { return musicStream != nullptr && Mix_PlayingMusic() != 0; }
+bool musicPlaying() {
+    return musicStream != nullptr && Mix_PlayingMusic() != 0;
+}
 
 void stopMusic() {
     if (musicStream) {

@@ -25,7 +25,7 @@ struct OverlayCue {
     OverlayId sprite;
     float start;  // fade window, seconds
     float end;
-    int row;              // top row on the display surface
+    int row;             // top row on the display surface
     bool fromShowStart;  // shown for every t below end, not only after start
 };
 

@@ -2,8 +2,7 @@
 
 #include "app/surface.h"
 
-Sprite::Sprite(Surface* img, unsigned int frames)
-    : frameCount(frames == 0 ? 1 : frames), image(img) {
+Sprite::Sprite(Surface* img, unsigned int frames) : frameCount(frames == 0 ? 1 : frames), image(img) {
     width = img->width;
     height = img->height;
     frameWidth = static_cast<int>(static_cast<unsigned int>(img->width) / frameCount);

@@ -57,6 +57,12 @@ TPL_HD float fastCos(float x) {
 }
 
 // Written as comparisons so host and device treat NaN the same way.
-TPL_HD float minOf(float a, float b) { return a < b ? a : b; }
-TPL_HD float maxOf(float a, float b) { return a > b ? a : b; }
-TPL_HD float absOf(float a) { return a < 0.0f ? -a : a; }
+TPL_HD float minOf(float a, float b) {
+    return a < b ? a : b;
+}
+TPL_HD float maxOf(float a, float b) {
+    return a > b ? a : b;
+}
+TPL_HD float absOf(float a) {
+    return a < 0.0f ? -a : a;
+}

@@ -14,13 +14,15 @@ constexpr float boundsCapNearest = 1000.0f;
 constexpr int groupedSceneId = 1;
 
 struct HitRecord {
-    float t;        // missDistance when nothing is hit
-    int objectId;   // sphere index, boxObjectId for boxes, missObjectId for nothing
-    int material;   // 0 when nothing is hit
-    Vec3 normal;    // spheres: outward; boxes: against the ray; unset on a miss
+    float t;       // missDistance when nothing is hit
+    int objectId;  // sphere index, boxObjectId for boxes, missObjectId for nothing
+    int material;  // 0 when nothing is hit
+    Vec3 normal;   // spheres: outward; boxes: against the ray; unset on a miss
 };
 
-TPL_HD Vec3 sphereCentre(const FrameData& fd, int i) { return {fd.sphereX[i], fd.sphereY[i], fd.sphereZ[i]}; }
+TPL_HD Vec3 sphereCentre(const FrameData& fd, int i) {
+    return {fd.sphereX[i], fd.sphereY[i], fd.sphereZ[i]};
+}
 
 // Nearer intersection only: a ray starting inside does not see the sphere,
 // a tangent ray does.
@@ -115,7 +117,9 @@ TPL_HD bool entersBounds(const FrameData& fd, int v, Vec3 o, Vec3 invD, float ca
     return tNear <= tFar && tNear < cap;
 }
 
-TPL_HD Vec3 reciprocal(Vec3 d) { return {fastRcp(d.x), fastRcp(d.y), fastRcp(d.z)}; }
+TPL_HD Vec3 reciprocal(Vec3 d) {
+    return {fastRcp(d.x), fastRcp(d.y), fastRcp(d.z)};
+}
 
 // Running nearest hit while the objects are tested in order; strict comparisons
 // make the object tested first win a tie.

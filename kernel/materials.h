@@ -40,7 +40,9 @@ TPL_HD void tintThroughput(const FrameData& fd, Vec3& throughput, int material) 
     throughput = mul(throughput, 2.0f * materialColour(fd, material));
 }
 
-TPL_HD void addSky(Vec3& acc, Vec3 throughput) { acc = acc + mul(throughput, Vec3{skyRed, skyGreen, skyBlue}); }
+TPL_HD void addSky(Vec3& acc, Vec3 throughput) {
+    acc = acc + mul(throughput, Vec3{skyRed, skyGreen, skyBlue});
+}
 
 TPL_HD void addEmission(const FrameData& fd, Vec3& acc, Vec3 throughput, int material) {
     acc = acc + mul(throughput, materialColour(fd, material));
@@ -49,8 +51,8 @@ TPL_HD void addEmission(const FrameData& fd, Vec3& acc, Vec3 throughput, int mat
 // Adds the light sphere's direct light at P (one shadow ray toward a point spread
 // over its whole surface) and returns a cosine-weighted bounce about n.
 // Always four draws: light angle, light height, bounce angle, bounce radius.
-TPL_HD Vec3 shadeDiffuse(const FrameData& fd, Vec3 p, Vec3 n, Vec3& throughput, PixelRng& rng, int byte0,
-                         int byte1, Vec3& acc) {
+TPL_HD Vec3 shadeDiffuse(const FrameData& fd, Vec3 p, Vec3 n, Vec3& throughput, PixelRng& rng, int byte0, int byte1,
+                         Vec3& acc) {
     throughput = throughput * diffuseFactor;
 
     const float u1 = (static_cast<float>(byte0 & 7) + nextRandom(rng)) * angleStratumWidth;
@@ -58,8 +60,8 @@ TPL_HD Vec3 shadeDiffuse(const FrameData& fd, Vec3 p, Vec3 n, Vec3& throughput, 
     const float phi = lightAngleScale * u1;
     const float q = fastSqrt(u2 * (1.0f - u2));
     const float r0 = fd.sphereRadius[0];
-    const Vec3 lightPoint = sphereCentre(fd, 0) +
-                            r0 * Vec3{2.0f * q * fastCos(phi), 2.0f * q * fastSin(phi), 1.0f - 2.0f * u2};
+    const Vec3 lightPoint =
+        sphereCentre(fd, 0) + r0 * Vec3{2.0f * q * fastCos(phi), 2.0f * q * fastSin(phi), 1.0f - 2.0f * u2};
     const Vec3 lv = lightPoint - p;
     const float d2 = dot(lv, lv);
     const Vec3 l = lv * fastRsqrt(d2);
@@ -81,7 +83,9 @@ TPL_HD Vec3 shadeDiffuse(const FrameData& fd, Vec3 p, Vec3 n, Vec3& throughput, 
     return u * (fastCos(phi2) * radius) + v * (fastSin(phi2) * radius) + n * fastSqrt(1.0f - u4);
 }
 
-TPL_HD Vec3 reflectAbout(Vec3 d, Vec3 n) { return d - 2.0f * dot(d, n) * n; }
+TPL_HD Vec3 reflectAbout(Vec3 d, Vec3 n) {
+    return d - 2.0f * dot(d, n) * n;
+}
 
 // Fresnel-weighted choice between reflection and refraction; one draw. The chain
 // variant (ratio 1.5) chooses by a plain draw, the sub-path variant (ratio 1.2)

@@ -43,4 +43,6 @@ TPL_HD uint32_t nextRandomBits(PixelRng& rng) {
 }
 
 // One draw in [0, 1): the output rounded to the nearest float, then scaled.
-TPL_HD float nextRandom(PixelRng& rng) { return static_cast<float>(nextRandomBits(rng)) * rngOutputScale; }
+TPL_HD float nextRandom(PixelRng& rng) {
+    return static_cast<float>(nextRandomBits(rng)) * rngOutputScale;
+}

@@ -6,7 +6,9 @@
 constexpr int tracerBlockSize = 64;
 
 // Blocks of tracerBlockSize threads covering one thread per pixel.
-constexpr int tracerBlockCount(int pixelCount) { return (pixelCount + tracerBlockSize - 1) / tracerBlockSize; }
+constexpr int tracerBlockCount(int pixelCount) {
+    return (pixelCount + tracerBlockSize - 1) / tracerBlockSize;
+}
 
 // Copies the whole 960-byte record into the device constant d_FD.
 int tracerUploadRecord(const FrameData& record);

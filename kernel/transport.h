@@ -33,10 +33,10 @@ TPL_HD void traceSample(const FrameData& fd, const unsigned char* sdata, int s, 
         --budget;
         const Vec3 p = o + hit.t * d;
         tintThroughput(fd, chainThroughput, hit.material);
-        const Vec3 next = fd.materials[hit.material].kind == kindGlass
-                              ? scatterGlass(fd, GlassVariant::Chain, o, d, hit.objectId, hit.normal,
-                                             chainThroughput, rng, 0)
-                              : reflectMirror(d, hit.normal, chainThroughput);
+        const Vec3 next =
+            fd.materials[hit.material].kind == kindGlass
+                ? scatterGlass(fd, GlassVariant::Chain, o, d, hit.objectId, hit.normal, chainThroughput, rng, 0)
+                : reflectMirror(d, hit.normal, chainThroughput);
         o = p + surfaceOffset * next;
         d = next;
         hit = traceNearest(fd, o, d);

@@ -11,8 +11,7 @@ constexpr int pedestalBoxCount = 2;
 
 // Boxes contribute their stored min corner only to the minimum and their
 // stored max corner only to the maximum, whatever order a turned foot has.
-void updateBounds(FrameData& fd, int slot, int firstSphere, int sphereCount, int firstBox,
-                  int boxCount) {
+void updateBounds(FrameData& fd, int slot, int firstSphere, int sphereCount, int firstBox, int boxCount) {
     float lo[3] = {1000.0f, 1000.0f, 1000.0f};
     float hi[3] = {-1000.0f, -1000.0f, -1000.0f};
     for (int i = firstSphere; i < firstSphere + sphereCount; ++i) {
@@ -42,11 +41,10 @@ void updateBounds(FrameData& fd, int slot, int firstSphere, int sphereCount, int
 }  // namespace
 
 void updateFigureBounds(World& w) {
-    updateBounds(w.frame, 0, w.slots.figureSphereStart, figureSphereCount, w.slots.figureBoxStart,
-                 figureBoxCount);
+    updateBounds(w.frame, 0, w.slots.figureSphereStart, figureSphereCount, w.slots.figureBoxStart, figureBoxCount);
 }
 
 void updatePedestalBounds(World& w) {
-    updateBounds(w.frame, 1, w.slots.pedestalSphereStart, pedestalSphereCount,
-                 w.slots.pedestalBoxStart, pedestalBoxCount);
+    updateBounds(w.frame, 1, w.slots.pedestalSphereStart, pedestalSphereCount, w.slots.pedestalBoxStart,
+                 pedestalBoxCount);
 }

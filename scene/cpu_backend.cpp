@@ -28,8 +28,7 @@ struct FrameJob {
 
 class CpuBackend final : public RenderBackend {
 public:
-    explicit CpuBackend(int threads)
-    {
+    explicit CpuBackend(int threads) {
         int wanted = threads > 0 ? threads : static_cast<int>(std::thread::hardware_concurrency());
         wanted = std::clamp(wanted, 1, maxThreads);
         try {
@@ -39,8 +38,7 @@ public:
         }
     }
 
-    ~CpuBackend() override
-    {
+    ~CpuBackend() override {
         {
             std::lock_guard<std::mutex> lock(mutex_);
             stop_ = true;
@@ -49,14 +47,12 @@ public:
         for (std::thread& worker : workers_) worker.join();
     }
 
-    std::string describe() const override
-    {
+    std::string describe() const override {
         const int count = threadCount();
         return "CPU, " + std::to_string(count) + (count == 1 ? " thread" : " threads");
     }
 
-    bool upload(const unsigned char* table, int tableSize, int pixelCount, std::string& why) override
-    {
+    bool upload(const unsigned char* table, int tableSize, int pixelCount, std::string& why) override {
         if (table == nullptr || tableSize <= 0) {
             why = "no sampler table";
             return false;
@@ -65,8 +61,7 @@ public:
         return true;
     }
 
-    bool render(const FrameData& record, int pass, uint32_t* out, std::string& why) override
-    {
+    bool render(const FrameData& record, int pass, uint32_t* out, std::string& why) override {
         if (table_.empty()) {
             why = "no sampler table uploaded";
             return false;
@@ -99,8 +94,7 @@ public:
     int threadCount() const { return static_cast<int>(workers_.size()) + 1; }
 
 private:
-    void workerLoop()
-    {
+    void workerLoop() {
         unsigned seen = 0;
         for (;;) {
             FrameJob job;
@@ -119,8 +113,7 @@ private:
         }
     }
 
-    void shadeChunks(const FrameJob& job)
-    {
+    void shadeChunks(const FrameJob& job) {
         const FrameData& record = *job.record;
         const unsigned char* sdata = table_.data();
         uint32_t* out = job.out;
@@ -149,7 +142,6 @@ private:
 
 }  // namespace
 
-std::unique_ptr<RenderBackend> makeCpuBackend(int threads)
-{
+std::unique_ptr<RenderBackend> makeCpuBackend(int threads) {
     return std::make_unique<CpuBackend>(threads);
 }

@@ -13,16 +13,14 @@
 
 namespace {
 
-std::string cudaReason(const char* what, cudaError_t error)
-{
+std::string cudaReason(const char* what, cudaError_t error) {
     return std::string(what) + " failed: " + cudaGetErrorString(error) + " (error " +
            std::to_string(static_cast<int>(error)) + ")";
 }
 
 // ceil(pixels / 64) the way the launch has always counted it: in single
 // precision. Above 2^24 pixels that can fall short, so it is never allowed to.
-int launchBlocks(int pixelCount)
-{
+int launchBlocks(int pixelCount) {
     const int blocks = static_cast<int>(std::ceil(static_cast<float>(pixelCount) * 0.015625f));
     return static_cast<long long>(blocks) * tracerBlockSize >= pixelCount ? blocks : tracerBlockCount(pixelCount);
 }
@@ -35,8 +33,7 @@ public:
 
     std::string describe() const override { return "CUDA, " + deviceName_; }
 
-    bool upload(const unsigned char* table, int tableSize, int pixelCount, std::string& why) override
-    {
+    bool upload(const unsigned char* table, int tableSize, int pixelCount, std::string& why) override {
         release();
         if (table == nullptr || tableSize <= 0 || pixelCount <= 0) {
             why = "nothing to upload";
@@ -56,8 +53,7 @@ public:
         return true;
     }
 
-    bool render(const FrameData& record, int pass, uint32_t* out, std::string& why) override
-    {
+    bool render(const FrameData& record, int pass, uint32_t* out, std::string& why) override {
         const long long pixels = static_cast<long long>(record.width) * record.height;
         if (d_Pixels_ == nullptr || record.width <= 0 || record.height <= 0 || pixels > pixelCount_) {
             why = "frame does not fit the device buffer";
@@ -75,14 +71,12 @@ public:
     }
 
 private:
-    bool fail(const char* what, cudaError_t error, std::string& why)
-    {
+    bool fail(const char* what, cudaError_t error, std::string& why) {
         why = cudaReason(what, error);
         return false;
     }
 
-    void release()
-    {
+    void release() {
         // Results ignored: after a device fault, or at exit, freeing may fail too.
         if (d_Pixels_ != nullptr) cudaFree(d_Pixels_);
         if (deviceTable_ != nullptr) cudaFree(deviceTable_);
@@ -99,8 +93,7 @@ private:
 
 }  // namespace
 
-std::unique_ptr<RenderBackend> makeCudaBackend(std::string& why)
-{
+std::unique_ptr<RenderBackend> makeCudaBackend(std::string& why) {
     int count = 0;  // left untouched when there is no driver
     cudaError_t error = cudaGetDeviceCount(&count);
     if (error != cudaSuccess) {
@@ -127,8 +120,7 @@ std::unique_ptr<RenderBackend> makeCudaBackend(std::string& why)
 
 #else
 
-std::unique_ptr<RenderBackend> makeCudaBackend(std::string& why)
-{
+std::unique_ptr<RenderBackend> makeCudaBackend(std::string& why) {
     why = "this build has no CUDA support";
     return nullptr;
 }

@@ -55,10 +55,8 @@ void placeFeet(World& w, const LocalFrame& feet, float walkPhase) {
     // Opposite phases: one foot swings forward and lifts while the other goes back and down.
     const float a = std::sin(walkPhase * DEG2RAD);
     const float c = std::cos(walkPhase * DEG2RAD);
-    putBox(fd, b, feet.at(a - 1.5f, 1.0f, c + 0.5f), feet.at(a + 1.5f, 3.0f, c + 1.5f),
-           bodyMaterial);
-    putBox(fd, b + 1, feet.at(-a - 1.5f, -3.0f, -c + 0.5f), feet.at(-a + 1.5f, -1.0f, -c + 1.5f),
-           bodyMaterial);
+    putBox(fd, b, feet.at(a - 1.5f, 1.0f, c + 0.5f), feet.at(a + 1.5f, 3.0f, c + 1.5f), bodyMaterial);
+    putBox(fd, b + 1, feet.at(-a - 1.5f, -3.0f, -c + 0.5f), feet.at(-a + 1.5f, -1.0f, -c + 1.5f), bodyMaterial);
 }
 
 void placeFourthSphere(World& w, Vec3 centre) {
@@ -97,8 +95,7 @@ void placeFigureWalking(World& w, float x, float y, float z, float heading, floa
     placeFeet(w, feet, walkPhase);
 }
 
-void placeFigureLooking(World& w, float x, float y, float z, float tx, float ty, float tz,
-                        float heading) {
+void placeFigureLooking(World& w, float x, float y, float z, float tx, float ty, float tz, float heading) {
     FrameData& fd = w.frame;
     const int i = w.slots.figureSphereStart;
     const Vec3 body{x, y + 4.0f, z};

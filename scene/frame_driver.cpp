@@ -10,8 +10,7 @@ namespace {
 constexpr long long maxFramePixels = 1LL << 26;
 
 // Pixel count of the record's frame, or 0 when the size is unusable.
-int framePixels(const FrameData& record)
-{
+int framePixels(const FrameData& record) {
     if (record.width <= 0 || record.height <= 0) return 0;
     const long long pixels = static_cast<long long>(record.width) * record.height;
     return pixels <= maxFramePixels ? static_cast<int>(pixels) : 0;
@@ -20,8 +19,7 @@ int framePixels(const FrameData& record)
 }  // namespace
 
 bool FrameDriver::setup(const FrameData& record, const unsigned char* table, int tableSize,
-                        const DriverOptions& options, std::string& error)
-{
+                        const DriverOptions& options, std::string& error) {
     const int pixels = framePixels(record);
     if (pixels == 0) {
         error = "bad frame size " + std::to_string(record.width) + " x " + std::to_string(record.height);
@@ -63,8 +61,7 @@ bool FrameDriver::setup(const FrameData& record, const unsigned char* table, int
     return true;
 }
 
-bool FrameDriver::replaceBackend(std::unique_ptr<RenderBackend> backend, std::string& why)
-{
+bool FrameDriver::replaceBackend(std::unique_ptr<RenderBackend> backend, std::string& why) {
     if (!backend || table_.empty()) {
         why = "no backend or no set-up";
         return false;
@@ -76,8 +73,7 @@ bool FrameDriver::replaceBackend(std::unique_ptr<RenderBackend> backend, std::st
     return true;
 }
 
-bool FrameDriver::switchToCpu(const std::string& why, int pixelCount)
-{
+bool FrameDriver::switchToCpu(const std::string& why, int pixelCount) {
     if (onCpu_) return false;
     backend_ = makeCpuBackend(threads_);
     onCpu_ = true;
@@ -87,8 +83,7 @@ bool FrameDriver::switchToCpu(const std::string& why, int pixelCount)
     return backend_->upload(table_.data(), static_cast<int>(table_.size()), pixelCount, uploadWhy);
 }
 
-int FrameDriver::renderFrame(const FrameData& record)
-{
+int FrameDriver::renderFrame(const FrameData& record) {
     if (!backend_) return -1;
     std::memcpy(&staging_, &record, sizeof staging_);
 
@@ -104,8 +99,7 @@ int FrameDriver::renderFrame(const FrameData& record)
     if (static_cast<size_t>(pixels) != hostFrame_.size()) {
         // The frame size changed since set-up: never let the backend write past the buffers.
         hostFrame_.assign(pixels, 0);
-        if (!backend_->upload(table_.data(), static_cast<int>(table_.size()), pixels, why) &&
-            !switchToCpu(why, pixels))
+        if (!backend_->upload(table_.data(), static_cast<int>(table_.size()), pixels, why) && !switchToCpu(why, pixels))
             return -1;
     }
 
@@ -120,22 +114,24 @@ int FrameDriver::renderFrame(const FrameData& record)
     return 0;
 }
 
-FrameDriver& frameDriver()
-{
+FrameDriver& frameDriver() {
     // Lives until the process ends; never destroyed, so no exit-time teardown
     // races the GPU runtime's own.
     static FrameDriver* driver = new FrameDriver;
     return *driver;
 }
 
-int gpuSetup(const FrameData& record, const unsigned char* table, int tableSize)
-{
+int gpuSetup(const FrameData& record, const unsigned char* table, int tableSize) {
     std::string error;
     if (frameDriver().setup(record, table, tableSize, DriverOptions{}, error)) return 0;
     std::fprintf(stderr, "frame driver: %s\n", error.c_str());
     return -1;
 }
 
-int gpuRenderFrame(const FrameData& record) { return frameDriver().renderFrame(record); }
+int gpuRenderFrame(const FrameData& record) {
+    return frameDriver().renderFrame(record);
+}
 
-const uint32_t* frameBuffer() { return frameDriver().frameBuffer(); }
+const uint32_t* frameBuffer() {
+    return frameDriver().frameBuffer();
+}

@@ -36,8 +36,8 @@ class FrameDriver {
 public:
     // Allocates the frame buffers, picks the backend and uploads the table.
     // False (with error) only when the requested backend cannot run.
-    bool setup(const FrameData& record, const unsigned char* table, int tableSize,
-               const DriverOptions& options, std::string& error);
+    bool setup(const FrameData& record, const unsigned char* table, int tableSize, const DriverOptions& options,
+               std::string& error);
     // Copies the record into the staging copy and renders it; advances the pass
     // counter. A failing CUDA backend is replaced by the CPU one and the frame is
     // rendered again there. 0 once the pixels are in the frame buffer, -1 if not.

@@ -19,8 +19,7 @@ void appendSphere(FrameData& fd, float x, float y, float z, float r, float r2, i
     putSphere(fd, fd.sphereCount++, x, y, z, r, r2, material);
 }
 
-void putBox(FrameData& fd, int i, float x0, float y0, float z0, float x1, float y1, float z1,
-            int material) {
+void putBox(FrameData& fd, int i, float x0, float y0, float z0, float x1, float y1, float z1, int material) {
     fd.boxMinX[i] = x0;
     fd.boxMinY[i] = y0;
     fd.boxMinZ[i] = z0;
@@ -30,8 +29,7 @@ void putBox(FrameData& fd, int i, float x0, float y0, float z0, float x1, float 
     fd.boxMaterial[i] = material;
 }
 
-void appendBox(FrameData& fd, float x0, float y0, float z0, float x1, float y1, float z1,
-               int material) {
+void appendBox(FrameData& fd, float x0, float y0, float z0, float x1, float y1, float z1, int material) {
     putBox(fd, fd.boxCount++, x0, y0, z0, x1, y1, z1, material);
 }
 

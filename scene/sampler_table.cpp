@@ -10,18 +10,18 @@ namespace {
 
 constexpr int shufflePasses = 64;
 
-int samplerOffset(int s, int b, int j) { return (s * samplerLevels + b) * samplerChannels + j; }
+int samplerOffset(int s, int b, int j) {
+    return (s * samplerLevels + b) * samplerChannels + j;
+}
 
 }  // namespace
 
-std::vector<unsigned char> buildSamplerTable()
-{
+std::vector<unsigned char> buildSamplerTable() {
     const int size = samplesPerFrame * samplerLevels * samplerChannels;
     std::vector<unsigned char> table(size);
     for (int s = 0; s < samplesPerFrame; ++s)
         for (int b = 0; b < samplerLevels; ++b)
-            for (int j = 0; j < samplerChannels; ++j)
-                table[samplerOffset(s, b, j)] = static_cast<unsigned char>(s);
+            for (int j = 0; j < samplerChannels; ++j) table[samplerOffset(s, b, j)] = static_cast<unsigned char>(s);
 
     // Only the sample dimension is shuffled, so every (b, j) column stays a
     // permutation. rand() is deliberately left unseeded: every run of one build

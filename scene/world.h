@@ -12,7 +12,7 @@ struct SceneSlots {
 };
 
 struct World {
-    FrameData frame{};     // the scene record, all zero until set-up
+    FrameData frame{};  // the scene record, all zero until set-up
     SceneSlots slots{};
     bool firstLook = true;  // which of the walking figure's two looks is posed
 };

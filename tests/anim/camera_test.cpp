@@ -14,8 +14,12 @@ void expectVec(Vec3 got, Vec3 want, float tolerance = 1e-4f) {
     EXPECT_NEAR(got.z, want.z, tolerance);
 }
 
-Vec3 read3(const float* v) { return {v[0], v[1], v[2]}; }
-float length(Vec3 v) { return std::sqrt(dot(v, v)); }
+Vec3 read3(const float* v) {
+    return {v[0], v[1], v[2]};
+}
+float length(Vec3 v) {
+    return std::sqrt(dot(v, v));
+}
 
 void expectOrthonormal(const FrameData& fd) {
     const Vec3 f = read3(fd.camForward), v = read3(fd.camVertical), r = read3(fd.camRight);

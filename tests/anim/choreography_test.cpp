@@ -44,10 +44,9 @@ struct Show {
         if (world.frame.sceneId == 1) updateFigureBounds(world);
         const Choreography& c = choreography;
         if (c.figureIndex != before)
-            boundaries.push_back({float(elapsedMs / 1000.0), c.figureIndex, c.companionIndex,
-                                  world.frame.sceneId, c.figureMode, camera.cameraSegment,
-                                  FigureScript[c.figureIndex], CameraScript[c.companionIndex],
-                                  c.companionStep, c.companionHeading});
+            boundaries.push_back({float(elapsedMs / 1000.0), c.figureIndex, c.companionIndex, world.frame.sceneId,
+                                  c.figureMode, camera.cameraSegment, FigureScript[c.figureIndex],
+                                  CameraScript[c.companionIndex], c.companionStep, c.companionHeading});
         float words[sizeof(FrameData) / sizeof(float)];
         std::memcpy(words, &world.frame, sizeof(words));
         for (float f : words) everNonFinite |= !std::isfinite(f);
@@ -59,8 +58,12 @@ struct Show {
         if (elapsedMs == 0 && boundaries.empty()) tick(0.0f);
         while (!done() && elapsedMs < 106000.0) tick(10.0f);
     }
-    void runUntilSeconds(double s) { runUntil([&] { return elapsedMs >= s * 1000.0 - 1e-6; }); }
-    void runUntilMode(int m) { runUntil([&] { return choreography.figureMode == m; }); }
+    void runUntilSeconds(double s) {
+        runUntil([&] { return elapsedMs >= s * 1000.0 - 1e-6; });
+    }
+    void runUntilMode(int m) {
+        runUntil([&] { return choreography.figureMode == m; });
+    }
 
     const Boundary* first(const std::function<bool(const Boundary&)>& match) const {
         for (const Boundary& b : boundaries)
@@ -194,8 +197,7 @@ TEST(Choreography, PauseAfterATurnKeepsTurningAndHeadingsWrap) {
     EXPECT_EQ(c.figureHeading, 90.0f);
     show.tick(250.0f);
     const FrameData& fd = show.world.frame;
-    const float eyeHeading =
-        std::atan2(fd.sphereZ[8] - fd.sphereZ[7], fd.sphereX[8] - fd.sphereX[7]) / DEG2RAD;
+    const float eyeHeading = std::atan2(fd.sphereZ[8] - fd.sphereZ[7], fd.sphereX[8] - fd.sphereX[7]) / DEG2RAD;
     EXPECT_NEAR(eyeHeading, 90.0f + std::sin(0.5f * 1.5707964f) * 90.0f, 0.5f);
     show.tick(250.0f);
     EXPECT_EQ(c.figureHeading, 180.0f);

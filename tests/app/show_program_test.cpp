@@ -11,8 +11,7 @@
 namespace {
 
 // A CPU frame at 640 x 480 takes a second or more on two threads.
-const std::vector<std::string> quickShow{"--mute", "--no-overlays", "--backend", "cpu",
-                                         "--threads", "2"};
+const std::vector<std::string> quickShow{"--mute", "--no-overlays", "--backend", "cpu", "--threads", "2"};
 
 std::vector<std::string> withArgs(std::vector<std::string> extra) {
     std::vector<std::string> args = quickShow;
@@ -30,9 +29,8 @@ protected:
     std::unique_ptr<ChildProcess> start(const std::string& name, std::vector<std::string> extra) {
         return std::make_unique<ChildProcess>(
             programPath(), withArgs(std::move(extra)),
-            std::map<std::string, std::string>{{"DISPLAY", server_.name()},
-                                               {"SDL_VIDEODRIVER", ""},
-                                               {"SDL_AUDIODRIVER", "dummy"}},
+            std::map<std::string, std::string>{
+                {"DISPLAY", server_.name()}, {"SDL_VIDEODRIVER", ""}, {"SDL_AUDIODRIVER", "dummy"}},
             scratchDir(name));
     }
 
@@ -40,8 +38,7 @@ protected:
     int waitForPicture(unsigned long window, double seconds) {
         const auto start = std::chrono::steady_clock::now();
         int lit = 0;
-        while (std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count() <
-               seconds) {
+        while (std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count() < seconds) {
             int width = 0, height = 0;
             lit = countLitPixels(grabWindow(server_.name(), window, width, height));
             if (lit > 640 * 480 / 10) break;
@@ -59,8 +56,7 @@ TEST_F(ShowProgram, OpenGLWindowShowsTheSceneAndEscEndsTheRun) {
     ASSERT_NE(window, 0u) << show->errors();
     EXPECT_GT(waitForPicture(window, 60.0), 640 * 480 / 10) << "the window stayed black";
 
-    ASSERT_TRUE(runWithDisplay(server_.name(), "xdotool key --window " + std::to_string(window) +
-                                                   " Escape"));
+    ASSERT_TRUE(runWithDisplay(server_.name(), "xdotool key --window " + std::to_string(window) + " Escape"));
     EXPECT_EQ(show->wait(30.0), 1) << show->errors();
     EXPECT_EQ(show->output().rfind("application started.\n", 0), 0u) << show->output();
 }
@@ -90,8 +86,7 @@ TEST(ShowWithoutDisplay, RefusesWithAHintAtTheHeadlessModes) {
     // Unset, and set to a display number no server listens on.
     for (const std::string& display : {std::string(), std::string(":987")}) {
         SCOPED_TRACE("DISPLAY='" + display + "'");
-        ChildProcess show(programPath(), quickShow,
-                          {{"DISPLAY", display}, {"SDL_VIDEODRIVER", ""}},
+        ChildProcess show(programPath(), quickShow, {{"DISPLAY", display}, {"SDL_VIDEODRIVER", ""}},
                           scratchDir("no_display"));
         EXPECT_EQ(show.wait(30.0), 2);
         const std::string errors = show.errors();

@@ -19,7 +19,9 @@ namespace {
 
 constexpr uint32_t red = 0xff0000, green = 0x00ff00, blue = 0x0000ff;
 
-void* APIENTRY refuseToMap(GLenum, GLenum) { return nullptr; }
+void* APIENTRY refuseToMap(GLenum, GLenum) {
+    return nullptr;
+}
 
 class Window : public ::testing::Test {
 protected:
@@ -203,8 +205,7 @@ TEST_F(Window, HeldCameraKeysAreRead) {
     EXPECT_TRUE(keys.w);
     EXPECT_TRUE(keys.up);
     EXPECT_TRUE(keys.n);
-    EXPECT_FALSE(keys.s || keys.a || keys.d || keys.r || keys.f || keys.down || keys.left ||
-                 keys.right || keys.m);
+    EXPECT_FALSE(keys.s || keys.a || keys.d || keys.r || keys.f || keys.down || keys.left || keys.right || keys.m);
 
     ASSERT_TRUE(runWithDisplay(server_.name(), "xdotool keyup" + target + " w Up n"));
     for (int attempt = 0; attempt < 40 && (keys.w || keys.up || keys.n); ++attempt) {

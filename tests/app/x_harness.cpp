@@ -25,7 +25,9 @@ double secondsSince(Clock::time_point start) {
     return std::chrono::duration<double>(Clock::now() - start).count();
 }
 
-void pause(double seconds) { std::this_thread::sleep_for(std::chrono::duration<double>(seconds)); }
+void pause(double seconds) {
+    std::this_thread::sleep_for(std::chrono::duration<double>(seconds));
+}
 
 std::string quoted(const std::string& text) {
     std::string out = "'";
@@ -85,8 +87,8 @@ XServer::XServer() {
         const std::string fd = std::to_string(channel[1]);
         // -noreset: without it the server may reset between two clients and
         // refuse the next connection.
-        execlp("Xvfb", "Xvfb", "-displayfd", fd.c_str(), "-screen", "0", "1024x768x24", "-noreset",
-               "-nolisten", "tcp", static_cast<char*>(nullptr));
+        execlp("Xvfb", "Xvfb", "-displayfd", fd.c_str(), "-screen", "0", "1024x768x24", "-noreset", "-nolisten", "tcp",
+               static_cast<char*>(nullptr));
         _exit(127);
     }
     close(channel[1]);
@@ -125,8 +127,7 @@ unsigned long findWindow(const std::string& display, const std::string& titlePat
     return window;
 }
 
-unsigned long waitForWindow(const std::string& display, const std::string& titlePattern,
-                            double seconds) {
+unsigned long waitForWindow(const std::string& display, const std::string& titlePattern, double seconds) {
     const auto start = Clock::now();
     for (;;) {
         if (unsigned long window = findWindow(display, titlePattern)) return window;
@@ -135,15 +136,13 @@ unsigned long waitForWindow(const std::string& display, const std::string& title
     }
 }
 
-std::vector<uint32_t> grabWindow(const std::string& display, unsigned long window, int& width,
-                                 int& height) {
+std::vector<uint32_t> grabWindow(const std::string& display, unsigned long window, int& width, int& height) {
     width = height = 0;
     Connection x(display);
     if (!x.get()) return {};
     XWindowAttributes attributes;
     if (!XGetWindowAttributes(x.get(), window, &attributes)) return {};
-    XImage* image = XGetImage(x.get(), window, 0, 0, attributes.width, attributes.height, AllPlanes,
-                              ZPixmap);
+    XImage* image = XGetImage(x.get(), window, 0, 0, attributes.width, attributes.height, AllPlanes, ZPixmap);
     if (!x.ok() || !image) return {};
     std::vector<uint32_t> pixels;
     pixels.reserve(static_cast<size_t>(attributes.width) * attributes.height);
@@ -182,8 +181,7 @@ bool runWithDisplay(const std::string& display, const std::string& command) {
 }
 
 ChildProcess::ChildProcess(const std::string& program, const std::vector<std::string>& args,
-                           const std::map<std::string, std::string>& env,
-                           const std::string& workDir)
+                           const std::map<std::string, std::string>& env, const std::string& workDir)
     : outPath_(workDir + "/stdout.txt"), errPath_(workDir + "/stderr.txt") {
     std::vector<std::string> environment;
     for (char** entry = environ; *entry; ++entry) {
@@ -237,5 +235,9 @@ int ChildProcess::wait(double seconds) {
     }
 }
 
-std::string ChildProcess::output() const { return readFile(outPath_); }
-std::string ChildProcess::errors() const { return readFile(errPath_); }
+std::string ChildProcess::output() const {
+    return readFile(outPath_);
+}
+std::string ChildProcess::errors() const {
+    return readFile(errPath_);
+}

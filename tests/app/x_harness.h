@@ -27,11 +27,9 @@ private:
 // First top-level window whose title matches the pattern (xdotool search); 0 if none.
 unsigned long findWindow(const std::string& display, const std::string& titlePattern);
 // Polls findWindow until the window shows or the time is up.
-unsigned long waitForWindow(const std::string& display, const std::string& titlePattern,
-                            double seconds);
+unsigned long waitForWindow(const std::string& display, const std::string& titlePattern, double seconds);
 // The window's pixels as 0x00RRGGBB, row by row; empty when it cannot be read.
-std::vector<uint32_t> grabWindow(const std::string& display, unsigned long window, int& width,
-                                 int& height);
+std::vector<uint32_t> grabWindow(const std::string& display, unsigned long window, int& width, int& height);
 int countLitPixels(const std::vector<uint32_t>& pixels);
 // The request a window manager's close button sends (WM_DELETE_WINDOW).
 bool requestClose(const std::string& display, unsigned long window);

@@ -21,7 +21,9 @@ namespace fs = std::filesystem;
 
 namespace {
 
-bool haveProgram() { return !programPath().empty() && fs::exists(programPath()); }
+bool haveProgram() {
+    return !programPath().empty() && fs::exists(programPath());
+}
 
 // The shipped data, or no overlays while the images are not there yet.
 std::string dataArguments() {
@@ -38,8 +40,8 @@ struct ProgramRun {
 
 ProgramRun runTemplate(const std::string& arguments, const std::string& scratch, const std::string& env = "") {
     const std::string errFile = scratch + "/stderr.txt";
-    const std::string command = env + " " + shellQuoted(programPath()) + " " + arguments + dataArguments() +
-                                " >" + shellQuoted(scratch + "/stdout.txt") + " 2>" + shellQuoted(errFile);
+    const std::string command = env + " " + shellQuoted(programPath()) + " " + arguments + dataArguments() + " >" +
+                                shellQuoted(scratch + "/stdout.txt") + " 2>" + shellQuoted(errFile);
     ProgramRun run;
     const int status = std::system(command.c_str());
     run.exitCode = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
@@ -67,14 +69,16 @@ std::string fileBytes(const std::string& path) {
 TEST(CaptureProgram, PartsWriteFramesNamedByTickThatMatchAcrossParts) {
     if (!haveProgram()) GTEST_SKIP() << "the program is not built";
     const std::string scratch = scratchDir("capture_part");
-    const ProgramRun first = runTemplate("--capture " + shellQuoted(scratch + "/a") + " --fps 10 --from 12 --to 12.3", scratch);
+    const ProgramRun first =
+        runTemplate("--capture " + shellQuoted(scratch + "/a") + " --fps 10 --from 12 --to 12.3", scratch);
     ASSERT_EQ(first.exitCode, 0) << first.err;
-    EXPECT_EQ(filesIn(scratch + "/a"), (std::set<std::string>{"frame_00120.png", "frame_00121.png",
-                                                               "frame_00122.png", "frame_00123.png"}));
+    EXPECT_EQ(filesIn(scratch + "/a"),
+              (std::set<std::string>{"frame_00120.png", "frame_00121.png", "frame_00122.png", "frame_00123.png"}));
     EXPECT_NE(first.err.find("frame 4/4"), std::string::npos) << first.err;
 
     // The same tick reached from another starting point renders the same pixels.
-    const ProgramRun second = runTemplate("--capture " + shellQuoted(scratch + "/b") + " --fps 10 --from 12.2 --to 12.25", scratch);
+    const ProgramRun second =
+        runTemplate("--capture " + shellQuoted(scratch + "/b") + " --fps 10 --from 12.2 --to 12.25", scratch);
     ASSERT_EQ(second.exitCode, 0) << second.err;
     EXPECT_EQ(filesIn(scratch + "/b"), std::set<std::string>{"frame_00122.png"});
     EXPECT_EQ(fileBytes(scratch + "/a/frame_00122.png"), fileBytes(scratch + "/b/frame_00122.png"));
@@ -99,16 +103,16 @@ TEST(CaptureProgram, RefusesBeforeRenderingWithoutFfmpegOrAWritableFolder) {
     if (!haveProgram()) GTEST_SKIP() << "the program is not built";
     const std::string scratch = scratchDir("capture_refuses");
     const ProgramRun noEncoder = runTemplate("--video " + shellQuoted(scratch + "/v.mp4") + " --capture " +
-                                          shellQuoted(scratch + "/frames") + " --fps 10 --from 12 --to 12.3",
-                                      scratch, "PATH=/nonexistent");
+                                                 shellQuoted(scratch + "/frames") + " --fps 10 --from 12 --to 12.3",
+                                             scratch, "PATH=/nonexistent");
     EXPECT_NE(noEncoder.exitCode, 0);
     EXPECT_NE(noEncoder.err.find("ffmpeg"), std::string::npos) << noEncoder.err;
     EXPECT_TRUE(filesIn(scratch + "/frames").empty());
     EXPECT_FALSE(fs::exists(scratch + "/v.mp4"));
 
     { std::ofstream(scratch + "/plain") << "x"; }
-    const ProgramRun badFolder = runTemplate("--capture " + shellQuoted(scratch + "/plain/frames") + " --fps 10 --from 12 --to 12.3",
-                                      scratch);
+    const ProgramRun badFolder =
+        runTemplate("--capture " + shellQuoted(scratch + "/plain/frames") + " --fps 10 --from 12 --to 12.3", scratch);
     EXPECT_NE(badFolder.exitCode, 0);
     EXPECT_NE(badFolder.err.find("plain/frames"), std::string::npos) << badFolder.err;
     EXPECT_EQ(std::count(badFolder.err.begin(), badFolder.err.end(), '\n'), 1) << badFolder.err;
@@ -118,9 +122,9 @@ TEST(CaptureProgram, InterruptKeepsFinishedFramesAndAPlayableVideo) {
     if (!haveProgram()) GTEST_SKIP() << "the program is not built";
     const std::string scratch = scratchDir("capture_interrupt");
     const std::string frames = scratch + "/frames", video = scratch + "/v.mp4";
-    const std::string command = "exec " + shellQuoted(programPath()) + " --capture " + shellQuoted(frames) + " --video " +
-                                shellQuoted(video) + " --fps 10 --from 12 --to 15" + dataArguments() + " 2>" +
-                                shellQuoted(scratch + "/stderr.txt");
+    const std::string command = "exec " + shellQuoted(programPath()) + " --capture " + shellQuoted(frames) +
+                                " --video " + shellQuoted(video) + " --fps 10 --from 12 --to 15" + dataArguments() +
+                                " 2>" + shellQuoted(scratch + "/stderr.txt");
     std::vector<std::string> argsText = {"/bin/sh", "-c", command};
     char* argv[] = {argsText[0].data(), argsText[1].data(), argsText[2].data(), nullptr};
     pid_t pid = -1;
@@ -152,6 +156,5 @@ TEST(CaptureProgram, InterruptKeepsFinishedFramesAndAPlayableVideo) {
     std::ifstream in(scratch + "/stderr.txt");
     std::stringstream err;
     err << in.rdbuf();
-    EXPECT_NE(err.str().find("kept " + std::to_string(names.size()) + " of 31 frames"), std::string::npos)
-        << err.str();
+    EXPECT_NE(err.str().find("kept " + std::to_string(names.size()) + " of 31 frames"), std::string::npos) << err.str();
 }

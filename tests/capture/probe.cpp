@@ -31,7 +31,8 @@ VideoFacts probeVideo(const std::string& path) {
     VideoFacts facts;
     const std::vector<uint8_t> raw = commandOutput(
         "ffprobe -v error -count_frames -show_entries stream=codec_type,duration,nb_read_frames "
-        "-show_entries format=duration -of compact " + shellQuoted(path));
+        "-show_entries format=duration -of compact " +
+        shellQuoted(path));
     std::istringstream lines(std::string(raw.begin(), raw.end()));
     std::string line;
     while (std::getline(lines, line)) {

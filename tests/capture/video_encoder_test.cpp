@@ -34,8 +34,8 @@ VideoSettings smallVideo(const std::string& path, int frames) {
 std::string makeTone(const std::string& dir) {
     const std::string path = dir + "/tone.mp3";
     std::string error;
-    const bool made = runProgram({"ffmpeg", "-hide_banner", "-nostdin", "-loglevel", "error", "-y", "-f", "lavfi",
-                                  "-i", "sine=frequency=440:duration=1.5", "-c:a", "libmp3lame", path},
+    const bool made = runProgram({"ffmpeg", "-hide_banner", "-nostdin", "-loglevel", "error", "-y", "-f", "lavfi", "-i",
+                                  "sine=frequency=440:duration=1.5", "-c:a", "libmp3lame", path},
                                  error);
     return made ? path : "";
 }
@@ -84,8 +84,7 @@ TEST(VideoArguments, PartStartsTheTrackAtItsFirstFrameAndSilentVideosHaveNoAudio
     s.audioStartSeconds = 12.3;
     std::vector<std::string> args = ffmpegArguments(s);
     EXPECT_EQ(valueAfter(args, "-t"), "0.4");
-    EXPECT_EQ(valueAfter(args, "-filter:a"),
-              "afade=t=out:st=96:d=10:curve=tri,atrim=start=12.3,asetpts=PTS-STARTPTS");
+    EXPECT_EQ(valueAfter(args, "-filter:a"), "afade=t=out:st=96:d=10:curve=tri,atrim=start=12.3,asetpts=PTS-STARTPTS");
 
     s.audioPath.clear();
     args = ffmpegArguments(s);
@@ -130,8 +129,8 @@ TEST(VideoEncoder, EncodesFramesWithTheLoopedFadedTrack) {
     EXPECT_LT(rgb[3 * 1000 + 2], 25);
 
     // Loud before the fade, about half way down in its middle, silent after it.
-    const std::vector<uint8_t> pcm = commandOutput("ffmpeg -v error -i " + shellQuoted(s.outputPath) +
-                                                   " -map 0:a -ac 1 -ar 8000 -f s16le -");
+    const std::vector<uint8_t> pcm =
+        commandOutput("ffmpeg -v error -i " + shellQuoted(s.outputPath) + " -map 0:a -ac 1 -ar 8000 -f s16le -");
     std::vector<int16_t> samples(pcm.size() / 2);
     std::copy(pcm.data(), pcm.data() + samples.size() * 2, reinterpret_cast<uint8_t*>(samples.data()));
     const double loud = rms(samples, 0.05, 0.45, 8000);

@@ -31,8 +31,8 @@ TEST(Options, DefaultsToTheLiveShow) {
 }
 
 TEST(Options, StillWithItsSettings) {
-    Parsed p = parse({"--still", "60", "--out", "s.png", "--dt", "16.5", "--backend", "cpu", "--threads", "3",
-                      "--no-overlays"});
+    Parsed p = parse(
+        {"--still", "60", "--out", "s.png", "--dt", "16.5", "--backend", "cpu", "--threads", "3", "--no-overlays"});
     ASSERT_TRUE(p.ok) << p.error;
     EXPECT_EQ(p.options.mode, RunMode::Still);
     EXPECT_DOUBLE_EQ(p.options.stillSeconds, 60.0);

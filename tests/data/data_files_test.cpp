@@ -24,8 +24,8 @@ struct Placement {
 
 // Where the show draws each overlay.
 constexpr Placement placements[] = {
-    {"logo", 250},   {"re", 400},         {"coding", 250}, {"realtime", 100},
-    {"title", 100},  {"quorvaling", 150}, {"greek", 40},   {"greets", 250},
+    {"logo", 250},  {"re", 400},         {"coding", 250}, {"realtime", 100},
+    {"title", 100}, {"quorvaling", 150}, {"greek", 40},   {"greets", 250},
 };
 
 struct Image {
@@ -36,7 +36,9 @@ struct Image {
     uint32_t rgb(int x, int y) const { return pixels[size_t(y) * width + x] & 0xFFFFFFu; }
 };
 
-std::string dataPath(const std::string& file) { return sourceDir() + "/data/" + file; }
+std::string dataPath(const std::string& file) {
+    return sourceDir() + "/data/" + file;
+}
 
 bool loadImage(const std::string& path, Image& out) {
     FREE_IMAGE_FORMAT format = FreeImage_GetFileType(path.c_str(), 0);
@@ -76,10 +78,8 @@ TEST(DataFiles, OverlaysDecodeFitTheirRowAndHaveBlackEdges) {
         // The blend is additive without alpha: any light on the border would
         // show as the edge of a rectangle.
         int litEdge = 0;
-        for (int x = 0; x < img.width; ++x)
-            litEdge += (img.rgb(x, 0) != 0) + (img.rgb(x, img.height - 1) != 0);
-        for (int y = 0; y < img.height; ++y)
-            litEdge += (img.rgb(0, y) != 0) + (img.rgb(img.width - 1, y) != 0);
+        for (int x = 0; x < img.width; ++x) litEdge += (img.rgb(x, 0) != 0) + (img.rgb(x, img.height - 1) != 0);
+        for (int y = 0; y < img.height; ++y) litEdge += (img.rgb(0, y) != 0) + (img.rgb(img.width - 1, y) != 0);
         EXPECT_EQ(litEdge, 0);
 
         // Something must be there to see, and not a saturating white slab.

@@ -180,8 +180,8 @@ TEST(CopyFrame, CopiesRowsAtThePitch) {
 
     copyFrame(display, frame.data());
     for (int y = 0; y < 480; ++y) {
-        ASSERT_EQ(0, std::memcmp(&memory[static_cast<size_t>(y) * pitch], &frame[static_cast<size_t>(y) * 640],
-                                 640 * 4))
+        ASSERT_EQ(0,
+                  std::memcmp(&memory[static_cast<size_t>(y) * pitch], &frame[static_cast<size_t>(y) * 640], 640 * 4))
             << "row " << y;
         ASSERT_EQ(memory[static_cast<size_t>(y) * pitch + 640], 0xABCDEFu);
         ASSERT_EQ(memory[static_cast<size_t>(y) * pitch + pitch - 1], 0xABCDEFu);

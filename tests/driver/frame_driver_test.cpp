@@ -10,8 +10,7 @@
 namespace {
 
 // A lit test scene: light above, ground, a diffuse and a glass ball, level camera.
-FrameData testRecord(int width, int height)
-{
+FrameData testRecord(int width, int height) {
     FrameData fd{};
     fd.width = width;
     fd.height = height;
@@ -40,8 +39,7 @@ FrameData testRecord(int width, int height)
     return fd;
 }
 
-const std::vector<unsigned char>& samplerTable()
-{
+const std::vector<unsigned char>& samplerTable() {
     static const std::vector<unsigned char> table = [] {
         testing::internal::CaptureStdout();
         std::vector<unsigned char> built = buildSamplerTable();
@@ -52,9 +50,8 @@ const std::vector<unsigned char>& samplerTable()
 }
 
 // Sets the driver up and returns its console output ("" when refused, error set).
-std::string setUp(FrameDriver& driver, const FrameData& record, BackendChoice choice, int threads,
-                  bool* ok = nullptr, std::string* error = nullptr)
-{
+std::string setUp(FrameDriver& driver, const FrameData& record, BackendChoice choice, int threads, bool* ok = nullptr,
+                  std::string* error = nullptr) {
     DriverOptions options;
     options.backend = choice;
     options.threads = threads;
@@ -71,8 +68,7 @@ std::string setUp(FrameDriver& driver, const FrameData& record, BackendChoice ch
     return console;
 }
 
-std::vector<uint32_t> frameOf(const FrameDriver& driver, int pixels)
-{
+std::vector<uint32_t> frameOf(const FrameDriver& driver, int pixels) {
     return std::vector<uint32_t>(driver.frameBuffer(), driver.frameBuffer() + pixels);
 }
 
@@ -80,8 +76,7 @@ std::vector<uint32_t> frameOf(const FrameDriver& driver, int pixels)
 // packed pixel has its top byte set).
 constexpr uint32_t untouched = 0xFFFFFFFFu;
 
-std::vector<uint32_t> renderOnCpu(const FrameData& record, int pass, int threads)
-{
+std::vector<uint32_t> renderOnCpu(const FrameData& record, int pass, int threads) {
     const int pixels = record.width * record.height, fence = 64;
     std::unique_ptr<RenderBackend> cpu = makeCpuBackend(threads);
     std::string why;
@@ -100,15 +95,13 @@ class FlakyDevice final : public RenderBackend {
 public:
     FlakyDevice(int goodFrames, bool failResize) : goodFrames_(goodFrames), failResize_(failResize) {}
     std::string describe() const override { return "CUDA, stand-in"; }
-    bool upload(const unsigned char*, int, int pixelCount, std::string& why) override
-    {
+    bool upload(const unsigned char*, int, int pixelCount, std::string& why) override {
         why = "simulated allocation failure";
         if (pixels_ != 0 && failResize_) return false;
         pixels_ = pixelCount;
         return true;
     }
-    bool render(const FrameData&, int, uint32_t* out, std::string& why) override
-    {
+    bool render(const FrameData&, int, uint32_t* out, std::string& why) override {
         std::fill(out, out + pixels_, marker);  // a failed frame may leave garbage behind
         why = "simulated launch failure";
         return goodFrames_-- > 0;
@@ -123,8 +116,7 @@ private:
 
 }  // namespace
 
-TEST(CpuBackend, FramesDependOnlyOnRecordAndPass)
-{
+TEST(CpuBackend, FramesDependOnlyOnRecordAndPass) {
     // 64 x 40: one whole 2048-pixel run of the thread permutation plus a ragged tail.
     const FrameData record = testRecord(64, 40);
     const std::vector<uint32_t> oneThread = renderOnCpu(record, 5, 1);
@@ -139,8 +131,7 @@ TEST(CpuBackend, FramesDependOnlyOnRecordAndPass)
     EXPECT_NE(renderOnCpu(record, 6, 2), oneThread) << "the pass must change the noise";
 }
 
-TEST(FrameDriver, PassCounterStartsAtZeroAndAdvancesPerFrame)
-{
+TEST(FrameDriver, PassCounterStartsAtZeroAndAdvancesPerFrame) {
     const FrameData record = testRecord(8, 4);
     FrameDriver driver;
     setUp(driver, record, BackendChoice::Cpu, 2);
@@ -157,8 +148,7 @@ TEST(FrameDriver, PassCounterStartsAtZeroAndAdvancesPerFrame)
     EXPECT_EQ(frameOf(driver, 32), renderOnCpu(record, 7, 1));
 }
 
-TEST(FrameDriver, NeverRendersPastItsBuffersOrTable)
-{
+TEST(FrameDriver, NeverRendersPastItsBuffersOrTable) {
     FrameData record = testRecord(8, 4);
     FrameDriver driver;
     setUp(driver, record, BackendChoice::Cpu, 2);
@@ -179,8 +169,7 @@ TEST(FrameDriver, NeverRendersPastItsBuffersOrTable)
     EXPECT_EQ(unset.renderFrame(bigger), -1);
 }
 
-TEST(BackendChoice, ConsoleNamesTheBackendAndCudaIsRefusedWhereItCannotRun)
-{
+TEST(BackendChoice, ConsoleNamesTheBackendAndCudaIsRefusedWhereItCannotRun) {
     const FrameData record = testRecord(64, 32);
     FrameDriver cpuDriver, autoDriver, cudaDriver;
     EXPECT_EQ(setUp(cpuDriver, record, BackendChoice::Cpu, 2), "backend: CPU, 2 threads\n");
@@ -216,8 +205,7 @@ TEST(BackendChoice, ConsoleNamesTheBackendAndCudaIsRefusedWhereItCannotRun)
     EXPECT_LT(difference / (3 * 64 * 32), 2.0) << "mean byte difference";
 }
 
-TEST(BackendChoice, DemoEntryPointsUseTheProcessWideDriver)
-{
+TEST(BackendChoice, DemoEntryPointsUseTheProcessWideDriver) {
     const FrameData record = testRecord(32, 16);
     const std::vector<unsigned char>& table = samplerTable();
     testing::internal::CaptureStdout();
@@ -229,8 +217,7 @@ TEST(BackendChoice, DemoEntryPointsUseTheProcessWideDriver)
     EXPECT_EQ(frameDriver().passCounter(), 1);
 }
 
-TEST(GpuFailure, FailedFrameIsRenderedAgainOnTheCpuWithItsOwnPass)
-{
+TEST(GpuFailure, FailedFrameIsRenderedAgainOnTheCpuWithItsOwnPass) {
     const FrameData record = testRecord(32, 16);
     FrameDriver driver;
     setUp(driver, record, BackendChoice::Cpu, 2);

@@ -8,8 +8,7 @@
 
 // An unseeded glibc rand() starts exactly where srand(1) puts it, so resetting
 // to 1 stands in for a fresh process.
-static std::vector<unsigned char> freshRunTable(std::string* console = nullptr)
-{
+static std::vector<unsigned char> freshRunTable(std::string* console = nullptr) {
     std::srand(1);
     testing::internal::CaptureStdout();
     std::vector<unsigned char> table = buildSamplerTable();
@@ -18,8 +17,7 @@ static std::vector<unsigned char> freshRunTable(std::string* console = nullptr)
     return table;
 }
 
-TEST(SamplerTable, ColumnsAreShuffledPermutationsOfTheStrata)
-{
+TEST(SamplerTable, ColumnsAreShuffledPermutationsOfTheStrata) {
     std::string console;
     const std::vector<unsigned char> table = freshRunTable(&console);
     const int size = samplesPerFrame == 32 ? 768 : 1536;
@@ -39,8 +37,7 @@ TEST(SamplerTable, ColumnsAreShuffledPermutationsOfTheStrata)
     EXPECT_EQ(static_cast<int>(distinctColumns.size()), samplerLevels * samplerChannels);
 }
 
-TEST(SamplerTable, EveryRunDrawsTheSameTable)
-{
+TEST(SamplerTable, EveryRunDrawsTheSameTable) {
     EXPECT_EQ(freshRunTable(), freshRunTable());
 
     // 64 passes, one draw per byte: the generator ends up exactly that far along.

@@ -79,8 +79,7 @@ inline std::vector<unsigned char> simpleSamplerTable() {
 }
 
 inline bool sameState(const PixelRng& a, const PixelRng& b) {
-    return a.mwcHigh == b.mwcHigh && a.mwcLow == b.mwcLow && a.congState == b.congState &&
-           a.shiftState == b.shiftState;
+    return a.mwcHigh == b.mwcHigh && a.mwcLow == b.mwcLow && a.congState == b.congState && a.shiftState == b.shiftState;
 }
 
 // How many draws lead from state before to state after (-1 if none within 1000).

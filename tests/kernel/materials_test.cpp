@@ -10,7 +10,9 @@ namespace {
 
 const Vec3 origin{0.0f, 0.0f, 0.0f};
 
-bool finite(Vec3 v) { return std::isfinite(v.x) && std::isfinite(v.y) && std::isfinite(v.z); }
+bool finite(Vec3 v) {
+    return std::isfinite(v.x) && std::isfinite(v.y) && std::isfinite(v.z);
+}
 
 void expectVec(Vec3 v, Vec3 e, float tol = 1e-5f) {
     EXPECT_NEAR(v.x, e.x, tol);

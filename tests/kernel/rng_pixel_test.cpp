@@ -109,15 +109,15 @@ TEST(PixelOutput, PrimaryRayCountAndScale) {
     FrameData fd = emptyRecord();
     const std::vector<unsigned char> table = simpleSamplerTable();
     const uint32_t full = shadePixel(fd, 1234, 3, table.data());
-    const uint32_t expectedFull = (toneByte(22.5f * skyRed) << 16) + (toneByte(22.5f * skyGreen) << 8) +
-                                  toneByte(22.5f * skyBlue);
+    const uint32_t expectedFull =
+        (toneByte(22.5f * skyRed) << 16) + (toneByte(22.5f * skyGreen) << 8) + toneByte(22.5f * skyBlue);
     EXPECT_EQ(full, expectedFull);
 
     fd.samplesPerFrame = 6;  // one primary ray, scaled by 22.5 / 6
     const float k = 22.5f / 6.0f;
-    EXPECT_EQ(shadePixel(fd, 1234, 3, table.data()),
-              (toneByte(k * 4.0f * skyRed) << 16) + (toneByte(k * 4.0f * skyGreen) << 8) +
-                  toneByte(k * 4.0f * skyBlue));
+    EXPECT_EQ(
+        shadePixel(fd, 1234, 3, table.data()),
+        (toneByte(k * 4.0f * skyRed) << 16) + (toneByte(k * 4.0f * skyGreen) << 8) + toneByte(k * 4.0f * skyBlue));
     EXPECT_NE(toneByte(k * 4.0f * skyBlue), toneByte(22.5f * skyBlue));
 }
 

@@ -33,7 +33,9 @@ void expectVec(Vec3 v, Vec3 e, float rel = 1e-5f) {
     EXPECT_NEAR(v.z, e.z, rel * std::fabs(e.z) + 1e-9f);
 }
 
-bool finite(Vec3 v) { return std::isfinite(v.x) && std::isfinite(v.y) && std::isfinite(v.z); }
+bool finite(Vec3 v) {
+    return std::isfinite(v.x) && std::isfinite(v.y) && std::isfinite(v.z);
+}
 
 const Vec3 sky{0.00012f, 0.00012f, 0.006f};
 

@@ -132,8 +132,7 @@ TEST(FirstLook, ChangesOnlyTheFourthSphere) {
             EXPECT_NE(a.sphereY[10], b.sphereY[10]);
         }
         for (FrameData* fd : {&a, &b})
-            fd->sphereX[10] = fd->sphereY[10] = fd->sphereZ[10] = fd->sphereRadius[10] =
-                fd->sphereRadius2[10] = 0;
+            fd->sphereX[10] = fd->sphereY[10] = fd->sphereZ[10] = fd->sphereRadius[10] = fd->sphereRadius2[10] = 0;
         EXPECT_EQ(std::memcmp(&a, &b, sizeof(FrameData)), 0) << "looking " << looking;
     }
 }

@@ -7,7 +7,9 @@
 
 namespace {
 
-bool sameBytes(const void* a, const void* b, size_t n) { return std::memcmp(a, b, n) == 0; }
+bool sameBytes(const void* a, const void* b, size_t n) {
+    return std::memcmp(a, b, n) == 0;
+}
 
 void expectVolume(const FrameData& fd, int slot, const float (&want)[6]) {
     const float got[6] = {fd.boundsMinX[slot], fd.boundsMinY[slot], fd.boundsMinZ[slot],
@@ -33,8 +35,8 @@ TEST(Presets, GroupedSceneFillsTheFixedIndexGroupsAndItsVolumes) {
     EXPECT_EQ(fd.sphereCount, 17);
     EXPECT_EQ(fd.boxCount, 4);
     const SceneSlots& s = w.slots;
-    EXPECT_EQ((std::array<int, 5>{s.pedestalBoxStart, s.pedestalSphereStart, s.figureSphereStart,
-                                  s.figureBoxStart, s.companionSphereStart}),
+    EXPECT_EQ((std::array<int, 5>{s.pedestalBoxStart, s.pedestalSphereStart, s.figureSphereStart, s.figureBoxStart,
+                                  s.companionSphereStart}),
               (std::array<int, 5>{0, 2, 7, 2, 11}));
     expectSceneInvariants(fd);
     EXPECT_EQ(fd.sphereY[2], 9.7f);
@@ -97,8 +99,7 @@ TEST(Presets, RoomSceneKeepsPedestalSlotsAndUnusedEntries) {
     EXPECT_EQ(w.slots.pedestalBoxStart, 0);
     EXPECT_EQ(fd.sphereMaterial[11], 7) << "the companion body in this room";
     for (int m : {5, 6, 10, 11})
-        EXPECT_TRUE(sameBytes(&fd.materials[m], &before.frame.materials[m], sizeof(MaterialEntry)))
-            << m;
+        EXPECT_TRUE(sameBytes(&fd.materials[m], &before.frame.materials[m], sizeof(MaterialEntry))) << m;
     for (int i = 14; i < maxSpheres; ++i) EXPECT_EQ(fd.sphereX[i], before.frame.sphereX[i]) << i;
     EXPECT_TRUE(sameBytes(fd.boundsMinX, before.frame.boundsMinX, 6 * sizeof(fd.boundsMinX)));
 }

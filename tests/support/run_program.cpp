@@ -22,8 +22,10 @@ ProgramResult runProgram(const std::vector<std::string>& args, const std::vector
             const auto eq = e.find('=');
             const std::string name = e.substr(0, eq);
             const std::string value = eq == std::string::npos ? "" : e.substr(eq + 1);
-            if (value.empty()) unsetenv(name.c_str());
-            else setenv(name.c_str(), value.c_str(), 1);
+            if (value.empty())
+                unsetenv(name.c_str());
+            else
+                setenv(name.c_str(), value.c_str(), 1);
         }
         std::vector<char*> argv;
         for (const auto& a : args) argv.push_back(const_cast<char*>(a.c_str()));

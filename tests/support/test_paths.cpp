@@ -2,8 +2,12 @@
 
 #include <filesystem>
 
-std::string sourceDir() { return TPL_SOURCE_DIR; }
-std::string programPath() { return TPL_PROGRAM; }
+std::string sourceDir() {
+    return TPL_SOURCE_DIR;
+}
+std::string programPath() {
+    return TPL_PROGRAM;
+}
 
 std::string scratchDir(const std::string& name) {
     std::filesystem::path dir = std::filesystem::path(TPL_TEST_WORK_DIR) / name;

@@ -1,6 +1,0 @@
-list(APPEND TPL_CORE_SOURCES
-  ${CMAKE_CURRENT_LIST_DIR}/options.cpp
-  ${CMAKE_CURRENT_LIST_DIR}/data_dir.cpp
-  ${CMAKE_CURRENT_LIST_DIR}/still.cpp
-)
-set(TPL_APP_MAIN ${CMAKE_CURRENT_LIST_DIR}/main.cpp)

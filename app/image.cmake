@@ -1,3 +1,0 @@
-list(APPEND TPL_CORE_SOURCES
-  ${CMAKE_CURRENT_LIST_DIR}/surface.cpp
-)
