@@ -1,7 +1,7 @@
+# game_test needs the frame driver, the CPU backend and the kernel.
 list(APPEND TPL_TEST_ONCE
   ${CMAKE_CURRENT_LIST_DIR}/overlays_test.cpp
   ${CMAKE_CURRENT_LIST_DIR}/image_test.cpp
   ${CMAKE_CURRENT_LIST_DIR}/music_test.cpp
+  ${CMAKE_CURRENT_LIST_DIR}/game_test.cpp
 )
-# Needs the frame driver, the CPU backend and the kernel.
-list(APPEND TPL_TEST_ONCE ${CMAKE_CURRENT_LIST_DIR}/game_test.cpp)
