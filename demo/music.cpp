@@ -6,9 +6,19 @@
 #include <algorithm>
 #include <cstdio>
 
+#ifdef TPL_HAVE_ALSA
+#include <alsa/asoundlib.h>
+#endif
+
 namespace {
 Mix_Music* musicStream = nullptr;
 bool audioOpen = false;
+
+#ifdef TPL_HAVE_ALSA
+// Without a sound card ALSA prints a screenful while SDL probes it; the one line
+// saying the show is silent is enough.
+void quietAlsa(const char*, int, const char*, int, const char*, ...) {}
+#endif
 }  // namespace
 
 int musicFadeVolume(float t) {
@@ -32,6 +42,9 @@ bool startMusic(const std::string& path, float offsetSeconds, std::string& why) 
         why = "no music track at " + path;
         return false;
     }
+#ifdef TPL_HAVE_ALSA
+    snd_lib_error_set_handler(quietAlsa);
+#endif
     if (SDL_InitSubSystem(SDL_INIT_AUDIO) != 0) {
         why = std::string("no audio: ") + SDL_GetError();
         return false;
