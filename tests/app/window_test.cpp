@@ -1,226 +1,235 @@
-// The window, both display paths and the event handling, in this process
-// against a private X server.
+// The show window under a private X server: both display paths in this
+// process, and the built program as a user meets it.
 #include <gtest/gtest.h>
-
+// After gtest: Xlib's macros clash with its names.
 #include <SDL.h>
 #include <SDL_syswm.h>
+#include <X11/Xlib.h>
+#include <X11/Xutil.h>
+#include <fcntl.h>
+#include <signal.h>
+#include <sys/wait.h>
+#include <unistd.h>
 
 #include <chrono>
 #include <cstdlib>
+#include <future>
 #include <thread>
 
 #include "app/gl_display.h"
 #include "app/show_loop.h"
 #include "app/surface.h"
 #include "app/window.h"
-#include "app/x_harness.h"
+#include "support/run_program.h"
+#include "support/test_paths.h"
 
 namespace {
 
 constexpr uint32_t red = 0xff0000, green = 0x00ff00, blue = 0x0000ff;
+using Pixels = std::vector<uint32_t>;
+
+// Xvfb on a display number it picks itself and reports once it accepts connections.
+struct XServer {
+    pid_t pid = -1;
+    std::string name;
+    XServer() {
+        int fds[2];
+        if (pipe(fds) != 0) return;
+        if ((pid = fork()) == 0) {
+            const int quiet = open("/dev/null", O_WRONLY);
+            dup2(quiet, 1);
+            dup2(quiet, 2);
+            // -noreset: otherwise the server may reset between two clients and refuse the next.
+            execlp("Xvfb", "Xvfb", "-displayfd", std::to_string(fds[1]).c_str(), "-screen", "0", "1024x768x24",
+                   "-noreset", "-nolisten", "tcp", static_cast<char*>(nullptr));
+            _exit(127);
+        }
+        close(fds[1]);
+        char c;
+        std::string number;
+        while (read(fds[0], &c, 1) == 1 && c != '\n') number += c;
+        close(fds[0]);
+        if (!number.empty()) name = ":" + number;
+    }
+    ~XServer() {
+        if (pid > 0 && kill(pid, SIGTERM) == 0) waitpid(pid, nullptr, 0);
+    }
+};
+
+// The window's pixels as 0xRRGGBB rows; empty while it cannot be read.
+Pixels grab(const std::string& display, unsigned long window) {
+    Pixels pixels;
+    ::Display* x = XOpenDisplay(display.c_str());
+    if (!x) return pixels;
+    const auto previous = XSetErrorHandler([](::Display*, XErrorEvent*) { return 0; });
+    XWindowAttributes a;
+    XImage* image =
+        XGetWindowAttributes(x, window, &a) ? XGetImage(x, window, 0, 0, a.width, a.height, AllPlanes, ZPixmap) : nullptr;
+    for (int y = 0; image && y < a.height; ++y)
+        for (int i = 0; i < a.width; ++i) pixels.push_back(XGetPixel(image, i, y) & 0xffffff);
+    if (image) XDestroyImage(image);
+    XCloseDisplay(x);
+    XSetErrorHandler(previous);
+    return pixels;
+}
+
+// Polls the window until `wanted` holds or about `seconds` have passed.
+template <class Wanted>
+Pixels grabWhen(const std::string& display, unsigned long window, Wanted wanted, double seconds) {
+    Pixels pixels;
+    for (double waited = 0; waited < seconds && !wanted(pixels = grab(display, window)); waited += 0.1)
+        std::this_thread::sleep_for(std::chrono::milliseconds(100));
+    return pixels;
+}
+
+long lit(const Pixels& p) {
+    return std::count_if(p.begin(), p.end(), [](uint32_t c) { return c != 0; });
+}
+
+// What a window manager's close button sends.
+void requestClose(const std::string& display, unsigned long window) {
+    ::Display* x = XOpenDisplay(display.c_str());
+    ASSERT_NE(x, nullptr);
+    XEvent event{};
+    event.xclient.type = ClientMessage;
+    event.xclient.window = window;
+    event.xclient.message_type = XInternAtom(x, "WM_PROTOCOLS", False);
+    event.xclient.format = 32;
+    event.xclient.data.l[0] = static_cast<long>(XInternAtom(x, "WM_DELETE_WINDOW", False));
+    XSendEvent(x, window, False, NoEventMask, &event);
+    XCloseDisplay(x);
+}
 
 void* APIENTRY refuseToMap(GLenum, GLenum) {
     return nullptr;
 }
 
-class Window : public ::testing::Test {
+class DisplayPath : public ::testing::TestWithParam<bool> {
 protected:
-    void SetUp() override {
-        ASSERT_TRUE(server_.running()) << "Xvfb did not start";
-        setenv("DISPLAY", server_.name().c_str(), 1);
-        unsetenv("SDL_VIDEODRIVER");
-    }
     void TearDown() override {
-        if (open_) closeWindow();
+        if (opened_) closeWindow();
     }
-
-    void open(bool software) {
-        openWindow(software);
-        open_ = true;
-        SDL_SysWMinfo info;
-        SDL_VERSION(&info.version);
-        ASSERT_EQ(SDL_GetWMInfo(&info), 1);
-        window_ = info.info.x11.window;
-        frame_ = info.info.x11.wmwindow;
-    }
-
-    std::string caption() {
-        char* title = nullptr;
-        SDL_WM_GetCaption(&title, nullptr);
-        return title ? title : "";
-    }
-
-    // Top half red, bottom half blue, a green band on the left.
-    void drawMarkedFrame() {
-        beginFrame();
-        Surface& s = *displaySurface();
-        for (int y = 0; y < s.height; ++y)
-            for (int x = 0; x < s.width; ++x)
-                s.pixels[y * s.pitch + x] = x < 64 ? green : y < s.height / 2 ? red : blue;
-        endFrame();
-    }
-
-    void fillFrame(uint32_t colour) {
-        beginFrame();
-        Surface& s = *displaySurface();
-        for (int y = 0; y < s.height; ++y)
-            for (int x = 0; x < s.width; ++x) s.pixels[y * s.pitch + x] = colour;
-        endFrame();
-    }
-
-    // What the window shows, once the X server has caught up with the swap.
-    std::vector<uint32_t> screenWhere(bool (*wanted)(const std::vector<uint32_t>&)) {
-        std::vector<uint32_t> pixels;
-        for (int attempt = 0; attempt < 40; ++attempt) {
-            int width = 0, height = 0;
-            pixels = grabWindow(server_.name(), window_, width, height);
-            if (width == displayWidth && height == displayHeight && wanted(pixels)) break;
-            std::this_thread::sleep_for(std::chrono::milliseconds(50));
-        }
-        return pixels;
-    }
-
-    static uint32_t at(const std::vector<uint32_t>& pixels, int x, int y) {
-        return pixels.empty() ? 0xdeadbeef : pixels[y * displayWidth + x];
-    }
-    static bool showsMarks(const std::vector<uint32_t>& p) {
-        return !p.empty() && at(p, 320, 10) == red && at(p, 320, 470) == blue && at(p, 10, 240) == green;
-    }
-
-    void expectMarkedFrameUpright() {
-        const auto pixels = screenWhere(showsMarks);
-        ASSERT_FALSE(pixels.empty());
-        EXPECT_EQ(at(pixels, 320, 10), red) << "row 0 belongs at the top";
-        EXPECT_EQ(at(pixels, 320, 470), blue);
-        EXPECT_EQ(at(pixels, 10, 240), green) << "column 0 belongs on the left";
-        EXPECT_EQ(at(pixels, 639, 0), red);
-        EXPECT_EQ(at(pixels, 639, 479), blue);
-    }
-
-    XServer server_;
-    bool open_ = false;
-    unsigned long window_ = 0;  // where the picture is drawn
-    unsigned long frame_ = 0;   // the top level that takes keys and close requests
+    XServer x_;
+    bool opened_ = false;
 };
 
-TEST_F(Window, OpenGLPathStartsBlackAlternatesBuffersAndShowsFramesUpright) {
-    open(false);
-    ASSERT_TRUE(usingGL()) << "Xvfb's GL offers pixel-buffer objects";
-    EXPECT_EQ(caption(), "Template");
+// Top half red, bottom half blue, a green band on the left: a flipped or
+// mirrored upload shows at once. On the OpenGL path the frame is drawn while
+// its buffer has failed to map, so it goes through the stand-in memory.
+TEST_P(DisplayPath, FirstFrameIsBlackAndFramesShowUpright) {
+    const bool software = GetParam();
+    ASSERT_FALSE(x_.name.empty()) << "Xvfb did not start";
+    setenv("DISPLAY", x_.name.c_str(), 1);
+    unsetenv("SDL_VIDEODRIVER");
+    openWindow(software);
+    opened_ = true;
+    ASSERT_EQ(usingGL(), !software) << "Xvfb's GL offers pixel-buffer objects";
+    SDL_SysWMinfo info;
+    SDL_VERSION(&info.version);
+    ASSERT_EQ(SDL_GetWMInfo(&info), 1);
+    const unsigned long window = info.info.x11.window;
+    const auto full = [](const Pixels& p) { return p.size() == size_t(displayWidth) * displayHeight; };
 
-    beginFrame();
-    const Surface& s = *displaySurface();
-    ASSERT_NE(s.pixels, nullptr);
-    EXPECT_EQ(s.width, 640);
-    EXPECT_EQ(s.height, 480);
-    EXPECT_EQ(s.pitch, 640);
-    int lit = 0;
-    for (int i = 0; i < 640 * 480; ++i) lit += s.pixels[i] != 0;
-    EXPECT_EQ(lit, 0) << "the first frame is black";
-    endFrame();
-
-    EXPECT_EQ(currentFrameBuffer(), 0);
-    for (int n = 1; n <= 3; ++n) {
+    presentDisplay();
+    const Pixels first = grabWhen(x_.name, window, full, 5);
+    EXPECT_TRUE(full(first) && lit(first) == 0) << "the first frame is black";
+    if (!software) {
+        const auto realMap = __glewMapBuffer;
+        __glewMapBuffer = refuseToMap;
         presentDisplay();
-        EXPECT_EQ(currentFrameBuffer(), n % 2);
-        EXPECT_TRUE(frameBufferMapped());
+        __glewMapBuffer = realMap;
+        EXPECT_FALSE(frameBufferMapped());
     }
-    EXPECT_EQ(countLitPixels(screenWhere([](const auto& p) { return !p.empty(); })), 0);
-
-    drawMarkedFrame();
+    beginFrame();
+    Surface& s = *displaySurface();
+    for (int y = 0; y < s.height; ++y)
+        for (int x = 0; x < s.width; ++x) s.pixels[y * s.pitch + x] = x < 64 ? green : y < s.height / 2 ? red : blue;
+    endFrame();
     presentDisplay();
-    expectMarkedFrameUpright();
-}
-
-TEST_F(Window, AFrameBufferThatWillNotMapIsReplacedAndTheFrameStillShows) {
-    open(false);
-    ASSERT_TRUE(usingGL());
-    const auto realMap = __glewMapBuffer;
-    __glewMapBuffer = refuseToMap;
-    presentDisplay();  // the next buffer fails to map
-    __glewMapBuffer = realMap;
-
-    EXPECT_FALSE(frameBufferMapped());
-    drawMarkedFrame();  // goes to the stand-in memory
-    presentDisplay();
-    expectMarkedFrameUpright();
-
-    EXPECT_TRUE(frameBufferMapped()) << "the following buffer maps again";
-    fillFrame(0x336699);
-    presentDisplay();
-    const auto pixels = screenWhere([](const auto& p) { return !p.empty() && p[0] == 0x336699; });
-    EXPECT_EQ(at(pixels, 100, 100), 0x336699u);
-}
-
-TEST_F(Window, SoftwarePathHasItsCaptionAndShowsFramesUpright) {
-    open(true);
-    EXPECT_FALSE(usingGL());
-    EXPECT_EQ(caption(), "Template - FALLBACK");
-
-    presentDisplay();
-    EXPECT_EQ(countLitPixels(screenWhere([](const auto& p) { return !p.empty(); })), 0);
-
-    drawMarkedFrame();
-    presentDisplay();
-    expectMarkedFrameUpright();
-}
-
-TEST_F(Window, EventsAreDrainedToTheEndAndEscOrCloseRequestQuit) {
-    open(true);
-    auto key = [](SDLKey sym) {
-        SDL_Event event{};
-        event.type = SDL_KEYDOWN;
-        event.key.keysym.sym = sym;
-        return event;
-    };
-    SDL_Event queued[] = {key(SDLK_a), key(SDLK_ESCAPE), key(SDLK_b)};
-    for (SDL_Event& event : queued) SDL_PushEvent(&event);
-    EXPECT_TRUE(drainEvents());
-    SDL_Event left;
-    EXPECT_EQ(SDL_PollEvent(&left), 0) << "events after Esc stay in the queue";
-
-    SDL_Event other = key(SDLK_q);
-    SDL_PushEvent(&other);
-    EXPECT_FALSE(drainEvents());
-
-    ASSERT_TRUE(requestClose(server_.name(), frame_));
-    bool quit = false;
-    for (int attempt = 0; attempt < 40 && !quit; ++attempt) {
-        std::this_thread::sleep_for(std::chrono::milliseconds(50));
-        quit = drainEvents();
+    const Pixels p = grabWhen(x_.name, window, [&](const Pixels& q) { return full(q) && q[320] == red; }, 5);
+    ASSERT_TRUE(full(p));
+    EXPECT_EQ(p[320], red) << "row 0 belongs at the top";
+    EXPECT_EQ(p[470 * 640 + 320], blue);
+    EXPECT_EQ(p[240 * 640 + 10], green) << "column 0 belongs on the left";
+    EXPECT_EQ(p[479 * 640 + 639], blue);
+    if (!software) {
+        EXPECT_TRUE(frameBufferMapped()) << "the following buffer maps again";
     }
-    EXPECT_TRUE(quit) << "a close request from the window manager ends the run";
 }
 
-TEST_F(Window, HeldCameraKeysAreRead) {
-    open(true);
-    const std::string target = " --window " + std::to_string(frame_);
-    ASSERT_TRUE(runWithDisplay(server_.name(), "xdotool keydown" + target + " w Up n"));
-    HeldKeys keys;
-    for (int attempt = 0; attempt < 40 && !(keys.w && keys.up && keys.n); ++attempt) {
-        std::this_thread::sleep_for(std::chrono::milliseconds(50));
-        drainEvents();
-        keys = readHeldKeys();
-    }
-    EXPECT_TRUE(keys.w);
-    EXPECT_TRUE(keys.up);
-    EXPECT_TRUE(keys.n);
-    EXPECT_FALSE(keys.s || keys.a || keys.d || keys.r || keys.f || keys.down || keys.left || keys.right || keys.m);
-
-    ASSERT_TRUE(runWithDisplay(server_.name(), "xdotool keyup" + target + " w Up n"));
-    for (int attempt = 0; attempt < 40 && (keys.w || keys.up || keys.n); ++attempt) {
-        std::this_thread::sleep_for(std::chrono::milliseconds(50));
-        drainEvents();
-        keys = readHeldKeys();
-    }
-    EXPECT_FALSE(keys.w || keys.up || keys.n);
-}
+INSTANTIATE_TEST_SUITE_P(Window, DisplayPath, ::testing::Values(false, true),
+                         [](const auto& param) { return param.param ? "Software" : "OpenGL"; });
 
 TEST(FrameTime, CountsPerMillisecondAreTruncatedBeforeDividing) {
     EXPECT_DOUBLE_EQ(frameMilliseconds(0, 16666667, 1000000000), 16.666667);
     // 3579545 counts per second: 3579 per millisecond, so one second reads a little over 1000 ms.
     EXPECT_DOUBLE_EQ(frameMilliseconds(1000, 1000 + 3579545, 3579545), 3579545.0 / 3579.0);
     EXPECT_DOUBLE_EQ(frameMilliseconds(int64_t(1) << 50, (int64_t(1) << 50) + 500, 1000000), 0.5);
+}
+
+// The built program at CPU speed (a second or more a frame); `timeout` ends it should it hang.
+class ShowProgram : public ::testing::Test {
+protected:
+    void SetUp() override {
+        if (programPath().empty()) GTEST_SKIP() << "the program is not part of this build";
+    }
+    std::future<ProgramResult> start(const std::string& display, std::vector<std::string> extra) {
+        std::vector<std::string> args{"timeout", "240", programPath(), "--mute", "--no-overlays", "--backend", "cpu",
+                                      "--threads", "2"};
+        args.insert(args.end(), extra.begin(), extra.end());
+        const std::vector<std::string> env{"DISPLAY=" + display, "SDL_VIDEODRIVER=", "SDL_AUDIODRIVER=dummy"};
+        return std::async(std::launch::async, [args, env] { return runProgram(args, env); });
+    }
+    // The first top-level window whose title matches, waiting for it when asked; 0 if none.
+    unsigned long findWindow(const std::string& title, bool wait) {
+        std::vector<std::string> args{"timeout", "30", "xdotool", "search", "--name", title};
+        if (wait) args.insert(args.begin() + 4, "--sync");
+        return std::strtoul(runProgram(args, {"DISPLAY=" + x_.name}).output.c_str(), nullptr, 10);
+    }
+    long picture(unsigned long window) {
+        return lit(grabWhen(x_.name, window, [](const Pixels& p) { return lit(p) > 640 * 480 / 10; }, 60));
+    }
+    XServer x_;
+};
+
+TEST_F(ShowProgram, OpenGLWindowShowsTheSceneAndEscEndsTheRun) {
+    auto show = start(x_.name, {});
+    const unsigned long window = findWindow("^Template$", true);
+    ASSERT_NE(window, 0u);
+    EXPECT_GT(picture(window), 640 * 480 / 10) << "the window stayed black";
+    EXPECT_EQ(runProgram({"xdotool", "key", "--window", std::to_string(window), "Escape"}, {"DISPLAY=" + x_.name})
+                  .exitCode, 0);
+    const ProgramResult r = show.get();
+    EXPECT_EQ(r.exitCode, 1) << r.output;
+    EXPECT_EQ(r.output.rfind("application started.\n", 0), 0u) << r.output;
+}
+
+TEST_F(ShowProgram, SoftwareFallbackDrawsAndAClosedWindowEndsTheRun) {
+    auto show = start(x_.name, {"--software"});
+    const unsigned long window = findWindow("^Template - FALLBACK$", true);
+    ASSERT_NE(window, 0u);
+    EXPECT_EQ(findWindow("^Template$", false), 0u);
+    EXPECT_GT(picture(window), 640 * 480 / 10) << "the window stayed black";
+    requestClose(x_.name, window);
+    const ProgramResult r = show.get();
+    EXPECT_EQ(r.exitCode, 1) << r.output;
+}
+
+TEST_F(ShowProgram, StartingNearTheEndRunsToTheEndOfTheShow) {
+    const ProgramResult r = start(x_.name, {"--start", "105"}).get();
+    EXPECT_EQ(r.exitCode, 0) << r.output;
+}
+
+// Unset, and a display no server listens on: refused with one line that points at the headless modes.
+TEST_F(ShowProgram, WithoutADisplayRefusesWithAHintAtTheHeadlessModes) {
+    for (const std::string display : {"", ":987"}) {
+        const ProgramResult r = start(display, {}).get();
+        EXPECT_EQ(r.exitCode, 2) << display;
+        const size_t at = r.output.find("--still");
+        ASSERT_NE(at, std::string::npos) << r.output;
+        EXPECT_LT(r.output.find("--capture", at), r.output.find('\n', at)) << r.output;
+        EXPECT_EQ(std::count(r.output.begin(), r.output.end(), '\n'), 2) << r.output;
+    }
 }
 
 }  // namespace

@@ -1,7 +1,3 @@
 list(APPEND TPL_TEST_ONCE
-  ${CMAKE_CURRENT_LIST_DIR}/png_writer_test.cpp
-  ${CMAKE_CURRENT_LIST_DIR}/capture_plan_test.cpp
-  ${CMAKE_CURRENT_LIST_DIR}/video_encoder_test.cpp
-  ${CMAKE_CURRENT_LIST_DIR}/capture_program_test.cpp
-  ${CMAKE_CURRENT_LIST_DIR}/probe.cpp
+  ${CMAKE_CURRENT_LIST_DIR}/capture_test.cpp
 )

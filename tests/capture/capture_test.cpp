@@ -1,0 +1,248 @@
+// Headless capture: the tick plan, the PNG writer, the ffmpeg encoder, and the
+// whole job through the real program (a handful of frames, each about a
+// second on the CPU backend).
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <cstring>
+#include <filesystem>
+#include <fstream>
+#include <sstream>
+
+#include "app/capture_plan.h"
+#include "app/png_writer.h"
+#include "app/video_encoder.h"
+#include "demo/game.h"
+#include "support/png_read.h"
+#include "support/run_program.h"
+#include "support/test_paths.h"
+
+namespace fs = std::filesystem;
+
+namespace {
+
+struct Probe {
+    int frames = -1;  // decoded video frames
+    double duration = 0, audioDuration = -1;
+};
+
+Probe probe(const std::string& path) {
+    std::istringstream lines(runProgram({"ffprobe", "-v", "error", "-count_frames", "-show_entries",
+                                         "stream=codec_type,nb_read_frames,duration:format=duration", path})
+                                 .output);
+    Probe p;
+    std::string line, kind;
+    while (std::getline(lines, line)) {
+        const std::string key = line.substr(0, line.find('=')), value = line.substr(line.find('=') + 1);
+        if (line == "[FORMAT]" || key == "codec_type") kind = line == "[FORMAT]" ? "format" : value;
+        if (key == "nb_read_frames" && kind == "video") p.frames = std::atoi(value.c_str());
+        if (key == "duration") (kind == "audio" ? p.audioDuration : p.duration) = std::atof(value.c_str());
+    }
+    return p;
+}
+
+std::vector<std::string> filesIn(const std::string& dir) {
+    std::vector<std::string> names;
+    if (fs::is_directory(dir))
+        for (const auto& entry : fs::directory_iterator(dir)) names.push_back(entry.path().filename().string());
+    std::sort(names.begin(), names.end());
+    return names;
+}
+
+}  // namespace
+
+TEST(CapturePlan, WholeShowEndsOnTheLastTickThatIsPresented) {
+    for (int fps : {60, 30, 25, 10, 7}) {
+        CapturePlan plan;
+        std::string error;
+        ASSERT_TRUE(planCapture(fps, 0.0, 106.0, showLengthSeconds, plan, error)) << error;
+        EXPECT_EQ(plan.firstTick, 0);
+        EXPECT_EQ(plan.lastTick, plan.lastShowTick);
+        // The demo clock, accumulated in single precision as the show does: the
+        // last frame is on it, the next tick is the one that ends the show.
+        float clock = 0;
+        for (int k = 0; k <= plan.lastTick; ++k) clock += plan.tickMs(k) * 0.001f;
+        EXPECT_LE(clock, showLengthSeconds) << fps;
+        EXPECT_GT(clock + plan.frameMs * 0.001f, showLengthSeconds) << fps;
+        EXPECT_NEAR(plan.durationSeconds(), 106.0, 1.0 / fps + 1e-9) << fps;
+    }
+}
+
+TEST(CapturePlan, PartsIncludeBothEndsAndBadRequestsAreRefused) {
+    CapturePlan plan;
+    std::string error;
+    ASSERT_TRUE(planCapture(10, 12.0, 12.3, showLengthSeconds, plan, error)) << error;
+    EXPECT_EQ(plan.firstTick, 120);
+    EXPECT_EQ(plan.lastTick, 123);
+    EXPECT_DOUBLE_EQ(plan.durationSeconds(), 0.4);
+    ASSERT_TRUE(planCapture(60, 1.001, 1.05, showLengthSeconds, plan, error)) << error;
+    EXPECT_EQ(plan.firstTick, 61) << "a start between two ticks begins at the next";
+    EXPECT_EQ(plan.lastTick, 63);
+    ASSERT_TRUE(planCapture(60, 105.95, 500.0, showLengthSeconds, plan, error)) << error;
+    EXPECT_EQ(plan.lastTick, plan.lastShowTick);
+
+    for (auto [fps, from, to] : {std::tuple{0, 0.0, 106.0}, {-5, 0.0, 106.0}, {60, 20.0, 10.0}, {60, -1.0, 10.0},
+                                 {10, 12.01, 12.09}, {60, 107.0, 108.0}, {60, 1e300, 1e301}}) {
+        error.clear();
+        EXPECT_FALSE(planCapture(fps, from, to, showLengthSeconds, plan, error)) << fps << " " << from << " " << to;
+        EXPECT_FALSE(error.empty());
+    }
+}
+
+TEST(PngWriter, RoundTripKeepsEveryPixelUprightAndLeavesOnlyTheFile) {
+    const std::string dir = scratchDir("png_round_trip");
+    // A source wider than the image (pitch > width) whose padding must not leak in.
+    const int width = 37, height = 23, pitch = 40;
+    std::vector<uint32_t> source(static_cast<size_t>(pitch) * height, 0xFFFFFFFFu);
+    for (int y = 0; y < height; ++y)
+        for (int x = 0; x < width; ++x) source[y * pitch + x] = uint32_t(x * 7) << 16 | uint32_t(y * 11) << 8 | (x * y & 0xFF);
+    source[0] = 0x00FF0000u;
+    std::string error;
+    ASSERT_TRUE(writePng((dir + "/f.png").c_str(), source.data(), width, height, pitch, error)) << error;
+    int w = 0, h = 0;
+    unsigned bpp = 0;
+    const std::vector<uint32_t> back = readPng(dir + "/f.png", w, h, &bpp);
+    ASSERT_EQ(w, width);
+    ASSERT_EQ(h, height);
+    EXPECT_EQ(bpp, 24u);
+    int wrong = 0;
+    for (int y = 0; y < height; ++y)
+        for (int x = 0; x < width; ++x) wrong += back[y * width + x] != (source[y * pitch + x] | 0xFF000000u);
+    EXPECT_EQ(wrong, 0);
+    EXPECT_EQ(filesIn(dir), std::vector<std::string>{"f.png"});
+
+    // Unwritable paths: a reason naming the path on one line, and no partial file anywhere.
+    { std::ofstream(dir + "/plain") << "x"; }
+    for (const std::string& path : {dir + "/missing/f.png", dir + "/plain/f.png", dir}) {
+        EXPECT_FALSE(writePng(path.c_str(), source.data(), 8, 8, 8, error)) << path;
+        EXPECT_NE(error.find(path), std::string::npos) << error;
+        EXPECT_EQ(error.find('\n'), std::string::npos) << error;
+    }
+    EXPECT_EQ(filesIn(dir), (std::vector<std::string>{"f.png", "plain"}));
+}
+
+TEST(VideoEncoder, EncodesFramesWithTheLoopedFadedTrack) {
+    const std::string dir = scratchDir("video_with_audio");
+    // A 1.5 s tone, shorter than the video so that the loop is exercised.
+    ASSERT_EQ(runProgram({"ffmpeg", "-nostdin", "-v", "error", "-f", "lavfi", "-i", "sine=frequency=440:duration=1.5",
+                          dir + "/tone.mp3"}).exitCode, 0);
+    VideoSettings s;
+    s.outputPath = dir + "/out.mp4";
+    s.width = 64;
+    s.height = 48;
+    s.fps = 10;
+    s.frameCount = 12;
+    s.audioPath = dir + "/tone.mp3";
+    s.audioStartSeconds = 2.0;  // the track has looped once by then
+    s.fadeStartSeconds = 2.5;   // so the fade runs 0.5 s to 1.0 s into the video
+    s.fadeSeconds = 0.5;
+    VideoEncoder encoder;
+    std::string error;
+    ASSERT_TRUE(encoder.start(s, error)) << error;
+    const std::vector<uint32_t> red(64 * 48, 0x00FF0000u);
+    for (int i = 0; i < 12; ++i) ASSERT_TRUE(encoder.writeFrame(red.data(), 64, error)) << error;
+    ASSERT_TRUE(encoder.finish(error)) << error;
+
+    const Probe facts = probe(s.outputPath);
+    EXPECT_EQ(facts.frames, 12);
+    EXPECT_NEAR(facts.audioDuration, 1.2, 0.03);
+    EXPECT_NEAR(facts.duration, 1.2, 0.03);
+    const std::string rgb = runProgram({"ffmpeg", "-v", "error", "-i", s.outputPath, "-frames:v", "1", "-f", "rawvideo",
+                                        "-pix_fmt", "rgb24", "-"}).output;
+    ASSERT_EQ(rgb.size(), 64u * 48u * 3u);
+    EXPECT_TRUE(uint8_t(rgb[3000]) > 230 && uint8_t(rgb[3001]) < 25 && uint8_t(rgb[3002]) < 25) << "channel order";
+
+    // Loud before the fade, about half way down in its middle, silent after it.
+    const std::string pcm = runProgram({"ffmpeg", "-v", "error", "-i", s.outputPath, "-map", "0:a", "-ac", "1", "-ar",
+                                        "8000", "-f", "s16le", "-"}).output;
+    std::vector<int16_t> samples(pcm.size() / 2);
+    std::memcpy(samples.data(), pcm.data(), samples.size() * 2);
+    const auto rms = [&](double from, double to) {
+        double sum = 0;
+        for (size_t i = size_t(from * 8000); i < size_t(to * 8000) && i < samples.size(); ++i) sum += samples[i] * samples[i];
+        return std::sqrt(sum / ((to - from) * 8000));
+    };
+    EXPECT_GT(rms(0.05, 0.45), 1000.0);
+    EXPECT_NEAR(rms(0.72, 0.78) / rms(0.05, 0.45), 0.5, 0.1);
+    EXPECT_LT(rms(1.05, 1.15), rms(0.05, 0.45) * 0.02);
+}
+
+TEST(VideoEncoder, ReportsAnEncoderThatDiesInsteadOfHanging) {
+    VideoSettings s;  // 640 x 480: a frame larger than the pipe buffer, so a write must reach ffmpeg
+    s.outputPath = scratchDir("video_dies") + "/out.mp4";
+    s.frameCount = 50;
+    s.videoCodec = {"-c:v", "no_such_codec"};
+    VideoEncoder encoder;
+    std::string error;
+    ASSERT_TRUE(encoder.start(s, error)) << error;
+    const std::vector<uint32_t> frame(640 * 480, 0u);
+    bool failed = false;
+    for (int i = 0; i < 50 && !failed; ++i) failed = !encoder.writeFrame(frame.data(), 640, error);
+    EXPECT_TRUE(failed);
+    EXPECT_NE(error.find("stopped reading"), std::string::npos) << error;
+    EXPECT_FALSE(encoder.finish(error));
+    EXPECT_NE(error.find("exited with status"), std::string::npos) << error;
+    EXPECT_FALSE(encoder.running());
+}
+
+class CaptureProgram : public ::testing::Test {
+protected:
+    void SetUp() override {
+        if (programPath().empty()) GTEST_SKIP() << "the program is not built";
+    }
+    ProgramResult capture(const std::string& args, const std::vector<std::string>& env = {}) {
+        return runProgram({"/bin/sh", "-c", "exec \"$0\" --data \"$1\" --fps 10 " + args, programPath(),
+                           sourceDir() + "/data"}, env, dir_);
+    }
+    const std::string dir_ = scratchDir(::testing::UnitTest::GetInstance()->current_test_info()->name());
+};
+
+TEST_F(CaptureProgram, PartWritesFramesAndVideoAndTicksMatchFromAnotherStart) {
+    const ProgramResult a = capture("--capture a --video part.mp4 --from 12 --to 12.3");
+    ASSERT_EQ(a.exitCode, 0) << a.output;
+    EXPECT_EQ(filesIn(dir_ + "/a"), (std::vector<std::string>{"frame_00120.png", "frame_00121.png",
+                                                              "frame_00122.png", "frame_00123.png"}));
+    const Probe facts = probe(dir_ + "/part.mp4");
+    EXPECT_EQ(facts.frames, 4);
+    EXPECT_NEAR(facts.duration, 0.4, 0.03);
+    EXPECT_GT(facts.audioDuration, 0.3) << "the music is muxed in";
+
+    const ProgramResult b = capture("--capture b --from 12.2 --to 12.25");
+    ASSERT_EQ(b.exitCode, 0) << b.output;
+    EXPECT_EQ(filesIn(dir_ + "/b"), std::vector<std::string>{"frame_00122.png"});
+    int w = 0, h = 0;
+    const std::vector<uint32_t> tick122 = readPng(dir_ + "/a/frame_00122.png", w, h);
+    EXPECT_EQ(w * h, 640 * 480);
+    EXPECT_EQ(tick122, readPng(dir_ + "/b/frame_00122.png", w, h)) << "the same tick from another start";
+    EXPECT_NE(tick122, readPng(dir_ + "/a/frame_00121.png", w, h));
+}
+
+TEST_F(CaptureProgram, RefusesBeforeRenderingWithoutFfmpegOrAWritableFolder) {
+    const ProgramResult noEncoder = capture("--video v.mp4 --capture frames --from 12 --to 12.3", {"PATH=/nonexistent"});
+    EXPECT_NE(noEncoder.exitCode, 0);
+    EXPECT_NE(noEncoder.output.find("ffmpeg"), std::string::npos) << noEncoder.output;
+    EXPECT_TRUE(filesIn(dir_ + "/frames").empty());
+    EXPECT_FALSE(fs::exists(dir_ + "/v.mp4"));
+
+    { std::ofstream(dir_ + "/plain") << "x"; }
+    const ProgramResult badFolder = capture("--capture plain/frames --from 12 --to 12.3");
+    EXPECT_NE(badFolder.exitCode, 0);
+    EXPECT_NE(badFolder.output.find("plain/frames"), std::string::npos) << badFolder.output;
+}
+
+// Ctrl-C once the second frame is written: frames from 120 on without gaps,
+// and a video of as many frames whose music is cut to them.
+TEST_F(CaptureProgram, InterruptKeepsFinishedFramesAndAPlayableVideo) {
+    const ProgramResult r = capture(
+        "--capture frames --video v.mp4 --from 12 --to 15 & "
+        "while [ ! -e frames/frame_00121.png ] && kill -0 $!; do sleep 0.05; done; kill -INT $!; wait $!");
+    EXPECT_EQ(r.exitCode, 130) << r.output;
+    const std::vector<std::string> names = filesIn(dir_ + "/frames");
+    ASSERT_GE(names.size(), 2u);
+    EXPECT_LT(names.size(), 31u);
+    for (size_t i = 0; i < names.size(); ++i) EXPECT_EQ(names[i], frameFileName(120 + int(i)));
+    const Probe facts = probe(dir_ + "/v.mp4");
+    EXPECT_EQ(facts.frames, int(names.size()));
+    EXPECT_NEAR(facts.duration, names.size() / 10.0, 0.05);
+    EXPECT_NE(r.output.find("kept " + std::to_string(names.size()) + " of 31 frames"), std::string::npos) << r.output;
+}
