@@ -36,7 +36,10 @@ bool planCapture(int fps, double fromSeconds, double toSeconds, float showSecond
 
     const double firstWanted = std::ceil(fromSeconds * fps - tickSlack);
     plan.firstTick = firstWanted > plan.lastShowTick ? plan.lastShowTick + 1 : static_cast<int>(firstWanted);
-    const double lastWanted = std::floor(toSeconds * fps + tickSlack);
+    // A part ends before `to`, so --from 0 --to 20 lasts exactly 20 s; a part
+    // that reaches the end of the show takes every frame the show presents.
+    const double lastWanted =
+        toSeconds >= showSeconds ? plan.lastShowTick : std::ceil(toSeconds * fps - tickSlack) - 1.0;
     plan.lastTick = lastWanted < plan.lastShowTick ? static_cast<int>(lastWanted) : plan.lastShowTick;
     if (plan.frameCount() == 0) {
         char text[160];

@@ -18,7 +18,8 @@ struct CapturePlan {
 };
 
 // Ticks at 1000/fps ms; tick k shows the moment k/fps. The part is every tick
-// with from <= k/fps <= to that the show presents: the show ends on the first
+// with from <= k/fps < to that the show presents (up to the show's last frame
+// when to reaches the end of the show): the show ends on the first
 // tick whose clock (accumulated in single precision like the demo's) passes
 // showSeconds, and that tick is never presented, so it is not captured.
 // False with a one-line reason for a bad rate or an empty part.
