@@ -90,6 +90,17 @@ bool parseOptions(int argc, char** argv, Options& o, std::string& error) {
             out = d;
             return true;
         };
+        // A file or folder name; an empty one is refused.
+        auto path = [&](std::string& out, const char* what) {
+            const char* v = nullptr;
+            if (!value(v)) return false;
+            if (!*v) {
+                error = arg + " needs " + what;
+                return false;
+            }
+            out = v;
+            return true;
+        };
         const char* v = nullptr;
         if (arg == "--help" || arg == "-h") {
             o.mode = RunMode::Help;
@@ -101,12 +112,7 @@ bool parseOptions(int argc, char** argv, Options& o, std::string& error) {
             if (!seconds(o.stillSeconds, 0.0, showSeconds)) return false;
             seen.still = true;
         } else if (arg == "--out") {
-            if (!value(v)) return false;
-            if (!*v) {
-                error = "--out needs a file name";
-                return false;
-            }
-            o.outPath = v;
+            if (!path(o.outPath, "a file name")) return false;
             seen.out = true;
         } else if (arg == "--dt") {
             if (!value(v)) return false;
@@ -118,20 +124,10 @@ bool parseOptions(int argc, char** argv, Options& o, std::string& error) {
             o.dtMs = d;
             seen.dt = true;
         } else if (arg == "--capture") {
-            if (!value(v)) return false;
-            if (!*v) {
-                error = "--capture needs a folder";
-                return false;
-            }
-            o.captureDir = v;
+            if (!path(o.captureDir, "a folder")) return false;
             seen.capture = true;
         } else if (arg == "--video") {
-            if (!value(v)) return false;
-            if (!*v) {
-                error = "--video needs a file name";
-                return false;
-            }
-            o.videoPath = v;
+            if (!path(o.videoPath, "a file name")) return false;
             seen.video = true;
         } else if (arg == "--fps") {
             if (!value(v)) return false;
@@ -169,12 +165,7 @@ bool parseOptions(int argc, char** argv, Options& o, std::string& error) {
                 return false;
             }
         } else if (arg == "--data") {
-            if (!value(v)) return false;
-            if (!*v) {
-                error = "--data needs a folder";
-                return false;
-            }
-            o.dataDir = v;
+            if (!path(o.dataDir, "a folder")) return false;
         } else if (arg == "--no-overlays") {
             o.overlays = false;
         } else if (arg == "--mute") {
