@@ -13,6 +13,7 @@
 #include <vector>
 
 #include "app/capture_plan.h"
+#include "app/output_file.h"
 #include "app/png_writer.h"
 #include "app/surface.h"
 #include "app/video_encoder.h"
@@ -111,21 +112,6 @@ bool prepareFolder(const std::string& dir, std::string& error) {
     return true;
 }
 
-bool checkVideoPath(const std::string& path, std::string& error) {
-    const fs::path parent = fs::path(path).parent_path();
-    const std::string dir = parent.empty() ? "." : parent.string();
-    std::error_code ignored;
-    if (!fs::is_directory(dir, ignored) || access(dir.c_str(), W_OK) != 0) {
-        error = "cannot write the video " + path + ": its folder " + dir + " is missing or not writable";
-        return false;
-    }
-    if (fs::is_directory(path, ignored)) {
-        error = "cannot write the video " + path + ": it is a folder";
-        return false;
-    }
-    return true;
-}
-
 }  // namespace
 
 int runCapture(const Options& options, const GameOptions& gameOptions) {
@@ -148,7 +134,7 @@ int runCapture(const Options& options, const GameOptions& gameOptions) {
     if (toVideo) {
         if (findOnPath(video.program).empty())
             return fail("ffmpeg was not found on PATH; it is needed to write " + options.videoPath);
-        if (!checkVideoPath(options.videoPath, error)) return fail("");
+        if (!checkOutputFile(options.videoPath, error)) return fail("");
         video.outputPath = options.videoPath;
         video.width = frameWidth;
         video.height = frameHeight;

@@ -9,6 +9,7 @@ list(APPEND TPL_CORE_SOURCES
   ${CMAKE_CURRENT_LIST_DIR}/window.cpp
   ${CMAKE_CURRENT_LIST_DIR}/show_loop.cpp
   # headless jobs
+  ${CMAKE_CURRENT_LIST_DIR}/output_file.cpp
   ${CMAKE_CURRENT_LIST_DIR}/png_writer.cpp
   ${CMAKE_CURRENT_LIST_DIR}/still.cpp
   ${CMAKE_CURRENT_LIST_DIR}/video_encoder.cpp

@@ -2,9 +2,9 @@
 
 #include <cmath>
 #include <cstdio>
-#include <filesystem>
 #include <vector>
 
+#include "app/output_file.h"
 #include "app/png_writer.h"
 #include "app/surface.h"
 
@@ -12,28 +12,9 @@ int tickForMoment(double seconds, double dtMs) {
     return static_cast<int>(std::lround(seconds * 1000.0 / dtMs));
 }
 
-namespace {
-// Refuse an output path we could never write before spending seconds on the render.
-bool outputFolderWritable(const std::string& path, std::string& error) {
-    namespace fs = std::filesystem;
-    fs::path parent = fs::path(path).parent_path();
-    if (parent.empty()) parent = ".";
-    std::error_code ec;
-    if (!fs::is_directory(parent, ec)) {
-        error = "cannot write '" + path + "': folder '" + parent.string() + "' does not exist";
-        return false;
-    }
-    if (fs::is_directory(path, ec)) {
-        error = "cannot write '" + path + "': it is a folder";
-        return false;
-    }
-    return true;
-}
-}  // namespace
-
 int runStill(const Options& options, const GameOptions& gameOptions) {
     std::string error;
-    if (!outputFolderWritable(options.outPath, error)) {
+    if (!checkOutputFile(options.outPath, error)) {
         std::fprintf(stderr, "template: %s\n", error.c_str());
         return 2;
     }
