@@ -14,9 +14,10 @@ namespace {
 // What a step boundary left behind, with the show time at which it happened.
 struct Boundary {
     float seconds;
-    int figureIndex, companionIndex, sceneId, figureMode, cameraSegment;
-    char figureChar, cameraChar;  // what the new step reads
-    float companionStepX, companionHeading, lightY;
+    Choreography c;
+    int sceneId, cameraSegment;
+    float lightY;
+    char figureChar() const { return FigureScript[c.figureIndex]; }  // what the new step reads
 };
 
 // The show as the demo's tick runs it from set-up on, without keys.
@@ -24,6 +25,7 @@ struct Show {
     World world;
     Camera camera;
     Choreography choreography;
+    double elapsedMs = 0;
     bool everNonFinite = false;
     std::vector<Boundary> boundaries;
 
@@ -32,16 +34,14 @@ struct Show {
         setInitialFrameValues(world.frame);
     }
 
-    void tick(float dtMs, double elapsedMs = 0) {
+    void tick(float dtMs) {
         const int before = choreography.figureIndex;
+        elapsedMs += dtMs;
         stepChoreography(choreography, world, camera, dtMs);
         updateCameraBasis(camera, world.frame, 32);
         if (world.frame.sceneId == 1) updateFigureBounds(world);
-        const Choreography& c = choreography;
-        if (c.figureIndex != before)
-            boundaries.push_back({float(elapsedMs / 1000.0), c.figureIndex, c.companionIndex, world.frame.sceneId,
-                                  c.figureMode, camera.cameraSegment, FigureScript[c.figureIndex],
-                                  CameraScript[c.companionIndex], c.companionStep.x, c.companionHeading,
+        if (choreography.figureIndex != before)
+            boundaries.push_back({float(elapsedMs / 1000.0), choreography, world.frame.sceneId, camera.cameraSegment,
                                   world.frame.sphereY[0]});
         float words[sizeof(FrameData) / sizeof(float)];
         std::memcpy(words, &world.frame, sizeof(words));
@@ -61,7 +61,7 @@ struct Show {
 TEST(Choreography, TimelineAtTenMillisecondFrames) {
     Show show;
     show.tick(0.0f);  // the first tick gets 0 ms, every later one 10 ms
-    for (int ms = 10; ms <= 106000; ms += 10) show.tick(10.0f, ms);
+    while (show.elapsedMs < 106000) show.tick(10.0f);
     EXPECT_FALSE(show.everNonFinite);
     EXPECT_NEAR(show.boundaries[1].seconds, 1.0f, 0.02f) << "blanks last a second";
 
@@ -74,37 +74,38 @@ TEST(Choreography, TimelineAtTenMillisecondFrames) {
                           {0, '5', 0, 45.8f},  {0, '6', 0, 53.1f}, {0, '2', 30, 80.1f}};
     for (const Mark& m : marks) {
         const Boundary& b = show.first([&](const Boundary& x) {
-            return (m.figureChar ? x.figureChar == m.figureChar : x.cameraChar == m.cameraChar) && x.seconds > m.after;
+            return (m.figureChar ? x.figureChar() == m.figureChar : CameraScript[x.c.companionIndex] == m.cameraChar) &&
+                   x.seconds > m.after;
         });
         EXPECT_NEAR(b.seconds, m.seconds, 0.06f) << m.figureChar << m.cameraChar;
     }
-    EXPECT_EQ(show.first([](const Boundary& b) { return b.figureChar == 'v'; }).figureMode, 6);
-    EXPECT_EQ((&show.first([](const Boundary& b) { return b.figureChar == '^'; }))[1].lightY, 94.0f)
+    EXPECT_EQ(show.first([](const Boundary& b) { return b.figureChar() == 'v'; }).c.figureMode, 6);
+    EXPECT_EQ((&show.first([](const Boundary& b) { return b.figureChar() == '^'; }))[1].lightY, 94.0f)
         << "the raise ends exactly at the top";
 
     const Boundary* grouped = &show.first([](const Boundary& b) { return b.sceneId == 1; });
     EXPECT_NEAR(grouped->seconds, 12.0f, 0.06f);
-    EXPECT_EQ(grouped->figureChar, 'w') << "both switch letters consumed";
+    EXPECT_EQ(grouped->figureChar(), 'w') << "both switch letters consumed";
     EXPECT_EQ(grouped->cameraSegment, 1);
     EXPECT_NEAR(grouped[1].seconds - grouped->seconds, 1.43f, 0.02f);
-    const Boundary& pink = show.first([](const Boundary& b) { return b.figureIndex == 32; });
+    const Boundary& pink = show.first([](const Boundary& b) { return b.c.figureIndex == 32; });
     EXPECT_NEAR(pink.seconds, 40.1f, 0.06f);
     EXPECT_EQ(pink.cameraSegment, 4);
-    const Boundary& walks = show.first([](const Boundary& b) { return b.companionStepX == 1; });
+    const Boundary& walks = show.first([](const Boundary& b) { return b.c.companionStep.x == 1; });
     EXPECT_NEAR(walks.seconds, 83.1f, 0.06f);
-    EXPECT_EQ(walks.companionIndex, 56);
+    EXPECT_EQ(walks.c.companionIndex, 56);
 
+    // The room: the companion turns once a second, and the show ends before the script wraps.
     const Boundary* room = &show.first([](const Boundary& b) { return b.sceneId == 2; });
+    ASSERT_LE(room + 10, &show.boundaries.back());
     EXPECT_NEAR(room->seconds, 95.1f, 0.06f);
     EXPECT_EQ(room->cameraSegment, 8);
-    EXPECT_EQ(room->figureMode, 9);
-    const char* expected = "ESNWSNEWSE";
-    auto headingOf = [](char d) { return d == 'S' ? 90.0f : d == 'W' ? 180.0f : d == 'N' ? 270.0f : 0.0f; };
-    for (int i = 0; i < 10; ++i) {
-        EXPECT_NEAR(room[1 + i].seconds, 96.1f + i, 0.06f) << i;
-        EXPECT_EQ(room[1 + i].companionHeading, headingOf(expected[i])) << i;
-    }
-    EXPECT_LT(show.boundaries.back().companionIndex, 131) << "the show ends before a wrap";
+    EXPECT_EQ(room->c.figureMode, 9);
+    std::vector<float> headings;  // E S N W S N E W S E
+    for (int i = 1; i <= 10; ++i) headings.push_back(room[i].c.companionHeading);
+    EXPECT_EQ(headings, (std::vector<float>{0, 90, 270, 180, 90, 270, 0, 180, 90, 0}));
+    EXPECT_NEAR(room[10].seconds, 105.1f, 0.06f);
+    EXPECT_LT(show.boundaries.back().c.companionIndex, 131);
 }
 
 TEST(Choreography, LongFrameCrossesOneBoundaryPerCall) {

@@ -6,29 +6,16 @@
 #include "scene/figures.h"
 #include "scene/presets.h"
 
-namespace {
-
-void expectCentre(const FrameData& fd, int i, float x, float y, float z, float tolerance = 1e-5f) {
-    EXPECT_NEAR(fd.sphereX[i], x, tolerance) << "sphere " << i;
-    EXPECT_NEAR(fd.sphereY[i], y, tolerance) << "sphere " << i;
-    EXPECT_NEAR(fd.sphereZ[i], z, tolerance) << "sphere " << i;
-}
-
-World groupedScene() {
-    World w;
-    buildSceneY(w);
-    return w;
-}
-
-}  // namespace
-
 TEST(FigureWalking, StandingPoseReproducesTheGroupedScenesFigure) {
-    const World preset = groupedScene();
-    World w = groupedScene();
+    World preset, w;
+    buildSceneY(preset);
+    buildSceneY(w);
     placeFigureWalking(w, 10, 0, 10, 0, -1);
     const FrameData &fd = w.frame, &want = preset.frame;
     for (int i = 7; i <= 10; ++i) {
-        expectCentre(fd, i, want.sphereX[i], want.sphereY[i], want.sphereZ[i], 0.01f);  // sway
+        EXPECT_NEAR(fd.sphereX[i], want.sphereX[i], 0.01f) << i;  // the sway
+        EXPECT_NEAR(fd.sphereY[i], want.sphereY[i], 0.01f) << i;
+        EXPECT_NEAR(fd.sphereZ[i], want.sphereZ[i], 0.01f) << i;
         EXPECT_EQ(fd.sphereRadius[i], want.sphereRadius[i]);
         EXPECT_EQ(fd.sphereMaterial[i], want.sphereMaterial[i]);
     }
@@ -37,7 +24,8 @@ TEST(FigureWalking, StandingPoseReproducesTheGroupedScenesFigure) {
 }
 
 TEST(FigureBounds, FollowTheWalkingPoseButNotTurnedFootTips) {
-    World w = groupedScene();
+    World w;
+    buildSceneY(w);
     const FrameData& fd = w.frame;
     const float pedestalMinX = fd.boundsMinX[1];
     placeFigureWalking(w, 0, 0, 0, 0, 0);

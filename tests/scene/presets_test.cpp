@@ -7,10 +7,6 @@
 
 namespace {
 
-bool sameBytes(const void* a, const void* b, size_t n) {
-    return std::memcmp(a, b, n) == 0;
-}
-
 std::array<float, 6> volume(const FrameData& fd, int slot) {
     return {fd.boundsMinX[slot], fd.boundsMinY[slot], fd.boundsMinZ[slot],
             fd.boundsMaxX[slot], fd.boundsMaxY[slot], fd.boundsMaxZ[slot]};
@@ -35,8 +31,8 @@ TEST(Presets, GroupedSceneFillsItsSlotsAndVolumesWhateverCameBefore) {
     buildSceneZ(mixed);
     buildSceneX(mixed);
     buildSceneY(mixed);
-    EXPECT_TRUE(sameBytes(&w.frame, &mixed.frame, sizeof(FrameData)));
-    EXPECT_TRUE(sameBytes(&w.slots, &mixed.slots, sizeof(SceneSlots)));
+    EXPECT_EQ(std::memcmp(&w.frame, &mixed.frame, sizeof(FrameData)), 0);
+    EXPECT_EQ(std::memcmp(&w.slots, &mixed.slots, sizeof(SceneSlots)), 0);
 }
 
 // The light scene and the room are built over the grouped one and must leave
@@ -64,8 +60,8 @@ TEST(Presets, LaterScenesOverwriteOnlyTheirOwnEntries) {
         for (int i = c.spheres; i < maxSpheres; ++i) EXPECT_EQ(fd.sphereX[i], old.sphereX[i]) << i;
         for (int b = c.boxes; b < maxBoxes; ++b) EXPECT_EQ(fd.boxMaxX[b], old.boxMaxX[b]) << b;
         for (int m : c.keptMaterials)
-            EXPECT_TRUE(sameBytes(&fd.materials[m], &old.materials[m], sizeof(MaterialEntry))) << m;
-        EXPECT_TRUE(sameBytes(fd.boundsMinX, old.boundsMinX, 6 * sizeof(fd.boundsMinX)));
+            EXPECT_EQ(std::memcmp(&fd.materials[m], &old.materials[m], sizeof(MaterialEntry)), 0) << m;
+        EXPECT_EQ(std::memcmp(fd.boundsMinX, old.boundsMinX, 6 * sizeof(fd.boundsMinX)), 0);
         EXPECT_EQ(w.slots.pedestalSphereStart, 2);
         EXPECT_EQ(w.slots.figureBoxStart, c.figureBoxStart);
     }
