@@ -15,18 +15,15 @@ bool parse(std::vector<std::string> args, Options& options, std::string& error) 
 }
 
 TEST(Options, ModesAndTheirSettings) {
+    Options o;
+    std::string error;
     for (auto [args, mode] : {std::pair<std::vector<std::string>, RunMode>{{}, RunMode::Show},
                               {{"--still", "3", "--help"}, RunMode::Help},  // help wins over everything else
                               {{"--version"}, RunMode::Version},
-                              {{"--video", "v.mp4"}, RunMode::Capture}}) {
-        Options o;
-        std::string error;
-        EXPECT_TRUE(parse(args, o, error) && o.mode == mode) << ::testing::PrintToString(args);
-    }
-    Options o;
-    std::string error;
+                              {{"--video", "v.mp4"}, RunMode::Capture}})
+        EXPECT_TRUE(parse(args, o = Options(), error) && o.mode == mode) << ::testing::PrintToString(args);
     ASSERT_TRUE(parse({"--still", "60", "--out", "s.png", "--dt", "16.5", "--backend", "cpu", "--threads", "3",
-                       "--no-overlays"}, o, error)) << error;
+                       "--no-overlays"}, o = Options(), error)) << error;
     EXPECT_EQ(o.mode, RunMode::Still);
     EXPECT_DOUBLE_EQ(o.stillSeconds, 60.0);
     EXPECT_EQ(o.outPath, "s.png");

@@ -40,13 +40,11 @@ TEST(Still, RendersAPlausibleDeterministicFrameThatDependsOnTheMoment) {
 
 TEST(Still, RefusesBadRequestsWithoutWritingAFile) {
     const std::string dir = scratchDir("still_refused");
-    for (const auto& args : {std::vector<std::string>{"--still", "-1", "--out", "x.png"},
-                             {"--still", "5", "--dt", "0", "--out", "x.png"},
-                             {"--still", "5", "--out", "missing/folder/x.png"},
-                             {"--still", "5", "--out", "."},
-                             {"--still", "5", "--frobnicate", "--out", "x.png"}}) {
+    // A malformed command line, then output paths that cannot be written.
+    for (const auto& args : {std::vector<std::string>{"--still", "5", "--frobnicate", "--out", "x.png"},
+                             {"--still", "5", "--out", "missing/folder/x.png"}, {"--still", "5", "--out", "."}}) {
         const ProgramResult r = still(dir, args);
-        EXPECT_NE(r.exitCode, 0) << args[1] << " " << args[2];
+        EXPECT_NE(r.exitCode, 0) << args.back();
         EXPECT_FALSE(r.output.empty());
     }
     EXPECT_TRUE(std::filesystem::is_empty(dir)) << "a refused still left files behind";

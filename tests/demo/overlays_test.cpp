@@ -5,23 +5,18 @@
 #include <algorithm>
 #include <cmath>
 #include <map>
+#include <tuple>
 #include <vector>
 
 #include "app/surface.h"
 #include "demo/sprite.h"
 
 TEST(OverlayFade, HalfSecondRampsAtEachEnd) {
-    struct Case {
-        float t, start, end;
-        int factor;
-    };
-    const Case cases[] = {
-        {0.0f, 0.0f, 8.0f, 0},    {1.25f, 1.0f, 8.0f, 127}, {1.5f, 1.0f, 8.0f, overlayFullStrength},
-        {7.75f, 4.0f, 8.0f, 127}, {7.75f, 0.0f, 8.0f, 127}, {0.5f, 1.0f, 8.0f, 0},
-        {9.0f, 1.0f, 8.0f, 0},  // never negative outside the window
-    };
-    for (const Case& c : cases)
-        EXPECT_EQ(overlayFadeFactor(c.t, c.start, c.end), c.factor) << c.t << " in " << c.start << ".." << c.end;
+    // {t, start, end, factor}; never negative outside the window.
+    for (auto [t, start, end, factor] : {std::tuple{0.0f, 0.0f, 8.0f, 0}, {1.25f, 1.0f, 8.0f, 127},
+                                         {1.5f, 1.0f, 8.0f, overlayFullStrength}, {7.75f, 4.0f, 8.0f, 127},
+                                         {7.75f, 0.0f, 8.0f, 127}, {0.5f, 1.0f, 8.0f, 0}, {9.0f, 1.0f, 8.0f, 0}})
+        EXPECT_EQ(overlayFadeFactor(t, start, end), factor) << t << " in " << start << ".." << end;
 }
 
 TEST(OverlayPixels, ScaleThenSaturateEachChannelAlone) {
@@ -33,7 +28,7 @@ TEST(OverlayPixels, ScaleThenSaturateEachChannelAlone) {
     EXPECT_EQ(addPixelSaturated(0x00F00F80u, 0x000FF07Fu), 0x00FFFFFFu);  // exactly 255 does not spill
 }
 
-TEST(OverlaySchedule, WindowsAreStrict) {
+TEST(OverlaySchedule, StrictWindowsAndWhatIsDrawnWhen) {
     for (const OverlayCue& cue : overlaySchedule) {
         SCOPED_TRACE(overlayFileNames[cue.sprite]);
         EXPECT_FALSE(overlayDue(cue, cue.end));
@@ -41,26 +36,22 @@ TEST(OverlaySchedule, WindowsAreStrict) {
         EXPECT_TRUE(overlayDue(cue, std::nextafter(cue.start, 1000.0f)));
         EXPECT_EQ(overlayDue(cue, cue.start), cue.sprite == reOverlayId);
     }
-}
-
-TEST(OverlaySchedule, WhatIsDrawnWhen) {
     // White 8 x 1 images over a dark picture; the rows that changed, with their centre pixel.
     std::vector<uint32_t> white(8, 0x00FFFFFFu);
     Surface image(8, 1, white.data(), 8);
     Sprite sprite(&image, 1);
     Sprite* sprites[overlayCount];
     std::fill(std::begin(sprites), std::end(sprites), &sprite);
-    constexpr uint32_t fill = 0x00102030u;
+    using Rows = std::map<int, uint32_t>;
     auto drawnAt = [&](float t) {
-        std::vector<uint32_t> pixels(640 * 480, fill);
+        std::vector<uint32_t> pixels(640 * 480, 0x00102030u);
         Surface display(640, 480, pixels.data(), 640);
         drawDueOverlays(display, t, sprites);
-        std::map<int, uint32_t> rows;
+        Rows rows;
         for (size_t i = 0; i < pixels.size(); ++i)
-            if (pixels[i] != fill) rows.emplace(static_cast<int>(i / 640), pixels[i / 640 * 640 + 320]);
+            if (pixels[i] != 0x00102030u) rows.emplace(static_cast<int>(i / 640), pixels[i / 640 * 640 + 320]);
         return rows;
     };
-    using Rows = std::map<int, uint32_t>;
     EXPECT_TRUE(drawnAt(0.0f).empty());  // only the "re" image, at factor 0
     // 0x7E = 255 * 127 >> 8 on top of the picture.
     EXPECT_EQ(drawnAt(1.25f), (Rows{{40, 0x8E9EAEu}, {400, 0xFFFFFFu}}));
@@ -77,9 +68,8 @@ TEST(OverlayBlend, ClipsAnOversizedImageToTheSurface) {
     // A 64 x 32 surface at (8, 4) in 80 x 40 of guard memory; each pixel of the
     // 100 x 50 image holds its own column and row.
     constexpr uint32_t guard = 0xDEADBEEFu;
-    std::vector<uint32_t> memory(80 * 40, guard);
+    std::vector<uint32_t> memory(80 * 40, guard), pixels(100 * 50);
     Surface display(64, 32, memory.data() + 4 * 80 + 8, 80);
-    std::vector<uint32_t> pixels(100 * 50);
     for (int i = 0; i < 100 * 50; ++i) pixels[i] = static_cast<uint32_t>(i % 100 | i / 100 << 8);
     Surface image(100, 50, pixels.data(), 100);
     Sprite sprite(&image, 1);
@@ -92,9 +82,7 @@ TEST(OverlayBlend, ClipsAnOversizedImageToTheSurface) {
             for (int x = 0; x < 80; ++x) {
                 const int sx = x - 8 + 18, sy = y - 4 - row;
                 const bool inside = x >= 8 && x < 72 && y >= 4 && y < 36;
-                const uint32_t expected = !inside              ? guard
-                                          : sy >= 0 && sy < 50 ? static_cast<uint32_t>(sx | sy << 8)
-                                                               : 0u;
+                const uint32_t expected = !inside ? guard : sy >= 0 && sy < 50 ? static_cast<uint32_t>(sx | sy << 8) : 0u;
                 ASSERT_EQ(memory[y * 80 + x], expected) << x << "," << y;
             }
     }
