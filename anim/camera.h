@@ -1,7 +1,7 @@
 #pragma once
 #include "anim/held_keys.h"
 #include "kernel/vec3.h"
-#include "scene/frame_data.h"
+#include "kernel/frame_data.h"
 
 constexpr int cameraSegmentCount = 8;
 

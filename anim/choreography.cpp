@@ -71,17 +71,17 @@ void applySceneSwitches(Choreography& ch, World& w) {
     FrameData& fd = w.frame;
     if (figureChar(ch) == 'X') {
         buildSceneX(w);
-        fd.sceneId = 0;
+        fd.sceneId = spheresSceneId;
         advanceBoth(ch);
     }
     if (figureChar(ch) == 'Y') {
         buildSceneY(w);
-        fd.sceneId = 1;
+        fd.sceneId = pedestalSceneId;
         advanceBoth(ch);
     }
     if (figureChar(ch) == 'Z') {
         buildSceneZ(w);
-        fd.sceneId = 2;
+        fd.sceneId = roomSceneId;
         ch.figurePos = {-4.0f, 0.0f, 0.0f};
         ch.companionPos = {4.0f, 0.0f, 0.0f};
         ch.figureHeading = 270.0f;

@@ -1,4 +1,5 @@
-list(APPEND TPL_CORE_SOURCES
-  ${CMAKE_CURRENT_LIST_DIR}/camera.cpp
-  ${CMAKE_CURRENT_LIST_DIR}/choreography.cpp
-)
+template_folder(anim
+  SOURCES
+    camera.cpp
+    choreography.cpp
+    show_state.cpp)

@@ -15,10 +15,10 @@
 #include "app/capture_plan.h"
 #include "app/output_file.h"
 #include "app/png_writer.h"
-#include "app/surface.h"
+#include "demo/surface.h"
 #include "app/video_encoder.h"
 #include "demo/music.h"
-#include "scene/frame_data.h"
+#include "kernel/frame_data.h"
 #include "scene/frame_driver.h"
 
 namespace fs = std::filesystem;
@@ -30,7 +30,7 @@ volatile sig_atomic_t interruptRequested = 0;
 // The first Ctrl-C asks for a clean stop after the current frame; a second
 // one gives up at once (the encoder still finishes what it has received).
 void onInterrupt(int) {
-    if (interruptRequested) _exit(exitCaptureInterrupted);
+    if (interruptRequested) _exit(exitInterrupted);
     interruptRequested = 1;
 }
 
@@ -118,7 +118,7 @@ int runCapture(const Options& options, const GameOptions& gameOptions) {
     std::string error;
     auto fail = [&error](const std::string& what) {
         std::fprintf(stderr, "capture: %s\n", what.empty() ? error.c_str() : what.c_str());
-        return exitCaptureFailed;
+        return exitError;
     };
 
     const bool toFrames = !options.captureDir.empty();
@@ -172,7 +172,12 @@ int runCapture(const Options& options, const GameOptions& gameOptions) {
         // The kernel seeds its noise from the pass number: keep it the tick
         // number so that a part renders the same pixels as the whole show.
         frameDriver().setPassCounter(tick);
-        if (game.tick(plan.tickMs(tick)) == TickResult::ShowOver) break;  // never presented
+        const TickResult result = game.tick(plan.tickMs(tick), error);
+        if (result == TickResult::Failed) {
+            failure = error;
+            break;
+        }
+        if (result == TickResult::ShowOver) break;  // never presented
 
         if (toFrames) {
             const std::string path = (fs::path(options.captureDir) / frameFileName(tick)).string();
@@ -204,7 +209,7 @@ int runCapture(const Options& options, const GameOptions& gameOptions) {
         if (written > 0 && toFrames)
             std::fprintf(stderr, "capture: %d frames were written to %s before that\n", written,
                          options.captureDir.c_str());
-        return exitCaptureFailed;
+        return exitError;
     }
 
     const double keptSeconds = static_cast<double>(written) / plan.fps;
@@ -227,7 +232,7 @@ int runCapture(const Options& options, const GameOptions& gameOptions) {
             if (toVideo) std::fprintf(stderr, "%s%s", toFrames ? " and " : " in ", options.videoPath.c_str());
             std::fprintf(stderr, "\n");
         }
-        return exitCaptureInterrupted;
+        return exitInterrupted;
     }
 
     std::printf("captured %d frames (ticks %d to %d, %.3f s at %d frames/s)", written, plan.firstTick, lastWrittenTick,

@@ -1,7 +1,6 @@
 #include "app/fatal_error.h"
 
 #include <cstdio>
-#include <cstdlib>
 
 namespace {
 void (*captionHook)(const char*) = nullptr;
@@ -11,9 +10,8 @@ void setFatalErrorCaption(void (*showInCaption)(const char* text)) {
     captionHook = showInCaption;
 }
 
-void fatalError(const char* text) {
-    std::fprintf(stderr, "ERROR: %s\n", text);
+void reportFatalError(const std::string& text) {
     std::fflush(stdout);
-    if (captionHook) captionHook(text);
-    std::exit(exitFatal);
+    std::fprintf(stderr, "ERROR: %s\n", text.c_str());
+    if (captionHook) captionHook(text.c_str());
 }

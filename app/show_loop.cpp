@@ -1,12 +1,11 @@
 #include "app/show_loop.h"
 
-#include <unistd.h>
-
 #include <algorithm>
 #include <chrono>
 #include <cstdio>
 #include <string>
 
+#include "app/exit_codes.h"
 #include "app/fatal_error.h"
 #include "app/window.h"
 
@@ -30,7 +29,7 @@ void skipAhead(Game& game, double seconds) {
     if (seconds <= 0.0) return;
     const float target = static_cast<float>(std::min(seconds, static_cast<double>(showLengthSeconds)));
     game.advance(0.0f);
-    while (game.demoTime < target) game.advance(skipStepMs);
+    while (game.show.demoTime < target) game.advance(skipStepMs);
 }
 
 }  // namespace
@@ -42,37 +41,47 @@ double frameMilliseconds(int64_t start, int64_t end, int64_t countsPerSecond) {
 
 int runShow(const Options& options, const GameOptions& gameOptions) {
     std::printf("application started.\n");
-    openWindow(options.software);
+    std::string error;
+    if (!openWindow(options.software, error)) {
+        reportFatalError(error);
+        return exitError;
+    }
 
-    Game* game = new Game(gameOptions);  // lives until the process ends
-    game->surface = displaySurface();
+    Game game(gameOptions);
+    game.surface = displaySurface();
     bool initPending = true;
     double frameMs = 0.0;
+    int exitCode = exitUserEnded;
 
-    bool quit = false;
-    while (!quit) {
+    for (bool quit = false; !quit;) {
         presentDisplay();
         if (initPending) {
-            std::string error;
-            if (!game->init(error)) fatalError(error.c_str());
+            if (!game.init(error)) {
+                exitCode = exitError;
+                break;
+            }
             initPending = false;
-            skipAhead(*game, options.startSeconds);
+            skipAhead(game, options.startSeconds);
         }
 
-        game->keys = readHeldKeys();
+        game.show.keys = readHeldKeys();
         beginFrame();
         const int64_t start = readCounter();
-        const TickResult result = game->tick(static_cast<float>(frameMs));
+        const TickResult result = game.tick(static_cast<float>(frameMs), error);
         const int64_t end = readCounter();
         endFrame();
         frameMs = frameMilliseconds(start, end, counterFrequency);
-        if (result == TickResult::ShowOver) {
-            std::fflush(stdout);
-            _exit(0);
+        if (result == TickResult::Failed) {
+            exitCode = exitError;
+            break;
         }
-
+        if (result == TickResult::ShowOver) {
+            exitCode = exitDone;
+            break;
+        }
         quit = drainEvents();
     }
+    if (exitCode == exitError) reportFatalError(error);
     closeWindow();
-    return 1;
+    return exitCode;
 }

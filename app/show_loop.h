@@ -9,6 +9,6 @@
 // to a whole number first (as the tick timing has always been measured).
 double frameMilliseconds(int64_t start, int64_t end, int64_t countsPerSecond);
 
-// Runs the show until Esc or a window close (returns 1). The end of the show
-// ends the process with code 0; fatal errors with code 2.
+// Runs the show until its end (exitDone), Esc or a window close (exitUserEnded)
+// or an error that stops it (exitError, reported on the console and in the caption).
 int runShow(const Options& options, const GameOptions& gameOptions);

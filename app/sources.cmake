@@ -1,19 +1,18 @@
-list(APPEND TPL_CORE_SOURCES
-  ${CMAKE_CURRENT_LIST_DIR}/console.cpp
-  ${CMAKE_CURRENT_LIST_DIR}/fatal_error.cpp
-  ${CMAKE_CURRENT_LIST_DIR}/options.cpp
-  ${CMAKE_CURRENT_LIST_DIR}/data_dir.cpp
-  ${CMAKE_CURRENT_LIST_DIR}/surface.cpp
-  # live show
-  ${CMAKE_CURRENT_LIST_DIR}/gl_display.cpp
-  ${CMAKE_CURRENT_LIST_DIR}/window.cpp
-  ${CMAKE_CURRENT_LIST_DIR}/show_loop.cpp
-  # headless jobs
-  ${CMAKE_CURRENT_LIST_DIR}/output_file.cpp
-  ${CMAKE_CURRENT_LIST_DIR}/png_writer.cpp
-  ${CMAKE_CURRENT_LIST_DIR}/still.cpp
-  ${CMAKE_CURRENT_LIST_DIR}/video_encoder.cpp
-  ${CMAKE_CURRENT_LIST_DIR}/capture_plan.cpp
-  ${CMAKE_CURRENT_LIST_DIR}/capture.cpp
-)
-set(TPL_APP_MAIN ${CMAKE_CURRENT_LIST_DIR}/main.cpp)
+template_folder(app
+  SOURCES
+    console.cpp
+    fatal_error.cpp
+    options.cpp
+    data_dir.cpp
+    # live show
+    gl_display.cpp
+    window.cpp
+    show_loop.cpp
+    # headless jobs
+    output_file.cpp
+    png_writer.cpp
+    still.cpp
+    video_encoder.cpp
+    capture_plan.cpp
+    capture.cpp
+  LIBS PkgConfig::SDL OpenGL::GL ${X11_LIBRARIES} ${FREEIMAGE_LIBRARY})

@@ -6,7 +6,7 @@
 
 #include "app/output_file.h"
 #include "app/png_writer.h"
-#include "app/surface.h"
+#include "demo/surface.h"
 
 int tickForMoment(double seconds, double dtMs) {
     return static_cast<int>(std::lround(seconds * 1000.0 / dtMs));
@@ -31,12 +31,15 @@ int runStill(const Options& options, const GameOptions& gameOptions) {
     for (int tick = 0; tick < last; ++tick) game.advance(tick == 0 ? 0.0f : dt);
     // The frame counter seeds the noise: a still is the capture's frame of that tick.
     frameDriver().setPassCounter(last);
-    game.tick(last == 0 ? 0.0f : dt);
+    if (game.tick(last == 0 ? 0.0f : dt, error) == TickResult::Failed) {
+        std::fprintf(stderr, "template: %s\n", error.c_str());
+        return 2;
+    }
 
     if (!writePng(options.outPath.c_str(), pixels.data(), frameWidth, frameHeight, frameWidth, error)) {
         std::fprintf(stderr, "template: %s\n", error.c_str());
         return 2;
     }
-    std::printf("wrote %s (t = %.3f s, tick %d)\n", options.outPath.c_str(), game.demoTime, last);
+    std::printf("wrote %s (t = %.3f s, tick %d)\n", options.outPath.c_str(), game.show.demoTime, last);
     return 0;
 }

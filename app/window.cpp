@@ -8,7 +8,7 @@
 
 #include "app/fatal_error.h"
 #include "app/gl_display.h"
-#include "app/surface.h"
+#include "demo/surface.h"
 
 namespace {
 
@@ -18,12 +18,11 @@ SDL_Surface* screen = nullptr;
 // not 0x00RRGGBB; blitted across (and converted) on present.
 SDL_Surface* shadow = nullptr;
 bool screenLocked = false;
-Surface* display = nullptr;
+Surface display;
 
-[[noreturn]] void noDisplay(const std::string& reason) {
-    const std::string text =
-        "cannot open the show window (" + reason + "); use --still or --capture to render without a display";
-    fatalError(text.c_str());
+bool noDisplay(const std::string& reason, std::string& error) {
+    error = "cannot open the show window (" + reason + "); use --still or --capture to render without a display";
+    return false;
 }
 
 void showErrorInCaption(const char* text) {
@@ -44,44 +43,49 @@ bool openGLDisplay() {
     return initGL();
 }
 
-void openSoftwareDisplay() {
+bool openSoftwareDisplay(std::string& error) {
     // Always 32 bits: at the desktop's depth some drivers hand out 8-bit palettes.
     screen = SDL_SetVideoMode(displayWidth, displayHeight, 32, SDL_ASYNCBLIT);
-    if (!screen) noDisplay(SDL_GetError());
+    if (!screen) return noDisplay(SDL_GetError(), error);
     if (!isPackedRgb(screen->format)) {
         shadow = SDL_CreateRGBSurface(SDL_SWSURFACE, displayWidth, displayHeight, 32, 0x00ff0000u, 0x0000ff00u,
                                       0x000000ffu, 0);
-        if (!shadow) fatalError("cannot create the software frame buffer");
+        if (!shadow) {
+            error = std::string("cannot create the software frame buffer: ") + SDL_GetError();
+            return false;
+        }
     }
+    return true;
 }
 
 }  // namespace
 
-void openWindow(bool forceSoftware) {
+bool openWindow(bool forceSoftware, std::string& error) {
     // With neither, SDL picks a text-terminal driver and draws into the console.
     const char* x11Display = std::getenv("DISPLAY");
     const char* driver = std::getenv("SDL_VIDEODRIVER");
     const bool driverChosen = driver && *driver;
-    if ((!x11Display || !*x11Display) && !driverChosen) noDisplay("DISPLAY is not set");
+    if ((!x11Display || !*x11Display) && !driverChosen) return noDisplay("DISPLAY is not set", error);
     // Left to itself SDL also falls back to that driver when the X server cannot
     // be reached: hold it to X so that the failure is reported instead.
     if (!driverChosen) setenv("SDL_VIDEODRIVER", "x11", 1);
 
-    if (SDL_Init(SDL_INIT_VIDEO | SDL_INIT_NOPARACHUTE) != 0) noDisplay(SDL_GetError());
+    if (SDL_Init(SDL_INIT_VIDEO | SDL_INIT_NOPARACHUTE) != 0) return noDisplay(SDL_GetError(), error);
     SDL_EnableKeyRepeat(0, 0);
 
     useGL = !forceSoftware && openGLDisplay();
-    if (!useGL) openSoftwareDisplay();
+    if (!useGL && !openSoftwareDisplay(error)) return false;
     const char* caption = useGL ? windowCaption : fallbackCaption;
     SDL_WM_SetCaption(caption, caption);
     setFatalErrorCaption(showErrorInCaption);
 
-    display = new Surface(displayWidth, displayHeight, nullptr, displayWidth);
+    display = Surface(displayWidth, displayHeight, nullptr, displayWidth);
     if (!useGL) {
         // The first present shows whatever the surface holds: make that black.
         SDL_Surface* target = shadow ? shadow : screen;
         SDL_FillRect(target, nullptr, 0);
     }
+    return true;
 }
 
 bool usingGL() {
@@ -89,7 +93,7 @@ bool usingGL() {
 }
 
 Surface* displaySurface() {
-    return display;
+    return &display;
 }
 
 void presentDisplay() {
@@ -103,14 +107,14 @@ void presentDisplay() {
 
 void beginFrame() {
     if (useGL) {
-        display->pixels = framePixels();
-        display->pitch = displayWidth;
+        display.pixels = framePixels();
+        display.pitch = displayWidth;
         return;
     }
     SDL_Surface* target = shadow ? shadow : screen;
     screenLocked = SDL_MUSTLOCK(target) && SDL_LockSurface(target) == 0;
-    display->pixels = static_cast<uint32_t*>(target->pixels);
-    display->pitch = target->pitch / 4;
+    display.pixels = static_cast<uint32_t*>(target->pixels);
+    display.pitch = target->pitch / 4;
 }
 
 void endFrame() {
@@ -148,5 +152,9 @@ HeldKeys readHeldKeys() {
 
 void closeWindow() {
     setFatalErrorCaption(nullptr);
+    if (shadow) SDL_FreeSurface(shadow);
+    shadow = nullptr;
+    screen = nullptr;
+    display = Surface();
     SDL_Quit();
 }

@@ -1,6 +1,8 @@
 #pragma once
 // The 640 x 480 show window: an OpenGL display, or SDL's software surface when
 // OpenGL cannot be set up (or is not wanted).
+#include <string>
+
 #include "anim/held_keys.h"
 
 class Surface;
@@ -8,9 +10,9 @@ class Surface;
 constexpr const char* windowCaption = "Template";
 constexpr const char* fallbackCaption = "Template - FALLBACK";
 
-// Opens the window. Without any display to open it on, this is fatal with a
-// line that points at the headless modes.
-void openWindow(bool forceSoftware);
+// Opens the window. Without any display to open it on, false with a line that
+// points at the headless modes.
+bool openWindow(bool forceSoftware, std::string& error);
 bool usingGL();
 
 // The surface the demo draws into; its pixels are valid between beginFrame and

@@ -7,20 +7,25 @@
 #include <vector>
 
 #include "app/data_dir.h"
-#include "app/surface.h"
 #include "app/window.h"
+#include "demo/image_file.h"
+#include "demo/surface.h"
 #include "demo/overlays.h"
 #include "demo/sprite.h"
-#include "scene/frame_data.h"
+#include "kernel/frame_data.h"
 
 namespace {
 
 struct Overlays {
-    Sprite* sprites[overlayCount] = {};
+    Image images[overlayCount];
+    std::unique_ptr<Sprite> owned[overlayCount];
+    OverlaySprites sprites{};
     Overlays() {
         const std::string dir = findDataDir("");
+        std::string error;
         for (int i = 0; i < overlayCount; ++i)
-            sprites[i] = new Sprite(new Surface((dir + "/" + overlayFileNames[i]).c_str()), 1);
+            if (loadImage(dir + "/" + overlayFileNames[i], images[i], error))
+                sprites[i] = (owned[i] = std::make_unique<Sprite>(&images[i].surface, 1)).get();
     }
 };
 
@@ -58,10 +63,11 @@ void withPresent(benchmark::State& state, float t, bool software) {
         state.SkipWithError("no DISPLAY: run under xvfb-run to include the present");
         return;
     }
-    static bool opened = false;
+    static std::string error;
+    static const bool opened = openWindow(software, error);
     if (!opened) {
-        openWindow(software);
-        opened = true;
+        state.SkipWithError(error.c_str());
+        return;
     }
     const std::vector<uint32_t> frame = renderedFrame();
     const Overlays& o = overlays();

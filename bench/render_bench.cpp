@@ -7,8 +7,8 @@
 #include <thread>
 #include <vector>
 
-#include "demo/game.h"
-#include "scene/build_setting.h"
+#include "anim/show_state.h"
+#include "kernel/build_setting.h"
 #include "scene/frame_driver.h"
 #include "scene/sampler_table.h"
 
@@ -17,21 +17,15 @@ namespace {
 // The scene record as the show leaves it at a moment, stepping in 10 ms ticks.
 // A negative moment gives the set-up scene (preset 1 from the start camera).
 FrameData recordAt(double seconds) {
-    GameOptions options;
-    options.overlays = false;
-    options.music = false;
-    options.driver.backend = BackendChoice::Cpu;
-    options.driver.threads = 1;
-    Game game(options);
-    std::string error;
-    game.init(error);
+    ShowState show;
+    startShow(show, nullptr);
     if (seconds < 0.0) {
-        updateCameraBasis(game.camera, game.world.frame, samplesPerFrame);
-        return game.world.frame;
+        updateCameraBasis(show.camera, show.world.frame, samplesPerFrame);
+        return show.world.frame;
     }
     const int ticks = static_cast<int>(seconds * 100.0 + 0.5);
-    for (int tick = 0; tick <= ticks; ++tick) game.advance(tick == 0 ? 0.0f : 10.0f);
-    return game.world.frame;
+    for (int tick = 0; tick <= ticks; ++tick) advanceShow(show, tick == 0 ? 0.0f : 10.0f);
+    return show.world.frame;
 }
 
 // TEMPLATE_BENCH_BACKEND=cuda times the GPU instead (the thread count is then ignored).
@@ -54,7 +48,7 @@ void renderFrames(benchmark::State& state, double seconds) {
         return;
     }
     for (auto _ : state) {
-        driver.renderFrame(record);
+        driver.renderFrame(record, error);
         benchmark::DoNotOptimize(driver.frameBuffer());
     }
     state.counters["spp"] = samplesPerFrame;

@@ -3,9 +3,9 @@
 #include <algorithm>
 #include <cstring>
 
-#include "app/surface.h"
+#include "demo/surface.h"
 #include "demo/sprite.h"
-#include "scene/frame_data.h"
+#include "kernel/frame_data.h"
 
 const char* const overlayFileNames[overlayCount] = {
     "logo.png", "re.png", "coding.png", "realtime.png", "title.png", "quorvaling.png", "greek.png", "greets.png",
@@ -61,7 +61,7 @@ void blendOverlay(Surface& dst, float t, float start, float end, const Sprite& s
     }
 }
 
-void drawDueOverlays(Surface& dst, float t, Sprite* const (&sprites)[overlayCount]) {
+void drawDueOverlays(Surface& dst, float t, const OverlaySprites& sprites) {
     for (const OverlayCue& cue : overlaySchedule) {
         const Sprite* sprite = sprites[cue.sprite];
         if (sprite && overlayDue(cue, t)) blendOverlay(dst, t, cue.start, cue.end, *sprite, cue.row);

@@ -1,6 +1,7 @@
 #pragma once
 // The title images over the rendered frame: when each is shown, how it fades,
 // and the additive blend that puts it on the display surface.
+#include <array>
 #include <cstdint>
 
 class Surface;
@@ -64,8 +65,11 @@ inline uint32_t addPixelSaturated(uint32_t d, uint32_t s) {
 // for the window start..end at time t. Only the part inside dst is drawn.
 void blendOverlay(Surface& dst, float t, float start, float end, const Sprite& sprite, int row);
 
+// The title images by OverlayId; null where none is loaded.
+using OverlaySprites = std::array<const Sprite*, overlayCount>;
+
 // Draws every overlay of the schedule due at t; a null sprite is skipped.
-void drawDueOverlays(Surface& dst, float t, Sprite* const (&sprites)[overlayCount]);
+void drawDueOverlays(Surface& dst, float t, const OverlaySprites& sprites);
 
 // Copies a frameWidth x frameHeight packed frame into dst row by row; null does nothing.
 void copyFrame(Surface& dst, const uint32_t* frame);

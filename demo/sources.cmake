@@ -1,6 +1,9 @@
-list(APPEND TPL_CORE_SOURCES
-  ${CMAKE_CURRENT_LIST_DIR}/game.cpp
-  ${CMAKE_CURRENT_LIST_DIR}/sprite.cpp
-  ${CMAKE_CURRENT_LIST_DIR}/overlays.cpp
-  ${CMAKE_CURRENT_LIST_DIR}/music.cpp
-)
+template_folder(demo
+  SOURCES
+    game.cpp
+    image_file.cpp
+    sprite.cpp
+    overlays.cpp
+    music.cpp
+  LIBS PkgConfig::SDL PkgConfig::SDL_MIXER ${FREEIMAGE_LIBRARY} ${TPL_ALSA_LIBRARY}
+  DEFINES ${TPL_ALSA_DEFINE})

@@ -1,6 +1,6 @@
 #include "demo/sprite.h"
 
-#include "app/surface.h"
+#include "demo/surface.h"
 
 Sprite::Sprite(Surface* img, unsigned int frames) : frameCount(frames == 0 ? 1 : frames), image(img) {
     width = img->width;

@@ -5,13 +5,12 @@
 #include "kernel/fast_math.h"
 #include "kernel/host_device.h"
 #include "kernel/vec3.h"
-#include "scene/frame_data.h"
+#include "kernel/frame_data.h"
 
 constexpr float missDistance = 10000.0f;
 constexpr int missObjectId = 999;
 constexpr int boxObjectId = 14;  // every box reports this id (shared with sphere 14)
 constexpr float boundsCapNearest = 1000.0f;
-constexpr int groupedSceneId = 1;
 
 struct HitRecord {
     float t;       // missDistance when nothing is hit

@@ -6,8 +6,8 @@
 #include "kernel/intersect.h"
 #include "kernel/rng.h"
 #include "kernel/vec3.h"
-#include "scene/build_setting.h"
-#include "scene/frame_data.h"
+#include "kernel/build_setting.h"
+#include "kernel/frame_data.h"
 
 constexpr float kindDiffuse = 0.0f;
 constexpr float kindGlass = 0.5f;

@@ -7,8 +7,8 @@
 #include "kernel/rng.h"
 #include "kernel/transport.h"
 #include "kernel/vec3.h"
-#include "scene/build_setting.h"
-#include "scene/frame_data.h"
+#include "kernel/build_setting.h"
+#include "kernel/frame_data.h"
 
 // Vertical jitter scale: with either setting the primary rays cover the first
 // quarter of the pixel's height.

@@ -1,7 +1,7 @@
 #pragma once
 // Host entry points into the CUDA tracer. They return the CUDA error number
 // (0 = success) as a plain int, so callers need no CUDA headers.
-#include "scene/frame_data.h"
+#include "kernel/frame_data.h"
 
 constexpr int tracerBlockSize = 64;
 

@@ -7,8 +7,8 @@
 #include "kernel/materials.h"
 #include "kernel/rng.h"
 #include "kernel/vec3.h"
-#include "scene/build_setting.h"
-#include "scene/frame_data.h"
+#include "kernel/build_setting.h"
+#include "kernel/frame_data.h"
 
 constexpr int subPathsPerRay = 4;
 constexpr int maxBudget = 7;

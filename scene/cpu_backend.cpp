@@ -17,7 +17,6 @@ namespace {
 // The thread-to-pixel permutation maps every aligned run of 2048 indices onto
 // itself, so one run is the natural unit of work and no two threads share a run.
 constexpr int chunkPixels = permutationRun;
-constexpr int maxThreads = 256;
 
 struct FrameJob {
     const FrameData* record = nullptr;
@@ -30,7 +29,7 @@ class CpuBackend final : public RenderBackend {
 public:
     explicit CpuBackend(int threads) {
         int wanted = threads > 0 ? threads : static_cast<int>(std::thread::hardware_concurrency());
-        wanted = std::clamp(wanted, 1, maxThreads);
+        wanted = std::clamp(wanted, 1, maxCpuThreads);
         try {
             for (int i = 1; i < wanted; ++i) workers_.emplace_back([this] { workerLoop(); });
         } catch (const std::system_error&) {
@@ -67,7 +66,7 @@ public:
             return false;
         }
         const long long pixels = static_cast<long long>(record.width) * record.height;
-        if (record.width <= 0 || record.height <= 0 || pixels > (1LL << 30)) {
+        if (record.width <= 0 || record.height <= 0 || pixels > maxFramePixels) {
             why = "bad frame size";
             return false;
         }

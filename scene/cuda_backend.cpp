@@ -96,12 +96,15 @@ private:
 std::unique_ptr<RenderBackend> makeCudaBackend(std::string& why) {
     int count = 0;  // left untouched when there is no driver
     cudaError_t error = cudaGetDeviceCount(&count);
-    if (error != cudaSuccess) {
-        why = cudaReason("looking for a CUDA device", error);
+    // Without a GPU the runtime speaks of an insufficient driver, which would send
+    // users off to upgrade one; say what it means first.
+    if (error == cudaErrorInsufficientDriver || error == cudaErrorNoDevice || (error == cudaSuccess && count <= 0)) {
+        why = std::string(noCudaDevice) + "; CUDA says: " +
+              (error == cudaSuccess ? "no device" : cudaReason("looking for a device", error));
         return nullptr;
     }
-    if (count <= 0) {
-        why = "no CUDA device found";
+    if (error != cudaSuccess) {
+        why = cudaReason("looking for a CUDA device", error);
         return nullptr;
     }
     cudaDeviceProp properties{};

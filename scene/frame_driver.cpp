@@ -3,11 +3,9 @@
 #include <cstdio>
 #include <cstring>
 
-#include "scene/build_setting.h"
+#include "kernel/build_setting.h"
 
 namespace {
-
-constexpr long long maxFramePixels = 1LL << 26;
 
 // Pixel count of the record's frame, or 0 when the size is unusable.
 int framePixels(const FrameData& record) {
@@ -53,8 +51,10 @@ bool FrameDriver::setup(const FrameData& record, const unsigned char* table, int
         if (!backend_->upload(table_.data(), tableSize, pixels, error)) return false;
     }
 
+    const bool noDevice = cudaWhy.rfind(noCudaDevice, 0) == 0;
     if (options.backend == BackendChoice::Auto && onCpu_)
-        std::printf("backend: %s (CUDA unavailable: %s)\n", backend_->describe().c_str(), cudaWhy.c_str());
+        std::printf("backend: %s (%s%s)\n", backend_->describe().c_str(), noDevice ? "" : "CUDA unavailable: ",
+                    cudaWhy.c_str());
     else
         std::printf("backend: %s\n", backend_->describe().c_str());
     std::fflush(stdout);
@@ -83,35 +83,42 @@ bool FrameDriver::switchToCpu(const std::string& why, int pixelCount) {
     return backend_->upload(table_.data(), static_cast<int>(table_.size()), pixelCount, uploadWhy);
 }
 
-int FrameDriver::renderFrame(const FrameData& record) {
-    if (!backend_) return -1;
+bool FrameDriver::renderFrame(const FrameData& record, std::string& error) {
+    if (!backend_) {
+        error = "the frame driver is not set up";
+        return false;
+    }
     std::memcpy(&staging_, &record, sizeof staging_);
 
     const int pixels = framePixels(staging_);
     const int tableSamples = static_cast<int>(table_.size()) / (samplerLevels * samplerChannels);
     if (pixels == 0 || staging_.samplesPerFrame > tableSamples) {
-        std::fprintf(stderr, "frame not rendered: record asks for %d x %d pixels at %d samples (table holds %d)\n",
-                     staging_.width, staging_.height, staging_.samplesPerFrame, tableSamples);
-        return -1;
+        error = "frame not rendered: the record asks for " + std::to_string(staging_.width) + " x " +
+                std::to_string(staging_.height) + " pixels at " + std::to_string(staging_.samplesPerFrame) +
+                " samples (the table holds " + std::to_string(tableSamples) + ")";
+        return false;
     }
 
     std::string why;
     if (static_cast<size_t>(pixels) != hostFrame_.size()) {
         // The frame size changed since set-up: never let the backend write past the buffers.
         hostFrame_.assign(pixels, 0);
-        if (!backend_->upload(table_.data(), static_cast<int>(table_.size()), pixels, why) && !switchToCpu(why, pixels))
-            return -1;
+        if (!backend_->upload(table_.data(), static_cast<int>(table_.size()), pixels, why) &&
+            !switchToCpu(why, pixels)) {
+            error = "frame not rendered: " + why;
+            return false;
+        }
     }
 
     if (!backend_->render(staging_, pass_, hostFrame_.data(), why)) {
         // Never show a black or stale frame because the GPU failed: redo it on the CPU.
         if (!switchToCpu(why, pixels) || !backend_->render(staging_, pass_, hostFrame_.data(), why)) {
-            std::fprintf(stderr, "frame not rendered: %s\n", why.c_str());
-            return -1;
+            error = "frame not rendered: " + why;
+            return false;
         }
     }
     ++pass_;
-    return 0;
+    return true;
 }
 
 FrameDriver& frameDriver() {
@@ -119,19 +126,4 @@ FrameDriver& frameDriver() {
     // races the GPU runtime's own.
     static FrameDriver* driver = new FrameDriver;
     return *driver;
-}
-
-int gpuSetup(const FrameData& record, const unsigned char* table, int tableSize) {
-    std::string error;
-    if (frameDriver().setup(record, table, tableSize, DriverOptions{}, error)) return 0;
-    std::fprintf(stderr, "frame driver: %s\n", error.c_str());
-    return -1;
-}
-
-int gpuRenderFrame(const FrameData& record) {
-    return frameDriver().renderFrame(record);
-}
-
-const uint32_t* frameBuffer() {
-    return frameDriver().frameBuffer();
 }

@@ -7,9 +7,14 @@
 #include <string>
 #include <vector>
 
-#include "scene/frame_data.h"
+#include "kernel/frame_data.h"
 
 enum class BackendChoice { Auto, Cpu, Cuda };
+
+// The largest frame any backend renders (a 8192 x 8192 frame).
+constexpr long long maxFramePixels = 1LL << 26;
+// The CPU backend's thread count is at most this many.
+constexpr int maxCpuThreads = 256;
 
 struct DriverOptions {
     BackendChoice backend = BackendChoice::Auto;
@@ -29,6 +34,8 @@ public:
 };
 
 std::unique_ptr<RenderBackend> makeCpuBackend(int threads);
+// How makeCudaBackend's reason begins when the machine has no GPU to use at all.
+constexpr const char* noCudaDevice = "no NVIDIA GPU or driver: rendering on the CPU";
 // Null with a reason when no CUDA device can be used (or the build has no CUDA).
 std::unique_ptr<RenderBackend> makeCudaBackend(std::string& why);
 
@@ -40,8 +47,8 @@ public:
                std::string& error);
     // Copies the record into the staging copy and renders it; advances the pass
     // counter. A failing CUDA backend is replaced by the CPU one and the frame is
-    // rendered again there. 0 once the pixels are in the frame buffer, -1 if not.
-    int renderFrame(const FrameData& record);
+    // rendered again there. False with a reason when no pixels were rendered.
+    bool renderFrame(const FrameData& record, std::string& error);
     const uint32_t* frameBuffer() const { return hostFrame_.empty() ? nullptr : hostFrame_.data(); }
     int passCounter() const { return pass_; }
     void setPassCounter(int pass) { pass_ = pass; }
@@ -62,9 +69,5 @@ private:
     int pass_ = 0;
 };
 
-// The process-wide driver and the three entry points the demo calls.
+// The process-wide driver the demo renders with.
 FrameDriver& frameDriver();
-// gpuSetup picks the backend automatically; 0 on success.
-int gpuSetup(const FrameData& record, const unsigned char* table, int tableSize);
-int gpuRenderFrame(const FrameData& record);
-const uint32_t* frameBuffer();

@@ -4,7 +4,7 @@
 #include <cstdlib>
 #include <utility>
 
-#include "scene/build_setting.h"
+#include "kernel/build_setting.h"
 
 namespace {
 

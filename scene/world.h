@@ -1,7 +1,7 @@
 #pragma once
 // The host's scene state: the record the tracer reads, plus where in its arrays
 // the presets put the two characters and the pedestal group.
-#include "scene/frame_data.h"
+#include "kernel/frame_data.h"
 
 struct SceneSlots {
     int figureSphereStart = 0;
@@ -16,3 +16,7 @@ struct World {
     SceneSlots slots{};
     bool firstLook = true;  // which of the walking figure's two looks is posed
 };
+
+// The frame size and a placeholder camera, given to the record once at set-up
+// after the first preset; the camera basis step rewrites the camera every tick.
+void setInitialFrameValues(FrameData& fd);

@@ -1,4 +1,4 @@
-list(APPEND TPL_TEST_ONCE
+list(APPEND TPL_ENGINE_TESTS_ONCE
   ${CMAKE_CURRENT_LIST_DIR}/camera_test.cpp
   ${CMAKE_CURRENT_LIST_DIR}/choreography_test.cpp
 )

@@ -18,7 +18,7 @@
 
 #include "app/gl_display.h"
 #include "app/show_loop.h"
-#include "app/surface.h"
+#include "demo/surface.h"
 #include "app/window.h"
 #include "support/run_program.h"
 #include "support/test_paths.h"
@@ -96,7 +96,8 @@ TEST(Window, BothPathsShowABlackFirstFrameThenFramesUpright) {
     unsetenv("SDL_VIDEODRIVER");
     for (const bool software : {false, true}) {
         SCOPED_TRACE(software ? "software" : "OpenGL");
-        openWindow(software);
+        std::string error;
+        ASSERT_TRUE(openWindow(software, error)) << error;
         ASSERT_EQ(usingGL(), !software) << "Xvfb's GL offers pixel-buffer objects";
         SDL_SysWMinfo info;
         SDL_VERSION(&info.version);

@@ -6,7 +6,7 @@
 #include <fstream>
 #include <string>
 
-#include "app/surface.h"
+#include "demo/image_file.h"
 #include "demo/overlays.h"
 #include "support/test_paths.h"
 
@@ -16,7 +16,10 @@ TEST(DataFiles, OverlaysDecodeAndFitTheirRowsWithoutOverlapping) {
         const std::string path = sourceDir() + "/data/" + overlayFileNames[cue.sprite];
         SCOPED_TRACE(path);
         ASSERT_TRUE(std::filesystem::exists(path));
-        const Surface img(path.c_str());  // exits 2 if it cannot be decoded
+        Image image;
+        std::string error;
+        ASSERT_TRUE(loadImage(path, image, error)) << error;
+        const Surface& img = image.surface;
         EXPECT_LE(img.width, 640);
         EXPECT_LE(cue.row + img.height, 480);
         bottom[cue.sprite] = cue.row + img.height;

@@ -1,3 +1,3 @@
-list(APPEND TPL_TEST_ONCE
+list(APPEND TPL_DESKTOP_TESTS_ONCE
   ${CMAKE_CURRENT_LIST_DIR}/data_files_test.cpp
 )

@@ -6,7 +6,7 @@
 #include <string>
 #include <vector>
 
-#include "app/surface.h"
+#include "demo/surface.h"
 #include "demo/music.h"
 #include "demo/overlays.h"
 #include "demo/sprite.h"
@@ -32,12 +32,9 @@ TEST(Game, LoadsOverlaysInOrderCopiesToThePitchAndEndsAfter106Seconds) {
     Game game(cpuOptions(dir));
     std::string error;
     ASSERT_TRUE(game.init(error)) << error;
-    const Sprite* loaded[overlayCount] = {game.logoOverlay,     game.reOverlay,    game.codingOverlay,
-                                          game.realtimeOverlay, game.titleOverlay, game.quorvalingOverlay,
-                                          game.greekOverlay,    game.greetsOverlay};
     for (int i = 0; i < overlayCount; ++i) {
-        ASSERT_NE(loaded[i], nullptr) << overlayFileNames[i];
-        EXPECT_EQ(loaded[i]->frameWidth, 10 + i) << overlayFileNames[i];
+        ASSERT_NE(game.overlays[i], nullptr) << overlayFileNames[i];
+        EXPECT_EQ(game.overlays[i]->frameWidth, 10 + i) << overlayFileNames[i];
     }
 
     // The display's rows are longer than the frame's: the copy keeps to the pitch.
@@ -46,8 +43,8 @@ TEST(Game, LoadsOverlaysInOrderCopiesToThePitchAndEndsAfter106Seconds) {
     std::vector<uint32_t> pixels(pitch * 480, 0x00ABCDEFu);
     Surface display(640, 480, pixels.data(), pitch);
     game.surface = &display;
-    EXPECT_EQ(game.tick(1250.0f), TickResult::Running);
-    const uint32_t* frame = frameBuffer();
+    EXPECT_EQ(game.tick(1250.0f, error), TickResult::Running) << error;
+    const uint32_t* frame = frameDriver().frameBuffer();
     ASSERT_NE(frame, nullptr);
     const int greekLeft = (640 - (10 + greekOverlayId)) / 2, reLeft = (640 - (10 + reOverlayId)) / 2;
     for (int y = 0; y < 480; ++y)
@@ -61,13 +58,13 @@ TEST(Game, LoadsOverlaysInOrderCopiesToThePitchAndEndsAfter106Seconds) {
 
     // Run the clock to just before the end without rendering; the next tick crosses 106 s.
     game.advance(104740.0f);
-    ASSERT_LT(game.demoTime, showLengthSeconds);
-    EXPECT_EQ(game.tick(20.0f), TickResult::ShowOver);
+    ASSERT_LT(game.show.demoTime, showLengthSeconds);
+    EXPECT_EQ(game.tick(20.0f, error), TickResult::ShowOver);
 }
 
-TEST(Game, OptionalPartsStayOffAndARefusedBackendFailsInit) {
-    // An empty data folder: with overlays off none is looked for (a missing one is fatal),
-    // and a missing track only costs a console line.
+TEST(Game, OptionalPartsStayOffAndRefusedPartsFailInit) {
+    // An empty data folder: with overlays off none is looked for (a missing one fails
+    // the set-up), and a missing track only costs a console line.
     GameOptions options = cpuOptions(scratchDir("game_bare"));
     options.overlays = false;
     options.music = true;
@@ -78,6 +75,11 @@ TEST(Game, OptionalPartsStayOffAndARefusedBackendFailsInit) {
     EXPECT_NE(console.find("music off: no music track at " + options.dataDir + "/track.mp3\n"), std::string::npos)
         << console;
     EXPECT_FALSE(musicPlaying());
+
+    options.overlays = true;
+    options.music = false;
+    EXPECT_FALSE(Game(options).init(error));
+    EXPECT_EQ(error, "File not found: " + options.dataDir + "/logo.png");
 #ifndef TPL_HAVE_CUDA
     options.driver.backend = BackendChoice::Cuda;
     options.music = false;

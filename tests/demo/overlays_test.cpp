@@ -8,7 +8,7 @@
 #include <tuple>
 #include <vector>
 
-#include "app/surface.h"
+#include "demo/surface.h"
 #include "demo/sprite.h"
 
 TEST(OverlayFade, HalfSecondRampsAtEachEnd) {
@@ -40,8 +40,8 @@ TEST(OverlaySchedule, StrictWindowsAndWhatIsDrawnWhen) {
     std::vector<uint32_t> white(8, 0x00FFFFFFu);
     Surface image(8, 1, white.data(), 8);
     Sprite sprite(&image, 1);
-    Sprite* sprites[overlayCount];
-    std::fill(std::begin(sprites), std::end(sprites), &sprite);
+    OverlaySprites sprites;
+    sprites.fill(&sprite);
     using Rows = std::map<int, uint32_t>;
     auto drawnAt = [&](float t) {
         std::vector<uint32_t> pixels(640 * 480, 0x00102030u);

@@ -1,5 +1,5 @@
 # game_test needs the frame driver, the CPU backend and the kernel.
-list(APPEND TPL_TEST_ONCE
+list(APPEND TPL_DESKTOP_TESTS_ONCE
   ${CMAKE_CURRENT_LIST_DIR}/overlays_test.cpp
   ${CMAKE_CURRENT_LIST_DIR}/image_test.cpp
   ${CMAKE_CURRENT_LIST_DIR}/music_test.cpp

@@ -3,7 +3,7 @@
 #include <cstdlib>
 #include <set>
 
-#include "scene/build_setting.h"
+#include "kernel/build_setting.h"
 #include "scene/sampler_table.h"
 
 TEST(SamplerTable, EveryRunDrawsTheSameShuffledPermutationsOfTheStrata) {

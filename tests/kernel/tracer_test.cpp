@@ -13,8 +13,8 @@
 #include <vector>
 
 #include "kernel/render_pixel.h"
-#include "scene/build_setting.h"
-#include "scene/frame_data.h"
+#include "kernel/build_setting.h"
+#include "kernel/frame_data.h"
 
 namespace {
 

@@ -12,6 +12,13 @@ constexpr int maxBoundsSlots = 4;  // slots 0 and 1 are used, 2 and 3 reserved
 constexpr int frameWidth = 640;
 constexpr int frameHeight = 480;
 
+// What the choreography writes into sceneId. The tracer tells only the grouped
+// layout (the pedestal scene) apart from the counted one.
+constexpr int spheresSceneId = 0;
+constexpr int pedestalSceneId = 1;
+constexpr int roomSceneId = 2;
+constexpr int groupedSceneId = pedestalSceneId;
+
 struct MaterialEntry {
     float red;
     float green;
@@ -31,7 +38,7 @@ struct FrameData {
     int32_t samplesPerFrame;
     int32_t sphereCount;
     int32_t boxCount;
-    int32_t sceneId;  // 1 selects the grouped layout in the tracer
+    int32_t sceneId;  // groupedSceneId selects the grouped layout in the tracer
 
     float sphereX[maxSpheres];
     float sphereY[maxSpheres];
@@ -91,5 +98,3 @@ static_assert(offsetof(FrameData, boundsMaxX) == 912);
 static_assert(offsetof(FrameData, boundsMaxY) == 928);
 static_assert(offsetof(FrameData, boundsMaxZ) == 944);
 
-// The start values the frame driver's set-up gives the record after preset 1.
-void setInitialFrameValues(FrameData& fd);

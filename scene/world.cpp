@@ -1,4 +1,4 @@
-#include "scene/frame_data.h"
+#include "scene/world.h"
 
 void setInitialFrameValues(FrameData& fd) {
     fd.width = frameWidth;
