@@ -1,5 +1,9 @@
 #include "anim/camera.h"
 
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
 #include <cmath>
 #include <cstdio>
 
@@ -61,14 +65,6 @@ void handleFlightKeys(Camera& cam, const HeldKeys& keys, float dtMs) {
     if (keys.d) cam.cameraPos = cam.cameraPos + side * move;
     if (keys.r) cam.cameraPos = cam.cameraPos + up * move;
     if (keys.f) cam.cameraPos = cam.cameraPos - up * move;
-
-    // Kept for the camera file's angle triple; nothing in the picture reads them.
-    if (keys.up) cam.cameraAngles[0] -= k * 90.0f;
-    if (keys.down) cam.cameraAngles[0] += k * 90.0f;
-    if (keys.left) cam.cameraAngles[1] += k * 180.0f;
-    if (keys.right) cam.cameraAngles[1] -= k * 180.0f;
-    if (keys.n) cam.angleCounter -= 1;
-    if (keys.m) cam.angleCounter += 1;
 }
 
 void updateCameraBasis(Camera& cam, FrameData& fd, int samplesPerFrame) {
@@ -91,23 +87,36 @@ void updateCameraBasis(Camera& cam, FrameData& fd, int samplesPerFrame) {
     fd.samplesPerFrame = samplesPerFrame;
 }
 
-bool loadCameraFile(Camera& cam, const char* path) {
-    cam.cameraPos = {0.0f, 50.0f, -300.0f};
-    FILE* file = std::fopen(path, "r");
-    if (!file) return false;
-    // Numbers the file does not supply keep their values.
-    float v[6] = {cam.cameraAngles[0], cam.cameraAngles[1], cam.cameraAngles[2],
-                  cam.cameraPos.x,     cam.cameraPos.y,     cam.cameraPos.z};
+void parseCameraText(const std::string& text, Camera& cam) {
+    // Numbers the text does not supply keep their values.
+    float v[6] = {0.0f, 0.0f, 0.0f, cam.cameraPos.x, cam.cameraPos.y, cam.cameraPos.z};
     float read[6];
     for (int i = 0; i < 6; ++i) read[i] = v[i];
-    const int got = std::fscanf(file, "%f %f %f %f %f %f", &read[0], &read[1], &read[2], &read[3], &read[4], &read[5]);
-    std::fclose(file);
+    const int got = std::sscanf(text.c_str(), "%f %f %f %f %f %f", &read[0], &read[1], &read[2], &read[3], &read[4],
+                                &read[5]);
     // "nan" and "inf" parse as numbers but would poison the view; skip them.
     for (int i = 0; i < got && i < 6; ++i)
         if (std::isfinite(read[i])) v[i] = read[i];
-    cam.cameraAngles[0] = v[0];
-    cam.cameraAngles[1] = v[1];
-    cam.cameraAngles[2] = v[2];
     cam.cameraPos = {v[3], v[4], v[5]};
+}
+
+bool loadCameraFile(Camera& cam, const char* path) {
+    cam.cameraPos = startCameraPosition;
+    // Opened without waiting: a pipe under the name would otherwise hold the
+    // start until something writes to it.
+    const int fd = ::open(path, O_RDONLY | O_NONBLOCK | O_CLOEXEC);
+    if (fd < 0) return false;
+    struct stat info;
+    if (::fstat(fd, &info) != 0 || !S_ISREG(info.st_mode)) {
+        ::close(fd);
+        std::fprintf(stderr, "camera file %s is not a regular file; skipped\n", path);
+        return false;
+    }
+    std::string text;
+    char chunk[4096];
+    ssize_t n;
+    while ((n = ::read(fd, chunk, sizeof chunk)) > 0) text.append(chunk, static_cast<size_t>(n));
+    ::close(fd);
+    parseCameraText(text, cam);
     return true;
 }

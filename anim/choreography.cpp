@@ -24,6 +24,14 @@ namespace {
 constexpr float stepLength = 5.0f;
 constexpr float quarterTurnRad = 1.5707964f;
 
+// How fast a step goes, in steps per millisecond, by what the step does.
+constexpr float walkRate = 0.001f;       // E W S N: one step a second
+constexpr float strollRate = 0.0007f;    // e w s n
+constexpr float turnRate = 0.002f;       // 1 2: half a second a quarter turn
+constexpr float raiseLightRate = 0.0001f;
+constexpr float lowerLightRate = 0.00008f;
+constexpr float dimLightRate = 0.0004f;
+
 enum FigureMode {
     modeWalk = 1,
     modeTurnLeft = 3,   // +90 degrees over the step
@@ -35,12 +43,7 @@ enum FigureMode {
 };
 
 void setLight(FrameData& fd, Vec3 centre, float radius, float radius2) {
-    fd.sphereX[0] = centre.x;
-    fd.sphereY[0] = centre.y;
-    fd.sphereZ[0] = centre.z;
-    fd.sphereRadius[0] = radius;
-    fd.sphereRadius2[0] = radius2;
-    fd.sphereMaterial[0] = 0;
+    putSphere(fd, 0, centre, radius, radius2, 0);
 }
 
 void setEmission(FrameData& fd, float red, float green, float blue) {
@@ -137,26 +140,26 @@ void readFigureChar(Choreography& ch, char c) {
     if (c == 'E' || c == 'W' || c == 'S' || c == 'N') {
         walkDirection(c, ch.figureStep, ch.figureHeading);
         ch.figureMode = modeWalk;
-        ch.stepRate = 0.001f;
+        ch.stepRate = walkRate;
     } else if (c == 'e' || c == 'w' || c == 's' || c == 'n') {
         walkDirection(c, ch.figureStep, ch.figureHeading);
         ch.figureMode = modeWalk;
-        ch.stepRate = 0.0007f;
+        ch.stepRate = strollRate;
     } else if (c == '1') {
         ch.figureMode = modeTurnLeft;
-        ch.stepRate = 0.002f;
+        ch.stepRate = turnRate;
     } else if (c == '2') {
         ch.figureMode = modeTurnRight;
-        ch.stepRate = 0.002f;
+        ch.stepRate = turnRate;
     } else if (c == '^') {
         ch.figureMode = modeRaiseLight;
-        ch.stepRate = 0.0001f;
+        ch.stepRate = raiseLightRate;
     } else if (c == 'v') {
         ch.figureMode = modeLowerLight;
-        ch.stepRate = 0.00008f;
+        ch.stepRate = lowerLightRate;
     } else if (c == '@') {
         ch.figureMode = modeDimLight;
-        ch.stepRate = 0.0004f;
+        ch.stepRate = dimLightRate;
     }
 }
 
@@ -164,7 +167,7 @@ void readCameraChar(Camera& cam, char k) {
     if (k < '1' || k > '8') return;
     cam.cameraSegment = k - '0';
     cam.segmentT = 0.0f;
-    cam.segmentRate = k == '1' ? 0.00015f : k == '2' ? 0.00006f : 0.0001f;
+    cam.segmentRate = cameraSegmentRate(cam.cameraSegment);
 }
 
 Vec3 unitOrZero(Vec3 v) {

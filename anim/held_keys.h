@@ -3,6 +3,4 @@
 // keyboard state each frame; headless runs leave every key released.
 struct HeldKeys {
     bool w = false, s = false, a = false, d = false, r = false, f = false;
-    bool up = false, down = false, left = false, right = false;  // angle keys
-    bool n = false, m = false;                                   // counter keys
 };

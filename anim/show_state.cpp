@@ -1,5 +1,7 @@
 #include "anim/show_state.h"
 
+#include "anim/show_clock.h"
+
 #include "kernel/build_setting.h"
 #include "scene/bounds.h"
 #include "scene/presets.h"
@@ -12,7 +14,7 @@ void startShow(ShowState& show, const char* cameraFile) {
 }
 
 void advanceShow(ShowState& show, float dtMs) {
-    show.demoTime += dtMs * 0.001f;
+    show.demoTime = advanceClock(show.demoTime, dtMs);
     stepChoreography(show.choreography, show.world, show.camera, dtMs);
     handleFlightKeys(show.camera, show.keys, dtMs);
     updateCameraBasis(show.camera, show.world.frame, samplesPerFrame);

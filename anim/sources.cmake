@@ -2,4 +2,5 @@ template_folder(anim
   SOURCES
     camera.cpp
     choreography.cpp
-    show_state.cpp)
+    show_state.cpp
+    show_clock.cpp)

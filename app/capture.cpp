@@ -4,6 +4,7 @@
 #include <signal.h>
 #include <unistd.h>
 
+#include <cctype>
 #include <cerrno>
 #include <chrono>
 #include <cstdio>
@@ -26,12 +27,23 @@ namespace fs = std::filesystem;
 namespace {
 
 volatile sig_atomic_t interruptRequested = 0;
+// What a second signal must clean up: the encoder and its unfinished file.
+volatile sig_atomic_t encoderPid = 0;
+volatile sig_atomic_t puttingVideoInPlace = 0;
+char partialVideo[4096] = "";
 
-// The first Ctrl-C asks for a clean stop after the current frame; a second
-// one gives up at once (the encoder still finishes what it has received).
+// The first Ctrl-C or SIGTERM asks for a clean stop after the current frame; a
+// second one gives up at once, killing the encoder and removing its unfinished
+// file, unless the video is already being cut and put in place (a moment).
 void onInterrupt(int) {
-    if (interruptRequested) _exit(exitInterrupted);
-    interruptRequested = 1;
+    if (!interruptRequested) {
+        interruptRequested = 1;
+        return;
+    }
+    if (puttingVideoInPlace) return;
+    if (encoderPid > 0) kill(encoderPid, SIGKILL);
+    if (partialVideo[0] != 0) unlink(partialVideo);
+    _exit(exitInterrupted);
 }
 
 class InterruptGuard {
@@ -42,12 +54,20 @@ public:
         action.sa_handler = onInterrupt;
         sigemptyset(&action.sa_mask);
         action.sa_flags = SA_RESTART;
-        sigaction(SIGINT, &action, &previous_);
+        sigaction(SIGINT, &action, &previousInt_);
+        sigaction(SIGTERM, &action, &previousTerm_);
     }
-    ~InterruptGuard() { sigaction(SIGINT, &previous_, nullptr); }
+    ~InterruptGuard() {
+        sigaction(SIGINT, &previousInt_, nullptr);
+        sigaction(SIGTERM, &previousTerm_, nullptr);
+        encoderPid = 0;
+        puttingVideoInPlace = 0;
+        partialVideo[0] = 0;
+    }
 
 private:
-    struct sigaction previous_ {};
+    struct sigaction previousInt_ {};
+    struct sigaction previousTerm_ {};
 };
 
 std::string clockText(double seconds) {
@@ -88,9 +108,35 @@ private:
     bool shown_ = false;
 };
 
-bool isReadableFile(const std::string& path) {
-    std::error_code ignored;
-    return fs::is_regular_file(path, ignored) && access(path.c_str(), R_OK) == 0;
+const char* plural(int count, const char* one, const char* many) {
+    return count == 1 ? one : many;
+}
+
+// ffmpeg picks the container from the name; these hold H.264 and AAC.
+bool hasVideoExtension(const std::string& path) {
+    std::string extension = fs::path(path).extension().string();
+    for (char& c : extension) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+    return extension == ".mp4" || extension == ".mov" || extension == ".mkv";
+}
+
+// The video is encoded beside its place under a hidden name with the same
+// extension and only renamed into place once it reads back, so neither a
+// failed nor an abandoned encoding leaves a broken file under the name asked for.
+std::string partialVideoPath(const std::string& path) {
+    const fs::path target(path);
+    return (target.parent_path() / ("." + target.filename().string() + ".partial" + target.extension().string()))
+        .string();
+}
+
+bool placeVideo(const std::string& partial, const std::string& path, std::string& error) {
+    std::error_code failure;
+    if (probeVideo(partial, error) && checkOutputFile(path, error)) {
+        fs::rename(partial, path, failure);
+        if (!failure) return true;
+        error = failure.message();
+    }
+    fs::remove(partial, failure);
+    return false;
 }
 
 // Makes the folder if needed and proves a file can be created in it.
@@ -132,10 +178,12 @@ int runCapture(const Options& options, const GameOptions& gameOptions) {
     // Every check that can be made before rendering is made here.
     VideoSettings video;
     if (toVideo) {
+        if (!hasVideoExtension(options.videoPath))
+            return fail("cannot write " + options.videoPath + ": name the video .mp4, .mov or .mkv");
         if (findOnPath(video.program).empty())
             return fail("ffmpeg was not found on PATH; it is needed to write " + options.videoPath);
         if (!checkOutputFile(options.videoPath, error)) return fail("");
-        video.outputPath = options.videoPath;
+        video.outputPath = partialVideoPath(options.videoPath);
         video.width = frameWidth;
         video.height = frameHeight;
         video.fps = plan.fps;
@@ -143,10 +191,18 @@ int runCapture(const Options& options, const GameOptions& gameOptions) {
         video.audioStartSeconds = plan.startSeconds();
         video.fadeStartSeconds = musicFadeStartSeconds;
         video.fadeSeconds = showLengthSeconds - musicFadeStartSeconds;
+        // A track that cannot be used leaves the video silent rather than failing it.
         const std::string track = gameOptions.dataDir + "/track.mp3";
-        if (!options.mute && isReadableFile(track)) video.audioPath = track;
+        if (!options.mute && checkTrack(track, error) && checkAudioDecodes(video.program, track, error))
+            video.audioPath = track;
+        else if (!options.mute)
+            std::fprintf(stderr, "capture: no music in the video: %s\n", error.c_str());
     }
-    if (toFrames && !prepareFolder(options.captureDir, error)) return fail("");
+    if (toFrames) {
+        if (!prepareFolder(options.captureDir, error)) return fail("");
+        for (int tick = plan.firstTick; tick <= plan.lastTick; ++tick)
+            if (!checkOutputFile((fs::path(options.captureDir) / frameFileName(tick)).string(), error)) return fail("");
+    }
 
     GameOptions headless = gameOptions;
     headless.music = false;  // the sound goes into the video, not to a device
@@ -158,7 +214,13 @@ int runCapture(const Options& options, const GameOptions& gameOptions) {
 
     InterruptGuard interruptGuard;
     VideoEncoder encoder;
-    if (toVideo && !encoder.start(video, error)) return fail("");
+    if (toVideo) {
+        std::error_code ignored;
+        fs::remove(video.outputPath, ignored);  // ffmpeg would write through a link left there
+        std::snprintf(partialVideo, sizeof partialVideo, "%s", video.outputPath.c_str());
+        if (!encoder.start(video, error)) return fail("");
+        encoderPid = encoder.pid();
+    }
 
     ProgressLine progress(plan.frameCount());
     int written = 0;
@@ -204,39 +266,45 @@ int runCapture(const Options& options, const GameOptions& gameOptions) {
         const std::string why = "cannot encode " + options.videoPath + ": " + error;
         failure = failure.empty() ? why : failure + "; " + why;
     }
+    encoderPid = 0;
+    puttingVideoInPlace = 1;  // from here on the file is only cut and renamed
+    const double keptSeconds = static_cast<double>(written) / plan.fps;
+    bool videoKept = toVideo && failure.empty() && written > 0;
+    if (videoKept) {
+        if (interrupted && !video.audioPath.empty() && !trimVideo(video.program, video.outputPath, keptSeconds, error))
+            std::fprintf(stderr, "capture: the music in %s runs on past the last frame: %s\n",
+                         options.videoPath.c_str(), error.c_str());
+        videoKept = placeVideo(video.outputPath, options.videoPath, error);
+        if (!videoKept && !interrupted) failure = "cannot encode " + options.videoPath + ": " + error;
+        if (!videoKept && interrupted)
+            std::fprintf(stderr, "capture: cannot keep %s: %s\n", options.videoPath.c_str(), error.c_str());
+    } else if (toVideo) {
+        std::error_code ignored;
+        fs::remove(video.outputPath, ignored);
+    }
     if (!failure.empty()) {
         std::fprintf(stderr, "capture: %s\n", failure.c_str());
         if (written > 0 && toFrames)
-            std::fprintf(stderr, "capture: %d frames were written to %s before that\n", written,
-                         options.captureDir.c_str());
+            std::fprintf(stderr, "capture: %d %s written to %s before that\n", written,
+                         plural(written, "frame was", "frames were"), options.captureDir.c_str());
         return exitError;
     }
 
-    const double keptSeconds = static_cast<double>(written) / plan.fps;
     if (interrupted) {
-        if (toVideo) {
-            std::error_code ignored;
-            if (written == 0) {
-                fs::remove(options.videoPath, ignored);
-            } else if (!video.audioPath.empty() && !trimVideo(video.program, options.videoPath, keptSeconds, error)) {
-                std::fprintf(stderr, "capture: the music in %s runs on past the last frame: %s\n",
-                             options.videoPath.c_str(), error.c_str());
-            }
-        }
         if (written == 0) {
             std::fprintf(stderr, "capture: interrupted before the first frame; nothing was kept\n");
         } else {
             std::fprintf(stderr, "capture: interrupted; kept %d of %d frames (ticks %d to %d, %.3f s)", written,
                          plan.frameCount(), plan.firstTick, lastWrittenTick, keptSeconds);
             if (toFrames) std::fprintf(stderr, " in %s", options.captureDir.c_str());
-            if (toVideo) std::fprintf(stderr, "%s%s", toFrames ? " and " : " in ", options.videoPath.c_str());
+            if (videoKept) std::fprintf(stderr, "%s%s", toFrames ? " and " : " in ", options.videoPath.c_str());
             std::fprintf(stderr, "\n");
         }
         return exitInterrupted;
     }
 
-    std::printf("captured %d frames (ticks %d to %d, %.3f s at %d frames/s)", written, plan.firstTick, lastWrittenTick,
-                keptSeconds, plan.fps);
+    std::printf("captured %d %s (ticks %d to %d, %.3f s at %d frames/s)", written, plural(written, "frame", "frames"),
+                plan.firstTick, lastWrittenTick, keptSeconds, plan.fps);
     if (toFrames) std::printf(" into %s", options.captureDir.c_str());
     if (toVideo)
         std::printf("%s%s%s", toFrames ? " and " : " into ", options.videoPath.c_str(),

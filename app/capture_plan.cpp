@@ -1,7 +1,10 @@
 #include "app/capture_plan.h"
 
+#include <climits>
 #include <cmath>
 #include <cstdio>
+
+#include "anim/show_clock.h"
 
 namespace {
 // Slack for seconds typed in decimal: 12.3 s at 10 frames/s is tick 123.
@@ -23,16 +26,8 @@ bool planCapture(int fps, double fromSeconds, double toSeconds, float showSecond
     plan.fps = fps;
     plan.frameMs = 1000.0f / static_cast<float>(fps);
 
-    // Run the demo clock exactly as the tick does to find the show's last frame.
-    float clock = 0.0f;
-    int tick = 0;
-    while (true) {
-        const float next = clock + plan.frameMs * 0.001f;
-        if (next > showSeconds) break;
-        clock = next;
-        ++tick;
-    }
-    plan.lastShowTick = tick;
+    // The demo clock exactly as the tick runs it finds the show's last frame.
+    plan.lastShowTick = runShowClock(plan.frameMs, INT_MAX, showSeconds).tick;
 
     const double firstWanted = std::ceil(fromSeconds * fps - tickSlack);
     plan.firstTick = firstWanted > plan.lastShowTick ? plan.lastShowTick + 1 : static_cast<int>(firstWanted);

@@ -21,6 +21,16 @@ std::string findDataDir(const std::string& requested) {
         for (const fs::path& dir : {exe.parent_path(), exe.parent_path().parent_path()}) {
             if (hasData(dir / "data")) return (dir / "data").string();
         }
+        // An installed program: <prefix>/bin/template with <prefix>/share/template/data.
+        const fs::path installed = exe.parent_path().parent_path() / "share" / "template" / "data";
+        if (hasData(installed)) return installed.string();
     }
     return "data";
+}
+
+bool checkDataDir(const std::string& requested, std::string& error) {
+    std::error_code ec;
+    if (requested.empty() || fs::is_directory(requested, ec)) return true;
+    error = "data folder not found: " + requested;
+    return false;
 }

@@ -4,7 +4,6 @@
 
 #include <cstdlib>
 #include <cstring>
-#include <new>
 
 #include <GL/glx.h>
 
@@ -169,14 +168,10 @@ uint32_t* framePixels() {
     if (mappedPixels) return static_cast<uint32_t*>(mappedPixels);
     if (!scratchPixels) {
         scratchPixels = static_cast<uint32_t*>(std::aligned_alloc(64, displayBytes));
-        if (!scratchPixels) throw std::bad_alloc();
+        if (!scratchPixels) return nullptr;  // the frame is then not drawn
         std::memset(scratchPixels, 0, displayBytes);
     }
     return scratchPixels;
-}
-
-int currentFrameBuffer() {
-    return currentBuffer;
 }
 
 bool frameBufferMapped() {

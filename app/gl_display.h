@@ -31,9 +31,7 @@ void presentFrame();
 
 // Where the next frame is to be drawn: the mapped buffer, or a scratch buffer
 // of the same size when the mapping failed (that frame is then uploaded from
-// ordinary memory instead).
+// ordinary memory instead); null when not even that memory exists.
 uint32_t* framePixels();
-// Index of the buffer/texture pair presented next (0 or 1).
-int currentFrameBuffer();
 // True while the next frame goes to a mapped buffer rather than the scratch one.
 bool frameBufferMapped();

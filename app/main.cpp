@@ -3,6 +3,7 @@
 #include <string>
 
 #include "app/capture.h"
+#include "app/exit_codes.h"
 #include "app/console.h"
 #include "app/data_dir.h"
 #include "app/options.h"
@@ -16,7 +17,13 @@ int main(int argc, char** argv) {
     std::string error;
     if (!parseOptions(argc, argv, options, error)) {
         std::fprintf(stderr, "template: %s (see --help)\n", error.c_str());
-        return 2;
+        return exitError;
+    }
+    // A mistyped --data is reported as such, before anything starts, not as a missing image.
+    const bool job = options.mode != RunMode::Help && options.mode != RunMode::Version;
+    if (job && !checkDataDir(options.dataDir, error)) {
+        std::fprintf(stderr, "template: %s\n", error.c_str());
+        return exitError;
     }
     GameOptions game;
     game.dataDir = findDataDir(options.dataDir);
@@ -28,10 +35,10 @@ int main(int argc, char** argv) {
     switch (options.mode) {
         case RunMode::Help:
             std::fputs(usageText(argv[0]).c_str(), stdout);
-            return 0;
+            return exitDone;
         case RunMode::Version:
             std::printf("template %s (%d samples per frame)\n", TEMPLATE_VERSION, TPL_SAMPLES_PER_FRAME);
-            return 0;
+            return exitDone;
         case RunMode::Still:
             game.music = false;
             return runStill(options, game);

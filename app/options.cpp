@@ -1,216 +1,205 @@
 #include "app/options.h"
 
-#include <cerrno>
-#include <cmath>
+#include <cstdio>
 #include <cstdlib>
-#include <cstring>
+#include <regex>
+#include <set>
 #include <string>
 
 namespace {
 
-constexpr double showSeconds = 106.0;
+constexpr double showSeconds = showLengthSeconds;
 
-bool parseNumber(const char* text, double& value) {
-    if (!text || !*text) return false;
-    errno = 0;
-    char* end = nullptr;
-    value = std::strtod(text, &end);
-    return errno == 0 && end && *end == '\0' && std::isfinite(value);
-}
+// What an option's value is; None for a switch.
+enum class Value { None, Seconds, FrameMs, Count, File, Folder, Backend };
 
-bool parseInt(const char* text, int& value) {
-    if (!text || !*text) return false;
-    errno = 0;
-    char* end = nullptr;
-    long v = std::strtol(text, &end, 10);
-    if (errno != 0 || !end || *end != '\0' || v < -1000000 || v > 1000000) return false;
-    value = static_cast<int>(v);
-    return true;
-}
-
-// Which options the user gave, so that options that belong to another job are refused.
-struct Seen {
-    bool still = false, out = false, dt = false;
-    bool capture = false, video = false, fps = false, from = false, to = false;
-    bool start = false, software = false;
+struct OptionSpec {
+    const char* name;
+    Value value;
+    const char* placeholder;  // the value's name in --help
+    double lo, hi;            // a number's range
+    const char* section;      // the --help heading it is listed under
+    const char* help;
+    void (*store)(Options& o, const std::string& text, double number);
 };
 
-bool checkCombination(const Seen& seen, const Options& o, std::string& error) {
-    const bool captureJob = seen.capture || seen.video;
-    if (seen.still && captureJob) {
+const char* const liveSection = "Live show (default, needs a display):";
+const char* const stillSection = "Still of one moment (headless):";
+const char* const captureSection = "Capture of the show (headless):";
+const char* const commonSection = "Common:";
+
+const OptionSpec optionTable[] = {
+    {"--start", Value::Seconds, "SECONDS", 0, showSeconds, liveSection, "begin the show at that moment",
+     [](Options& o, const std::string&, double n) { o.startSeconds = n; }},
+    {"--software", Value::None, "", 0, 0, liveSection, "draw without OpenGL",
+     [](Options& o, const std::string&, double) { o.software = true; }},
+    {"--mute", Value::None, "", 0, 0, liveSection, "no music",
+     [](Options& o, const std::string&, double) { o.mute = true; }},
+    {"--still", Value::Seconds, "SECONDS", 0, showSeconds, stillSection, "render the frame shown at that moment",
+     [](Options& o, const std::string&, double n) { o.stillSeconds = n; }},
+    {"--out", Value::File, "FILE", 0, 0, stillSection, "PNG to write (default still.png)",
+     [](Options& o, const std::string& t, double) { o.outPath = t; }},
+    {"--dt", Value::FrameMs, "MS", 0, 10000, stillSection, "fixed frame time of the ticks before it (default 10)",
+     [](Options& o, const std::string&, double n) { o.dtMs = n; }},
+    {"--capture", Value::Folder, "DIR", 0, 0, captureSection, "write DIR/frame_00000.png and on",
+     [](Options& o, const std::string& t, double) { o.captureDir = t; }},
+    {"--video", Value::File, "FILE", 0, 0, captureSection, "encode an H.264 MP4 with music through ffmpeg",
+     [](Options& o, const std::string& t, double) { o.videoPath = t; }},
+    {"--fps", Value::Count, "N", 1, 1000, captureSection, "frames per second (default 60)",
+     [](Options& o, const std::string&, double n) { o.fps = static_cast<int>(n); }},
+    {"--from", Value::Seconds, "SECONDS", 0, showSeconds, captureSection, "start of the captured part (default 0)",
+     [](Options& o, const std::string&, double n) { o.fromSeconds = n; }},
+    {"--to", Value::Seconds, "SECONDS", 0, showSeconds, captureSection, "end of the captured part (default 106)",
+     [](Options& o, const std::string&, double n) { o.toSeconds = n; }},
+    {"--backend", Value::Backend, "auto|cpu|cuda", 0, 0, commonSection, "renderer (default auto: CUDA when usable)",
+     [](Options& o, const std::string& t, double) {
+         o.driver.backend = t == "cpu" ? BackendChoice::Cpu : t == "cuda" ? BackendChoice::Cuda : BackendChoice::Auto;
+     }},
+    {"--threads", Value::Count, "N", 1, maxCpuThreads, commonSection, "CPU renderer threads (default: one per core)",
+     [](Options& o, const std::string&, double n) { o.driver.threads = static_cast<int>(n); }},
+    {"--no-overlays", Value::None, "", 0, 0, commonSection, "leave the title images off",
+     [](Options& o, const std::string&, double) { o.overlays = false; }},
+    {"--data", Value::Folder, "DIR", 0, 0, commonSection, "folder holding the images and the track",
+     [](Options& o, const std::string& t, double) { o.dataDir = t; }},
+    {"--help", Value::None, "", 0, 0, commonSection, "this text (also -h)",
+     [](Options& o, const std::string&, double) { o.mode = RunMode::Help; }},
+    {"-h", Value::None, "", 0, 0, nullptr, "",
+     [](Options& o, const std::string&, double) { o.mode = RunMode::Help; }},
+    {"--version", Value::None, "", 0, 0, commonSection, "version and samples per frame",
+     [](Options& o, const std::string&, double) { o.mode = RunMode::Version; }},
+};
+
+const OptionSpec* findOption(const std::string& name) {
+    for (const OptionSpec& spec : optionTable)
+        if (name == spec.name) return &spec;
+    return nullptr;
+}
+
+std::string format(const char* pattern, const std::string& text, double lo, double hi) {
+    char buffer[200];
+    std::snprintf(buffer, sizeof buffer, pattern, text.c_str(), lo, hi);
+    return buffer;
+}
+
+// One number syntax everywhere: plain decimal (sign, digits, fraction, exponent) for
+// times and digits only for counts. strtod alone would also take hex, inf, nan and
+// leading spaces.
+bool readValue(const OptionSpec& spec, const std::string& text, double& number, std::string& error) {
+    static const std::regex decimal("[+-]?([0-9]+\\.?[0-9]*|\\.[0-9]+)([eE][+-]?[0-9]+)?");
+    static const std::regex digits("[0-9]+");
+    const std::string name = spec.name;
+    switch (spec.value) {
+        case Value::None:
+            return true;
+        case Value::File:
+        case Value::Folder:
+            if (!text.empty()) return true;
+            error = name + " needs " + (spec.value == Value::Folder ? "a folder" : "a file name");
+            return false;
+        case Value::Backend:
+            if (text == "auto" || text == "cpu" || text == "cuda") return true;
+            error = name + ": '" + text + "' is not one of auto, cpu, cuda";
+            return false;
+        case Value::Seconds:
+        case Value::FrameMs:
+        case Value::Count:
+            break;
+    }
+    const bool count = spec.value == Value::Count;
+    const bool syntax = std::regex_match(text, count ? digits : decimal);
+    number = syntax ? std::strtod(text.c_str(), nullptr) : 0.0;
+    const bool inRange = spec.value == Value::FrameMs ? number > spec.lo : number >= spec.lo;
+    if (syntax && inRange && number <= spec.hi) return true;
+    error = name + format(spec.value == Value::Seconds   ? ": '%s' is not a time from %g to %g seconds"
+                          : spec.value == Value::FrameMs ? ": '%s' is not a frame time above %g and up to %g ms"
+                                                         : ": '%s' is not a whole number from %g to %g",
+                          text, spec.lo, spec.hi);
+    return false;
+}
+
+// Options that belong to another job than the one asked for are refused.
+bool checkCombination(const std::set<std::string>& given, const Options& o, std::string& error) {
+    auto firstOf = [&](std::initializer_list<const char*> names) -> std::string {
+        for (const char* name : names)
+            if (given.count(name)) return name;
+        return "";
+    };
+    const bool still = given.count("--still"), captureJob = !firstOf({"--capture", "--video"}).empty();
+    std::string culprit;
+    error.clear();
+    if (still && captureJob)
         error = "--still cannot be combined with --capture or --video";
-        return false;
-    }
-    if ((seen.out || seen.dt) && !seen.still) {
-        error = std::string(seen.out ? "--out" : "--dt") + " only applies to --still";
-        return false;
-    }
-    if ((seen.fps || seen.from || seen.to) && !captureJob) {
-        error = std::string(seen.fps    ? "--fps"
-                            : seen.from ? "--from"
-                                        : "--to") +
-                " only applies to --capture and --video";
-        return false;
-    }
-    if ((seen.start || seen.software) && (seen.still || captureJob)) {
-        error = std::string(seen.start ? "--start" : "--software") + " only applies to the live show";
-        return false;
-    }
-    if (o.fromSeconds >= o.toSeconds) {
+    else if (!still && !(culprit = firstOf({"--out", "--dt"})).empty())
+        error = culprit + " only applies to --still";
+    else if (!captureJob && !(culprit = firstOf({"--fps", "--from", "--to"})).empty())
+        error = culprit + " only applies to --capture and --video";
+    else if ((still || captureJob) && !(culprit = firstOf({"--start", "--software"})).empty())
+        error = culprit + " only applies to the live show";
+    else if (o.fromSeconds >= o.toSeconds)
         error = "--from must be earlier than --to";
-        return false;
-    }
-    return true;
+    return error.empty();
 }
 
 }  // namespace
 
 bool parseOptions(int argc, char** argv, Options& o, std::string& error) {
-    Seen seen;
+    std::set<std::string> given;
     for (int i = 1; i < argc; ++i) {
-        const std::string arg = argv[i];
-        // Every option but the switches takes exactly one value.
-        auto value = [&](const char*& out) {
-            if (i + 1 >= argc) {
-                error = arg + " needs a value";
-                return false;
-            }
-            out = argv[++i];
-            return true;
-        };
-        auto seconds = [&](double& out, double lo, double hi) {
-            const char* v = nullptr;
-            if (!value(v)) return false;
-            double d = 0;
-            if (!parseNumber(v, d) || d < lo || d > hi) {
-                error = arg + ": '" + v + "' is not a time between " + std::to_string(static_cast<int>(lo)) + " and " +
-                        std::to_string(static_cast<int>(hi)) + " seconds";
-                return false;
-            }
-            out = d;
-            return true;
-        };
-        // A file or folder name; an empty one is refused.
-        auto path = [&](std::string& out, const char* what) {
-            const char* v = nullptr;
-            if (!value(v)) return false;
-            if (!*v) {
-                error = arg + " needs " + what;
-                return false;
-            }
-            out = v;
-            return true;
-        };
-        const char* v = nullptr;
-        if (arg == "--help" || arg == "-h") {
-            o.mode = RunMode::Help;
-            return true;
-        } else if (arg == "--version") {
-            o.mode = RunMode::Version;
-            return true;
-        } else if (arg == "--still") {
-            if (!seconds(o.stillSeconds, 0.0, showSeconds)) return false;
-            seen.still = true;
-        } else if (arg == "--out") {
-            if (!path(o.outPath, "a file name")) return false;
-            seen.out = true;
-        } else if (arg == "--dt") {
-            if (!value(v)) return false;
-            double d = 0;
-            if (!parseNumber(v, d) || d <= 0.0 || d > 10000.0) {
-                error = std::string("--dt: '") + v + "' is not a frame time in milliseconds above 0";
-                return false;
-            }
-            o.dtMs = d;
-            seen.dt = true;
-        } else if (arg == "--capture") {
-            if (!path(o.captureDir, "a folder")) return false;
-            seen.capture = true;
-        } else if (arg == "--video") {
-            if (!path(o.videoPath, "a file name")) return false;
-            seen.video = true;
-        } else if (arg == "--fps") {
-            if (!value(v)) return false;
-            if (!parseInt(v, o.fps) || o.fps < 1 || o.fps > 1000) {
-                error = std::string("--fps: '") + v + "' is not a frame rate from 1 to 1000";
-                return false;
-            }
-            seen.fps = true;
-        } else if (arg == "--from") {
-            if (!seconds(o.fromSeconds, 0.0, showSeconds)) return false;
-            seen.from = true;
-        } else if (arg == "--to") {
-            if (!seconds(o.toSeconds, 0.0, showSeconds)) return false;
-            seen.to = true;
-        } else if (arg == "--start") {
-            if (!seconds(o.startSeconds, 0.0, showSeconds)) return false;
-            seen.start = true;
-        } else if (arg == "--backend") {
-            if (!value(v)) return false;
-            const std::string b = v;
-            if (b == "auto") {
-                o.driver.backend = BackendChoice::Auto;
-            } else if (b == "cpu") {
-                o.driver.backend = BackendChoice::Cpu;
-            } else if (b == "cuda") {
-                o.driver.backend = BackendChoice::Cuda;
-            } else {
-                error = "--backend: '" + b + "' is not one of auto, cpu, cuda";
-                return false;
-            }
-        } else if (arg == "--threads") {
-            if (!value(v)) return false;
-            if (!parseInt(v, o.driver.threads) || o.driver.threads < 1 || o.driver.threads > 1024) {
-                error = std::string("--threads: '") + v + "' is not a thread count from 1 to 1024";
-                return false;
-            }
-        } else if (arg == "--data") {
-            if (!path(o.dataDir, "a folder")) return false;
-        } else if (arg == "--no-overlays") {
-            o.overlays = false;
-        } else if (arg == "--mute") {
-            o.mute = true;
-        } else if (arg == "--software") {
-            o.software = true;
-            seen.software = true;
-        } else {
-            error = "unknown option '" + arg + "'";
+        // --name value, or --name=value in one word.
+        std::string name = argv[i], text;
+        const size_t equals = name.find('=');
+        const bool inlineValue = name.compare(0, 2, "--") == 0 && equals != std::string::npos;
+        if (inlineValue) {
+            text = name.substr(equals + 1);
+            name.resize(equals);
+        }
+        const OptionSpec* spec = findOption(name);
+        if (!spec) {
+            error = "unknown option '" + name + "'";
             return false;
         }
+        if (spec->value == Value::None && inlineValue) {
+            error = name + " takes no value";
+            return false;
+        }
+        if (spec->value != Value::None && !inlineValue) {
+            if (i + 1 >= argc) {
+                error = name + " needs a value";
+                return false;
+            }
+            text = argv[++i];
+        }
+        double number = 0.0;
+        if (!readValue(*spec, text, number, error)) return false;
+        spec->store(o, text, number);
+        if (o.mode == RunMode::Help || o.mode == RunMode::Version) return true;  // wins over everything else
+        given.insert(name);
     }
-    if (!checkCombination(seen, o, error)) return false;
-    if (seen.still) o.mode = RunMode::Still;
-    if (seen.capture || seen.video) o.mode = RunMode::Capture;
+    if (!checkCombination(given, o, error)) return false;
+    if (given.count("--still")) o.mode = RunMode::Still;
+    if (given.count("--capture") || given.count("--video")) o.mode = RunMode::Capture;
     return true;
 }
 
+std::vector<std::string> optionNames() {
+    std::vector<std::string> names;
+    for (const OptionSpec& spec : optionTable) names.push_back(spec.name);
+    return names;
+}
+
 std::string usageText(const char* program) {
-    std::string p = program ? program : "template";
-    return "Usage: " + p +
-           " [options]\n"
-           "A self-running, path-traced real-time show of 106 seconds.\n"
-           "\n"
-           "Live show (default, needs a display):\n"
-           "  --start SECONDS     begin the show at that moment\n"
-           "  --software          draw without OpenGL\n"
-           "  --mute              no music\n"
-           "\n"
-           "Still of one moment (headless):\n"
-           "  --still SECONDS     render the frame shown at that moment\n"
-           "  --out FILE          PNG to write (default still.png)\n"
-           "  --dt MS             fixed frame time of the ticks before it (default 10)\n"
-           "\n"
-           "Capture of the show (headless):\n"
-           "  --capture DIR       write DIR/frame_00000.png and on\n"
-           "  --video FILE        encode an H.264 MP4 with music through ffmpeg\n"
-           "  --fps N             frames per second (default 60)\n"
-           "  --from SECONDS      start of the captured part (default 0)\n"
-           "  --to SECONDS        end of the captured part (default 106)\n"
-           "\n"
-           "Common:\n"
-           "  --backend auto|cpu|cuda   renderer (default auto: CUDA when usable)\n"
-           "  --threads N         CPU renderer threads (default: one per core)\n"
-           "  --no-overlays       leave the title images off\n"
-           "  --data DIR          folder holding the images and the track\n"
-           "  --help, --version\n";
+    std::string text = std::string("Usage: ") + (program ? program : "template") +
+                       " [options]\n"
+                       "A self-running, path-traced real-time show of 106 seconds.\n"
+                       "An option's value follows it as the next word or after '=' (--still=60).\n";
+    const char* section = nullptr;
+    for (const OptionSpec& spec : optionTable) {
+        if (!spec.section) continue;
+        if (spec.section != section) text += std::string("\n") + (section = spec.section) + "\n";
+        const std::string usage = std::string(spec.name) + (*spec.placeholder ? " " : "") + spec.placeholder;
+        char line[160];
+        std::snprintf(line, sizeof line, "  %-24s %s\n", usage.c_str(), spec.help);
+        text += line;
+    }
+    return text;
 }

@@ -1,7 +1,9 @@
 #pragma once
 // The command line: the live show by default, or one of the headless jobs.
 #include <string>
+#include <vector>
 
+#include "anim/show_state.h"
 #include "scene/frame_driver.h"
 
 enum class RunMode { Show, Still, Capture, Help, Version };
@@ -17,7 +19,7 @@ struct Options {
     std::string videoPath;
     int fps = 60;
     double fromSeconds = 0.0;
-    double toSeconds = 106.0;
+    double toSeconds = showLengthSeconds;
     // live show
     double startSeconds = 0.0;  // --start: jump into the show
     bool software = false;      // --software: skip OpenGL
@@ -28,6 +30,10 @@ struct Options {
     DriverOptions driver;  // --backend, --threads
 };
 
-// False with a one-line reason for anything malformed.
+// Each option that takes a value takes it as the next word or after '='
+// (--still=60). False with a one-line reason, giving the allowed range, for
+// anything malformed.
 bool parseOptions(int argc, char** argv, Options& options, std::string& error);
 std::string usageText(const char* program);
+// Every option the parser knows, in --help order.
+std::vector<std::string> optionNames();

@@ -1,7 +1,10 @@
 #include "app/output_file.h"
 
+#include <sys/stat.h>
 #include <unistd.h>
 
+#include <cerrno>
+#include <cstring>
 #include <filesystem>
 
 namespace fs = std::filesystem;
@@ -14,9 +17,18 @@ bool checkOutputFile(const std::string& path, std::string& error) {
         error = "cannot write " + path + ": its folder " + dir + " is missing or not writable";
         return false;
     }
-    if (fs::is_directory(path, ignored)) {
-        error = "cannot write " + path + ": it is a folder";
+    // The file is written beside and renamed over the name, which would
+    // replace a link, a device or a pipe rather than write through it.
+    struct stat info;
+    if (lstat(path.c_str(), &info) != 0) {
+        if (errno == ENOENT) return true;
+        error = "cannot write " + path + ": " + std::strerror(errno);
         return false;
     }
-    return true;
+    if (S_ISREG(info.st_mode)) return true;
+    error = "cannot write " + path + ": " +
+            (S_ISLNK(info.st_mode)   ? "it is a symbolic link; name the file itself"
+             : S_ISDIR(info.st_mode) ? "it is a folder"
+                                     : "it is not a regular file");
+    return false;
 }

@@ -1,6 +1,8 @@
 #pragma once
 #include <string>
 
-// Refuses an output file we could never write (missing or read-only folder, or
-// the name of a folder) before any time is spent rendering it.
+// Refuses an output file we could never write (missing or read-only folder) or
+// must not replace (anything but a regular file: a folder, a symbolic link, a
+// device, a pipe) before any time is spent rendering it. Cheap enough to ask
+// again right before a finished file is renamed into place.
 bool checkOutputFile(const std::string& path, std::string& error);

@@ -1,11 +1,15 @@
 #include "app/png_writer.h"
 
 #include <FreeImage.h>
+#include <fcntl.h>
+#include <unistd.h>
 
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
 #include <memory>
+
+#include "app/output_file.h"
 
 namespace {
 
@@ -60,10 +64,14 @@ bool writePng(const char* path, const uint32_t* pixels, int width, int height, i
         }
     }
 
+    // A fresh temporary: whatever a left-over name points at is never written through.
     const std::string temporary = std::string(path) + ".part";
-    FILE* file = std::fopen(temporary.c_str(), "wb");
+    unlink(temporary.c_str());
+    const int fd = open(temporary.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0644);
+    FILE* file = fd >= 0 ? fdopen(fd, "wb") : nullptr;
     if (!file) {
         error = describeErrno("cannot write", path);
+        if (fd >= 0) close(fd);
         return false;
     }
     FreeImageIO io{readProc, writeProc, seekProc, tellProc};
@@ -79,6 +87,11 @@ bool writePng(const char* path, const uint32_t* pixels, int width, int height, i
             error = "cannot write " + std::string(path) + ": " + lastFreeImageMessage;
         else
             error = describeErrno("cannot write", path);
+        std::remove(temporary.c_str());
+        return false;
+    }
+    // The name may have become a link or a pipe while the file was written.
+    if (!checkOutputFile(path, error)) {
         std::remove(temporary.c_str());
         return false;
     }

@@ -4,19 +4,61 @@
 #include <cstdio>
 #include <vector>
 
+#include "app/exit_codes.h"
 #include "app/output_file.h"
 #include "app/png_writer.h"
+#include "anim/show_clock.h"
 #include "demo/surface.h"
 
-int tickForMoment(double seconds, double dtMs) {
-    return static_cast<int>(std::lround(seconds * 1000.0 / dtMs));
+namespace {
+// Running further than this many ticks ahead would take minutes; an int would wrap soon after.
+constexpr int maxStillTicks = 10000000;
+}  // namespace
+
+bool stillTick(double seconds, double dtMs, int& tick, std::string& error) {
+    char text[320];
+    const double ticks = std::round(seconds * 1000.0 / dtMs);
+    if (!(ticks <= maxStillTicks)) {
+        std::snprintf(text, sizeof text,
+                      "--still %g at --dt %g ms is tick %.10g, beyond the limit of %d ticks: "
+                      "for that moment --dt must be from %g to 10000 ms",
+                      seconds, dtMs, ticks, maxStillTicks, seconds * 1000.0 / maxStillTicks);
+        error = text;
+        return false;
+    }
+    const ShowClockRun run = runShowClock(static_cast<float>(dtMs), static_cast<int>(ticks), showLengthSeconds);
+    const double tickSeconds = ticks * dtMs / 1000.0;
+    if (run.stalled) {
+        std::snprintf(text, sizeof text,
+                      "--still %g at --dt %g ms: the show's clock stops advancing at %.6f s (tick %d), "
+                      "so only moments up to there are reached: use a longer --dt",
+                      seconds, dtMs, run.seconds, run.tick);
+    } else if (run.ended) {
+        std::snprintf(text, sizeof text,
+                      "--still %g at --dt %g ms is after the show's last frame (tick %d): "
+                      "the still must be from 0 to %g s",
+                      seconds, dtMs, run.tick, run.tick * dtMs / 1000.0);
+    } else if (std::fabs(run.seconds - tickSeconds) > dtMs / 2000.0) {
+        // The show's single-precision clock drifts from the tick's moment when
+        // the frame time is tiny against the time it sums up to.
+        std::snprintf(text, sizeof text,
+                      "--still %g at --dt %g ms: the show's clock reads %.6f s at tick %.0f, more than half a frame "
+                      "from %g s (it must be within %g s): use a longer --dt",
+                      seconds, dtMs, run.seconds, ticks, tickSeconds, dtMs / 2000.0);
+    } else {
+        tick = run.tick;
+        return true;
+    }
+    error = text;
+    return false;
 }
 
 int runStill(const Options& options, const GameOptions& gameOptions) {
     std::string error;
-    if (!checkOutputFile(options.outPath, error)) {
+    int last = 0;
+    if (!stillTick(options.stillSeconds, options.dtMs, last, error) || !checkOutputFile(options.outPath, error)) {
         std::fprintf(stderr, "template: %s\n", error.c_str());
-        return 2;
+        return exitError;
     }
     Game game(gameOptions);
     std::vector<uint32_t> pixels(frameWidth * frameHeight, 0u);
@@ -24,22 +66,21 @@ int runStill(const Options& options, const GameOptions& gameOptions) {
     game.surface = &surface;
     if (!game.init(error)) {
         std::fprintf(stderr, "template: %s\n", error.c_str());
-        return 2;
+        return exitError;
     }
-    const int last = tickForMoment(options.stillSeconds, options.dtMs);
     const float dt = static_cast<float>(options.dtMs);
     for (int tick = 0; tick < last; ++tick) game.advance(tick == 0 ? 0.0f : dt);
     // The frame counter seeds the noise: a still is the capture's frame of that tick.
     frameDriver().setPassCounter(last);
     if (game.tick(last == 0 ? 0.0f : dt, error) == TickResult::Failed) {
         std::fprintf(stderr, "template: %s\n", error.c_str());
-        return 2;
+        return exitError;
     }
 
     if (!writePng(options.outPath.c_str(), pixels.data(), frameWidth, frameHeight, frameWidth, error)) {
         std::fprintf(stderr, "template: %s\n", error.c_str());
-        return 2;
+        return exitError;
     }
     std::printf("wrote %s (t = %.3f s, tick %d)\n", options.outPath.c_str(), game.show.demoTime, last);
-    return 0;
+    return exitDone;
 }

@@ -3,6 +3,7 @@
 #include <fcntl.h>
 #include <signal.h>
 #include <spawn.h>
+#include <sys/mman.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -37,9 +38,43 @@ int waitFor(pid_t pid) {
     return status;
 }
 
+// ffmpeg runs with -loglevel error and still exits with 0 after some failures
+// (a full disk while the trailer is written), so whatever it prints is taken as
+// a failure. Its output goes to a file in memory: a pipe could fill up while we
+// block writing frames to it.
+int makeOutputFile(std::string& error) {
+    const int fd = memfd_create("ffmpeg-output", MFD_CLOEXEC);
+    if (fd < 0) error = std::string("cannot keep ffmpeg's messages: ") + std::strerror(errno);
+    return fd;
+}
+
+// The first line the program printed, empty when it printed nothing.
+std::string firstLine(int fd) {
+    char text[512];
+    const ssize_t n = pread(fd, text, sizeof text - 1, 0);
+    std::string all(text, n > 0 ? static_cast<size_t>(n) : 0);
+    const size_t begin = all.find_first_not_of(" \t\r\n");
+    if (begin == std::string::npos) return "";
+    return all.substr(begin, all.find_first_of("\r\n", begin) - begin);
+}
+
+// False, with why, unless the program exited with 0 and printed nothing.
+bool judge(const std::string& program, int status, int outputFd, std::string& error) {
+    if (status < 0) {
+        error = "lost track of " + program + ": " + std::strerror(errno);
+        return false;
+    }
+    const std::string said = outputFd >= 0 ? firstLine(outputFd) : "";
+    if (WIFEXITED(status) && WEXITSTATUS(status) == 0 && said.empty()) return true;
+    error = WIFEXITED(status) && WEXITSTATUS(status) == 0 ? program : describeStatus(program, status);
+    if (!said.empty()) error += ": " + said;
+    return false;
+}
+
 // Spawns arguments[0] from PATH in a process group of its own, so that a
-// Ctrl-C at the terminal reaches only us and we decide how ffmpeg ends.
-bool spawn(const std::vector<std::string>& arguments, int stdinFd, pid_t& pid, std::string& error) {
+// Ctrl-C at the terminal reaches only us and we decide how ffmpeg ends. Its
+// stdout and stderr go to outputFd.
+bool spawn(const std::vector<std::string>& arguments, int stdinFd, int outputFd, pid_t& pid, std::string& error) {
     std::vector<char*> argv;
     for (const std::string& a : arguments) argv.push_back(const_cast<char*>(a.c_str()));
     argv.push_back(nullptr);
@@ -50,6 +85,8 @@ bool spawn(const std::vector<std::string>& arguments, int stdinFd, pid_t& pid, s
         posix_spawn_file_actions_adddup2(&actions, stdinFd, STDIN_FILENO);
     else
         posix_spawn_file_actions_addopen(&actions, STDIN_FILENO, "/dev/null", O_RDONLY, 0);
+    posix_spawn_file_actions_adddup2(&actions, outputFd, STDOUT_FILENO);
+    posix_spawn_file_actions_adddup2(&actions, outputFd, STDERR_FILENO);
 
     posix_spawnattr_t attributes;
     posix_spawnattr_init(&attributes);
@@ -158,10 +195,13 @@ bool VideoEncoder::start(const VideoSettings& settings, std::string& error) {
         error = std::string("cannot make a pipe for ffmpeg: ") + std::strerror(errno);
         return false;
     }
-    const bool started = spawn(ffmpegArguments(settings), ends[0], pid_, error);
+    output_ = makeOutputFile(error);
+    const bool started = output_ >= 0 && spawn(ffmpegArguments(settings), ends[0], output_, pid_, error);
     close(ends[0]);
     if (!started) {
         close(ends[1]);
+        if (output_ >= 0) close(output_);
+        output_ = -1;
         return false;
     }
     pipe_ = ends[1];
@@ -203,26 +243,32 @@ bool VideoEncoder::finish(std::string& error) {
     pipe_ = -1;
     const int status = waitFor(pid_);
     pid_ = -1;
-    if (status < 0) {
-        error = std::string("lost track of ") + settings_.program + ": " + std::strerror(errno);
-        return false;
-    }
-    if (WIFEXITED(status) && WEXITSTATUS(status) == 0) return true;
-    error = describeStatus(settings_.program, status);
-    return false;
+    const bool clean = judge(settings_.program, status, output_, error);
+    close(output_);
+    output_ = -1;
+    return clean;
 }
 
 bool runProgram(const std::vector<std::string>& arguments, std::string& error) {
+    const int output = makeOutputFile(error);
     pid_t pid = -1;
-    if (!spawn(arguments, -1, pid, error)) return false;
-    const int status = waitFor(pid);
-    if (status < 0) {
-        error = "lost track of " + arguments[0] + ": " + std::strerror(errno);
-        return false;
-    }
-    if (WIFEXITED(status) && WEXITSTATUS(status) == 0) return true;
-    error = describeStatus(arguments[0], status);
+    const bool clean =
+        output >= 0 && spawn(arguments, -1, output, pid, error) && judge(arguments[0], waitFor(pid), output, error);
+    if (output >= 0) close(output);
+    return clean;
+}
+
+bool probeVideo(const std::string& path, std::string& error) {
+    if (findOnPath("ffprobe").empty()) return true;
+    if (runProgram({"ffprobe", "-hide_banner", "-v", "error", fileUrl(path)}, error)) return true;
+    error = "the finished file does not read back: " + error;
     return false;
+}
+
+bool checkAudioDecodes(const std::string& program, const std::string& path, std::string& error) {
+    return runProgram({program, "-hide_banner", "-nostdin", "-v", "error", "-t", "0.5", "-i", fileUrl(path), "-map",
+                       "0:a:0", "-f", "null", "-"},
+                      error);
 }
 
 bool trimVideo(const std::string& program, const std::string& path, double seconds, std::string& error) {

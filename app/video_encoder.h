@@ -44,20 +44,31 @@ public:
     // One frame of width x height pixels (pitch in pixels). False once ffmpeg
     // has stopped reading; finish() then tells why.
     bool writeFrame(const uint32_t* pixels, int pitch, std::string& error);
-    // Closes the pipe and waits for ffmpeg. False unless it exited with 0.
+    // Closes the pipe and waits for ffmpeg. False unless it exited with 0 and
+    // printed nothing (it runs with -loglevel error).
     bool finish(std::string& error);
     bool running() const { return pid_ > 0; }
+    pid_t pid() const { return pid_; }
     int framesWritten() const { return frames_; }
 
 private:
     VideoSettings settings_;
     pid_t pid_ = -1;
     int pipe_ = -1;
+    int output_ = -1;  // what ffmpeg prints
     int frames_ = 0;
 };
 
-// Runs a program to completion (stdin closed). False with its exit status.
+// Runs a program to completion (stdin closed). False with its exit status and
+// first line of output unless it exited with 0 and printed nothing.
 bool runProgram(const std::vector<std::string>& arguments, std::string& error);
+
+// Reads a finished video back with ffprobe, when there is one on PATH: a video
+// whose trailer never reached the disk fails here.
+bool probeVideo(const std::string& path, std::string& error);
+// Decodes the first half second of the track's audio: a track ffmpeg cannot
+// read would otherwise fail the encoding only once frames are being sent.
+bool checkAudioDecodes(const std::string& program, const std::string& path, std::string& error);
 
 // Cuts a finished video down to its first seconds without re-encoding (used
 // when a capture stops early and the audio would run on past the pictures).

@@ -141,12 +141,6 @@ HeldKeys readHeldKeys() {
     keys.d = state[SDLK_d];
     keys.r = state[SDLK_r];
     keys.f = state[SDLK_f];
-    keys.up = state[SDLK_UP];
-    keys.down = state[SDLK_DOWN];
-    keys.left = state[SDLK_LEFT];
-    keys.right = state[SDLK_RIGHT];
-    keys.n = state[SDLK_n];
-    keys.m = state[SDLK_m];
     return keys;
 }
 

@@ -3,8 +3,12 @@
 #include <SDL.h>
 #include <SDL_mixer.h>
 
+#include <sys/stat.h>
+
 #include <algorithm>
+#include <cerrno>
 #include <cstdio>
+#include <cstring>
 
 #ifdef TPL_HAVE_ALSA
 #include <alsa/asoundlib.h>
@@ -19,6 +23,13 @@ bool audioOpen = false;
 // saying the show is silent is enough.
 void quietAlsa(const char*, int, const char*, int, const char*, ...) {}
 #endif
+
+// An MPEG audio frame header: 11 sync bits, then no reserved version, layer,
+// bit rate or sample rate.
+bool isFrameHeader(const unsigned char* h) {
+    return h[0] == 0xFF && (h[1] & 0xE0) == 0xE0 && (h[1] & 0x18) != 0x08 && (h[1] & 0x06) != 0 &&
+           (h[2] & 0xF0) != 0xF0 && (h[2] & 0x0C) != 0x0C;
+}
 }  // namespace
 
 int musicFadeVolume(float t) {
@@ -34,14 +45,39 @@ int mixerVolume(int streamVolume) {
     return clamped * MIX_MAX_VOLUME / fullStreamVolume;
 }
 
-bool startMusic(const std::string& path, float offsetSeconds, std::string& why) {
-    if (musicStream) stopMusic();
-    if (std::FILE* probe = std::fopen(path.c_str(), "rb")) {
-        std::fclose(probe);
-    } else {
-        why = "no music track at " + path;
+bool checkTrack(const std::string& path, std::string& why) {
+    struct stat info;
+    if (stat(path.c_str(), &info) != 0) {
+        why = errno == ENOENT ? "no music track at " + path : "cannot read " + path + ": " + std::strerror(errno);
         return false;
     }
+    if (!S_ISREG(info.st_mode) || info.st_size == 0) {
+        why = path + (S_ISREG(info.st_mode) ? " is empty" : " is not a file");
+        return false;
+    }
+    std::FILE* file = std::fopen(path.c_str(), "rb");
+    if (!file) {
+        why = "cannot read " + path + ": " + std::strerror(errno);
+        return false;
+    }
+    // The first frame comes first, or right after an ID3v2 tag (its size is
+    // stored 7 bits a byte, plus 10 for the header and 10 for a footer).
+    unsigned char head[10] = {};
+    bool found = std::fread(head, 1, sizeof head, file) == sizeof head && isFrameHeader(head);
+    if (!found && std::memcmp(head, "ID3", 3) == 0) {
+        long tagSize = head[5] & 0x10 ? 20 : 10;
+        for (int i = 6; i < 10; ++i) tagSize += static_cast<long>(head[i] & 0x7F) << (7 * (9 - i));
+        found = std::fseek(file, tagSize, SEEK_SET) == 0 && std::fread(head, 1, 4, file) == 4 && isFrameHeader(head);
+    }
+    std::fclose(file);
+    if (!found) why = path + " is not an MP3 track";
+    return found;
+}
+
+bool startMusic(const std::string& path, float offsetSeconds, std::string& why) {
+    if (musicStream) stopMusic();
+    // The mixer "plays" a file of junk as silence: look before starting.
+    if (!checkTrack(path, why)) return false;
 #ifdef TPL_HAVE_ALSA
     snd_lib_error_set_handler(quietAlsa);
 #endif

@@ -10,6 +10,9 @@ int musicFadeVolume(float t);
 // The stream volume on the mixer's linear 0..128 scale.
 int mixerVolume(int streamVolume);
 
+// A cheap look at the track: a readable, non-empty file that starts with an
+// MPEG audio frame (after an ID3 tag, if any). False with a one-line reason.
+bool checkTrack(const std::string& path, std::string& why);
 // Opens the audio device and starts the track looping at full volume, offsetSeconds
 // into it. False with a one-line reason when there is no device or no playable track;
 // the show then runs silently.

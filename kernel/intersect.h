@@ -2,8 +2,9 @@
 // The tracer's two scene queries: nearest hit and shadow-ray occlusion, each in
 // the grouped layout (fixed index groups behind two bounding volumes, sceneId 1)
 // and the counted layout (every sphere and box in use).
-#include "kernel/fast_math.h"
+#include "kernel/grouped_scene.h"
 #include "kernel/host_device.h"
+#include "kernel/tracer_math.h"
 #include "kernel/vec3.h"
 #include "kernel/frame_data.h"
 
@@ -30,7 +31,7 @@ TPL_HD bool hitSphereOneSided(const FrameData& fd, int i, Vec3 o, Vec3 d, float 
     const float b = dot(l, d);
     const float h = fd.sphereRadius2[i] - (dot(l, l) - b * b);
     if (h < 0.0f) return false;
-    const float tHit = b - fastSqrt(h);
+    const float tHit = b - tracerSqrt(h);
     if (tHit > 0.0f && tHit < best) {
         t = tHit;
         return true;
@@ -44,7 +45,7 @@ TPL_HD bool hitSphereTwoSided(const FrameData& fd, int i, Vec3 o, Vec3 d, float 
     const float b = dot(l, d);
     const float disc = fd.sphereRadius2[i] + (b * b - dot(l, l));
     if (!(disc > 0.0f)) return false;
-    const float q = fastSqrt(disc);
+    const float q = tracerSqrt(disc);
     float tA = b - q;
     float tB = b + q;
     if (tA < 0.0f) tA = missDistance;
@@ -71,24 +72,41 @@ TPL_HD void slab(float a, float b, float o, float invD, float& lo, float& hi) {
     hi = maxOf(t1, t2);
 }
 
+// Entry and exit distances of the ray along each axis of an axis-aligned box.
+struct SlabSpans {
+    float lo[3];
+    float hi[3];
+};
+
+TPL_HD SlabSpans slabSpans(const float* minX, const float* minY, const float* minZ, const float* maxX,
+                           const float* maxY, const float* maxZ, int j, Vec3 o, Vec3 invD) {
+    SlabSpans s;
+    slab(minX[j], maxX[j], o.x, invD.x, s.lo[0], s.hi[0]);
+    slab(minY[j], maxY[j], o.y, invD.y, s.lo[1], s.hi[1]);
+    slab(minZ[j], maxZ[j], o.z, invD.z, s.lo[2], s.hi[2]);
+    return s;
+}
+
+// The nearer of the exit distances and cap, in the order the tests have always taken them.
+TPL_HD float slabExit(const SlabSpans& s, float cap) {
+    return minOf(minOf(minOf(s.hi[2], s.hi[1]), s.hi[0]), cap);
+}
+
 // Slab test of box j. On a hit, t is the entry distance (0 from inside) and axis
 // the entry axis (0 x, 1 y, 2 z; equal distances keep the earlier axis).
 TPL_HD bool hitBox(const FrameData& fd, int j, Vec3 o, Vec3 invD, float best, float& t, int& axis) {
-    float loX, hiX, loY, hiY, loZ, hiZ;
-    slab(fd.boxMinX[j], fd.boxMaxX[j], o.x, invD.x, loX, hiX);
-    slab(fd.boxMinY[j], fd.boxMaxY[j], o.y, invD.y, loY, hiY);
-    slab(fd.boxMinZ[j], fd.boxMaxZ[j], o.z, invD.z, loZ, hiZ);
-    float tNear = maxOf(loX, 0.0f);
+    const SlabSpans s = slabSpans(fd.boxMinX, fd.boxMinY, fd.boxMinZ, fd.boxMaxX, fd.boxMaxY, fd.boxMaxZ, j, o, invD);
+    float tNear = maxOf(s.lo[0], 0.0f);
     int entry = 0;
-    if (loY > tNear) {
-        tNear = loY;
+    if (s.lo[1] > tNear) {
+        tNear = s.lo[1];
         entry = 1;
     }
-    if (loZ > tNear) {
-        tNear = loZ;
+    if (s.lo[2] > tNear) {
+        tNear = s.lo[2];
         entry = 2;
     }
-    const float tFar = minOf(minOf(minOf(hiZ, hiY), hiX), best);
+    const float tFar = slabExit(s, best);
     if (tNear <= tFar && tNear < best) {
         t = tNear;
         axis = entry;
@@ -107,17 +125,15 @@ TPL_HD Vec3 boxNormal(int axis, Vec3 d) {
 
 // Does the ray enter bounding volume slot v before distance cap?
 TPL_HD bool entersBounds(const FrameData& fd, int v, Vec3 o, Vec3 invD, float cap) {
-    float loX, hiX, loY, hiY, loZ, hiZ;
-    slab(fd.boundsMinX[v], fd.boundsMaxX[v], o.x, invD.x, loX, hiX);
-    slab(fd.boundsMinY[v], fd.boundsMaxY[v], o.y, invD.y, loY, hiY);
-    slab(fd.boundsMinZ[v], fd.boundsMaxZ[v], o.z, invD.z, loZ, hiZ);
-    const float tNear = maxOf(maxOf(maxOf(loX, loY), loZ), 0.0f);
-    const float tFar = minOf(minOf(minOf(hiZ, hiY), hiX), cap);
+    const SlabSpans s = slabSpans(fd.boundsMinX, fd.boundsMinY, fd.boundsMinZ, fd.boundsMaxX, fd.boundsMaxY,
+                                  fd.boundsMaxZ, v, o, invD);
+    const float tNear = maxOf(maxOf(maxOf(s.lo[0], s.lo[1]), s.lo[2]), 0.0f);
+    const float tFar = slabExit(s, cap);
     return tNear <= tFar && tNear < cap;
 }
 
 TPL_HD Vec3 reciprocal(Vec3 d) {
-    return {fastRcp(d.x), fastRcp(d.y), fastRcp(d.z)};
+    return {tracerRcp(d.x), tracerRcp(d.y), tracerRcp(d.z)};
 }
 
 // Running nearest hit while the objects are tested in order; strict comparisons
@@ -157,7 +173,7 @@ TPL_HD void testBox(const FrameData& fd, NearestSearch& s, int j, Vec3 o, Vec3 d
 }
 
 TPL_HD Vec3 sphereNormal(const FrameData& fd, int i, Vec3 o, Vec3 d, float t) {
-    return (o + t * d - sphereCentre(fd, i)) * fastRcp(fd.sphereRadius[i]);
+    return (o + t * d - sphereCentre(fd, i)) * tracerRcp(fd.sphereRadius[i]);
 }
 
 TPL_HD HitRecord traceNearest(const FrameData& fd, Vec3 o, Vec3 d) {
@@ -165,19 +181,21 @@ TPL_HD HitRecord traceNearest(const FrameData& fd, Vec3 o, Vec3 d) {
     const Vec3 invD = reciprocal(d);
     if (fd.sceneId == groupedSceneId) {
         // Both volumes are capped at a fixed distance, not at the best hit so far.
-        if (entersBounds(fd, 0, o, invD, boundsCapNearest)) {
-            for (int i = 7; i <= 10; ++i) testSphereOneSided(fd, s, i, o, d);
-            testBox(fd, s, 2, o, d, invD);
-            testBox(fd, s, 3, o, d, invD);
+        if (entersBounds(fd, figureBoundsSlot, o, invD, boundsCapNearest)) {
+            for (int i = groupedFigureSpheres.first; i < groupedFigureSpheres.end(); ++i)
+                testSphereOneSided(fd, s, i, o, d);
+            for (int j = groupedFigureBoxes.first; j < groupedFigureBoxes.end(); ++j) testBox(fd, s, j, o, d, invD);
         }
-        if (entersBounds(fd, 1, o, invD, boundsCapNearest)) {
-            for (int i = 2; i <= 6; ++i) testSphereByMaterial(fd, s, i, o, d);
-            testBox(fd, s, 0, o, d, invD);
-            testBox(fd, s, 1, o, d, invD);
+        if (entersBounds(fd, pedestalBoundsSlot, o, invD, boundsCapNearest)) {
+            for (int i = groupedPedestalSpheres.first; i < groupedPedestalSpheres.end(); ++i)
+                testSphereByMaterial(fd, s, i, o, d);
+            for (int j = groupedPedestalBoxes.first; j < groupedPedestalBoxes.end(); ++j)
+                testBox(fd, s, j, o, d, invD);
         }
-        testSphereOneSided(fd, s, 0, o, d);
-        testSphereOneSided(fd, s, 1, o, d);
-        for (int i = 11; i <= 16; ++i) testSphereByMaterial(fd, s, i, o, d);
+        testSphereOneSided(fd, s, groupedLightSphere, o, d);
+        testSphereOneSided(fd, s, groupedGroundSphere, o, d);
+        for (int i = groupedLooseSpheres.first; i < groupedLooseSpheres.end(); ++i)
+            testSphereByMaterial(fd, s, i, o, d);
         if (s.sphere >= 0) s.hit.normal = sphereNormal(fd, s.sphere, o, d, s.hit.t);
     } else {
         for (int i = 0; i < fd.sphereCount; ++i) testSphereByMaterial(fd, s, i, o, d);
@@ -203,18 +221,19 @@ TPL_HD float occlusionDistance(const FrameData& fd, Vec3 o, Vec3 d) {
     float best = missDistance;
     const Vec3 invD = reciprocal(d);
     if (fd.sceneId == groupedSceneId) {
-        if (entersBounds(fd, 0, o, invD, best)) {
-            for (int i = 7; i <= 10; ++i) occludeSphere(fd, i, o, d, best);
-            occludeBox(fd, 2, o, invD, best);
-            occludeBox(fd, 3, o, invD, best);
+        if (entersBounds(fd, figureBoundsSlot, o, invD, best)) {
+            for (int i = groupedFigureSpheres.first; i < groupedFigureSpheres.end(); ++i)
+                occludeSphere(fd, i, o, d, best);
+            for (int j = groupedFigureBoxes.first; j < groupedFigureBoxes.end(); ++j) occludeBox(fd, j, o, invD, best);
         }
-        if (entersBounds(fd, 1, o, invD, best)) {
-            for (int i = 2; i <= 6; ++i) occludeSphere(fd, i, o, d, best);
-            occludeBox(fd, 0, o, invD, best);
-            occludeBox(fd, 1, o, invD, best);
+        if (entersBounds(fd, pedestalBoundsSlot, o, invD, best)) {
+            for (int i = groupedPedestalSpheres.first; i < groupedPedestalSpheres.end(); ++i)
+                occludeSphere(fd, i, o, d, best);
+            for (int j = groupedPedestalBoxes.first; j < groupedPedestalBoxes.end(); ++j)
+                occludeBox(fd, j, o, invD, best);
         }
-        occludeSphere(fd, 1, o, d, best);
-        for (int i = 11; i <= 16; ++i) occludeSphere(fd, i, o, d, best);
+        occludeSphere(fd, groupedGroundSphere, o, d, best);
+        for (int i = groupedLooseSpheres.first; i < groupedLooseSpheres.end(); ++i) occludeSphere(fd, i, o, d, best);
     } else {
         for (int i = 1; i < fd.sphereCount; ++i) occludeSphere(fd, i, o, d, best);
         for (int j = 0; j < fd.boxCount; ++j) occludeBox(fd, j, o, invD, best);

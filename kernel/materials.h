@@ -1,7 +1,7 @@
 #pragma once
 // Surface responses at one hit: colour factor, sky, emission, diffuse with
 // direct light from the light sphere, glass, mirror.
-#include "kernel/fast_math.h"
+#include "kernel/tracer_math.h"
 #include "kernel/host_device.h"
 #include "kernel/intersect.h"
 #include "kernel/rng.h"
@@ -22,8 +22,17 @@ constexpr float angleStratumWidth = 0.125f;
 constexpr float surfaceOffset = 0.01f;
 constexpr float diffuseFactor = 0.31831f;
 constexpr float fresnelAtNormal = 0.1f;
-constexpr float lightAngleScale = 6.28318f;
-constexpr float bounceAngleScale = 6.2831f;
+// 2 pi to six figures turns the light-sample angle. The bounce angle uses 2 pi
+// cut to five figures, so bounces stop short of a full turn by about 1.4e-5 of one;
+// that value fixes which directions the noise takes and stays as it is.
+constexpr float twoPi = 6.28318f;
+constexpr float twoPiFiveFigures = 6.2831f;
+// Refractive indices of the glass as the two variants see it, entering and
+// leaving (the leaving values are the written decimals, not computed inverses).
+constexpr float chainIndexLeaving = 1.5f;
+constexpr float chainIndexEntering = 0.666667f;
+constexpr float subPathIndexLeaving = 1.2f;
+constexpr float subPathIndexEntering = 0.833333f;
 // Sky radiance, a faint blue (scalars so device code may read them).
 constexpr float skyRed = 0.00012f;
 constexpr float skyGreen = 0.00012f;
@@ -57,30 +66,30 @@ TPL_HD Vec3 shadeDiffuse(const FrameData& fd, Vec3 p, Vec3 n, Vec3& throughput, 
 
     const float u1 = (static_cast<float>(byte0 & 7) + nextRandom(rng)) * angleStratumWidth;
     const float u2 = (static_cast<float>(byte0 >> 3) + nextRandom(rng)) * secondStratumWidth;
-    const float phi = lightAngleScale * u1;
-    const float q = fastSqrt(u2 * (1.0f - u2));
+    const float phi = twoPi * u1;
+    const float q = tracerSqrt(u2 * (1.0f - u2));
     const float r0 = fd.sphereRadius[0];
     const Vec3 lightPoint =
-        sphereCentre(fd, 0) + r0 * Vec3{2.0f * q * fastCos(phi), 2.0f * q * fastSin(phi), 1.0f - 2.0f * u2};
+        sphereCentre(fd, 0) + r0 * Vec3{2.0f * q * tracerCos(phi), 2.0f * q * tracerSin(phi), 1.0f - 2.0f * u2};
     const Vec3 lv = lightPoint - p;
     const float d2 = dot(lv, lv);
-    const Vec3 l = lv * fastRsqrt(d2);
+    const Vec3 l = lv * tracerRsqrt(d2);
     const float cosLight = dot(n, l);
     if (cosLight > 0.0f) {
-        const float dist = fastSqrt(d2);
+        const float dist = tracerSqrt(d2);
         const float occ = occlusionDistance(fd, p + surfaceOffset * n, l);
-        if (occ > dist) acc = acc + mul(throughput, materialColour(fd, 0)) * fastDiv(cosLight, d2);
+        if (occ > dist) acc = acc + mul(throughput, materialColour(fd, 0)) * tracerDiv(cosLight, d2);
     }
 
     const float u3 = (static_cast<float>(byte1 & 7) + nextRandom(rng)) * angleStratumWidth;
     const float u4 = (static_cast<float>(byte1 >> 3) + nextRandom(rng)) * secondStratumWidth;
-    const float phi2 = bounceAngleScale * u3;
+    const float phi2 = twoPiFiveFigures * u3;
     const Vec3 axis = absOf(n.x) < 0.1f ? Vec3{1.0f, 0.0f, 0.0f} : Vec3{0.0f, 1.0f, 0.0f};
     Vec3 u = cross(axis, n);
-    u = u * fastRsqrt(dot(u, u));
+    u = u * tracerRsqrt(dot(u, u));
     const Vec3 v = cross(u, n);
-    const float radius = fastSqrt(u4);
-    return u * (fastCos(phi2) * radius) + v * (fastSin(phi2) * radius) + n * fastSqrt(1.0f - u4);
+    const float radius = tracerSqrt(u4);
+    return u * (tracerCos(phi2) * radius) + v * (tracerSin(phi2) * radius) + n * tracerSqrt(1.0f - u4);
 }
 
 TPL_HD Vec3 reflectAbout(Vec3 d, Vec3 n) {
@@ -88,8 +97,9 @@ TPL_HD Vec3 reflectAbout(Vec3 d, Vec3 n) {
 }
 
 // Fresnel-weighted choice between reflection and refraction; one draw. The chain
-// variant (ratio 1.5) chooses by a plain draw, the sub-path variant (ratio 1.2)
-// by a draw within the stratum byte2.
+// variant (index 1.5) chooses by a plain draw, the sub-path variant (index 1.2)
+// by a draw within the stratum byte2. eta is the ratio of the indices on the
+// two sides: the glass's index leaving it, its inverse entering.
 TPL_HD Vec3 scatterGlass(const FrameData& fd, GlassVariant variant, Vec3 o, Vec3 d, int objectId, Vec3 n,
                          Vec3& throughput, PixelRng& rng, int byte2) {
     const Vec3 fromCentre = o - sphereCentre(fd, objectId);
@@ -97,7 +107,8 @@ TPL_HD Vec3 scatterGlass(const FrameData& fd, GlassVariant variant, Vec3 o, Vec3
     const Vec3 nf = inside ? -n : n;
     const float cosI = dot(d, nf);
     const bool chain = variant == GlassVariant::Chain;
-    const float eta = chain ? (inside ? 1.5f : 0.666667f) : (inside ? 1.2f : 0.833333f);
+    const float eta = chain ? (inside ? chainIndexLeaving : chainIndexEntering)
+                            : (inside ? subPathIndexLeaving : subPathIndexEntering);
     const float k = 1.0f - eta * eta * (1.0f - cosI * cosI);
 
     const float draw = nextRandom(rng);
@@ -106,8 +117,8 @@ TPL_HD Vec3 scatterGlass(const FrameData& fd, GlassVariant variant, Vec3 o, Vec3
     // perfect mirror. The draw above is still taken to keep the sequence aligned.
     if (k < 0.0f) return reflectAbout(d, n);
 
-    Vec3 t = eta * d - (eta * cosI + fastSqrt(k)) * nf;
-    t = t * fastRsqrt(dot(t, t));
+    Vec3 t = eta * d - (eta * cosI + tracerSqrt(k)) * nf;
+    t = t * tracerRsqrt(dot(t, t));
     const float x = inside ? 1.0f - dot(t, n) : 1.0f + cosI;
     const float x2 = x * x;
     const float re = fresnelAtNormal + (1.0f - fresnelAtNormal) * (x2 * x2 * x);
@@ -115,10 +126,10 @@ TPL_HD Vec3 scatterGlass(const FrameData& fd, GlassVariant variant, Vec3 o, Vec3
     // A choice value can round up to exactly 1; with pReflect at 1 the
     // transmission weight would divide by zero, so that case reflects.
     if (u < pReflect || pReflect >= 1.0f) {
-        throughput = throughput * fastDiv(re, pReflect);
+        throughput = throughput * tracerDiv(re, pReflect);
         return reflectAbout(d, n);
     }
-    throughput = throughput * fastDiv(1.0f - re, 1.0f - pReflect);
+    throughput = throughput * tracerDiv(1.0f - re, 1.0f - pReflect);
     return t;
 }
 

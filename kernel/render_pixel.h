@@ -2,7 +2,7 @@
 // The per-pixel entry shared by the CUDA kernel and the CPU backend.
 #include <cstdint>
 
-#include "kernel/fast_math.h"
+#include "kernel/tracer_math.h"
 #include "kernel/host_device.h"
 #include "kernel/rng.h"
 #include "kernel/transport.h"
@@ -30,16 +30,25 @@ TPL_HD int pixelForThread(int g, int pixelCount) {
     return permutePixelIndex(g);
 }
 
-// Saturates to [0, 1] (NaN to 0), applies the tone curve and scales to a byte.
+// The tone curve 1.13 sqrt(q) - 0.13 q: a gamma-like lift of the dark values
+// that still maps 0 to 0 and 1 to 1.
+constexpr float toneSqrtWeight = 1.13f;
+constexpr float toneLinearWeight = 0.13f;
+constexpr float byteScale = 255.0f;
+// The exposure: a pixel's accumulated light is scaled by this over its sample count.
+constexpr float exposure = 22.5f;
+
+// Saturates to [0, 1] (NaN to 0), applies the tone curve and scales to a byte
+// (truncated).
 TPL_HD uint32_t toneByte(float value) {
     const float q = value > 0.0f ? (value < 1.0f ? value : 1.0f) : 0.0f;
-    const float curved = 1.13f * fastSqrt(q) - 0.13f * q;
-    return static_cast<uint32_t>(curved * 255.0f);
+    const float curved = toneSqrtWeight * tracerSqrt(q) - toneLinearWeight * q;
+    return static_cast<uint32_t>(curved * byteScale);
 }
 
-// Scales the accumulated light by 22.5 / S and packs it as 0x00RRGGBB.
+// Scales the accumulated light by exposure / S and packs it as 0x00RRGGBB.
 TPL_HD uint32_t packPixel(Vec3 acc, int samples) {
-    const float k = fastDiv(22.5f, static_cast<float>(samples));
+    const float k = tracerDiv(exposure, static_cast<float>(samples));
     return (toneByte(k * acc.x) << 16) + (toneByte(k * acc.y) << 8) + toneByte(k * acc.z);
 }
 
@@ -72,7 +81,7 @@ TPL_HD uint32_t shadePixel(const FrameData& fd, int p, int pass, const unsigned 
         const float u = (invW * jx + uBase) - 0.5f;
         const float v = (invW * jy + vBase) - 0.5f;
         const Vec3 dir = (forward + u * right) + v * vertical;
-        traceSample(fd, sdata, s, origin, dir * fastRsqrt(dot(dir, dir)), rng, acc);
+        traceSample(fd, sdata, s, origin, dir * tracerRsqrt(dot(dir, dir)), rng, acc);
     }
     return packPixel(acc, fd.samplesPerFrame);
 }

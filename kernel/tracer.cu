@@ -5,8 +5,6 @@
 #include "kernel/tracer_launch.h"
 
 __constant__ __align__(16) FrameData d_FD;
-// Registered by the frame driver under this name; the kernel does not use it.
-__device__ int d_Pixels;
 
 __global__ void __launch_bounds__(tracerBlockSize) renderFrame(int* a_FinalImage, int _pass, unsigned char* sdata) {
     const int g = static_cast<int>(blockIdx.x * blockDim.x + threadIdx.x);

@@ -2,19 +2,16 @@
 
 #include <algorithm>
 
-namespace {
+#include "kernel/grouped_scene.h"
 
-constexpr int figureSphereCount = 4;
-constexpr int figureBoxCount = 2;
-constexpr int pedestalSphereCount = 5;
-constexpr int pedestalBoxCount = 2;
+namespace {
 
 // Boxes contribute their stored min corner only to the minimum and their
 // stored max corner only to the maximum, whatever order a turned foot has.
-void updateBounds(FrameData& fd, int slot, int firstSphere, int sphereCount, int firstBox, int boxCount) {
+void updateBounds(FrameData& fd, int slot, IndexRange spheres, IndexRange boxes) {
     float lo[3] = {1000.0f, 1000.0f, 1000.0f};
     float hi[3] = {-1000.0f, -1000.0f, -1000.0f};
-    for (int i = firstSphere; i < firstSphere + sphereCount; ++i) {
+    for (int i = spheres.first; i < spheres.end(); ++i) {
         const float centre[3] = {fd.sphereX[i], fd.sphereY[i], fd.sphereZ[i]};
         const float r = fd.sphereRadius[i];
         for (int a = 0; a < 3; ++a) {
@@ -22,7 +19,7 @@ void updateBounds(FrameData& fd, int slot, int firstSphere, int sphereCount, int
             hi[a] = std::max(hi[a], centre[a] + r);
         }
     }
-    for (int b = firstBox; b < firstBox + boxCount; ++b) {
+    for (int b = boxes.first; b < boxes.end(); ++b) {
         const float boxLo[3] = {fd.boxMinX[b], fd.boxMinY[b], fd.boxMinZ[b]};
         const float boxHi[3] = {fd.boxMaxX[b], fd.boxMaxY[b], fd.boxMaxZ[b]};
         for (int a = 0; a < 3; ++a) {
@@ -41,10 +38,9 @@ void updateBounds(FrameData& fd, int slot, int firstSphere, int sphereCount, int
 }  // namespace
 
 void updateFigureBounds(World& w) {
-    updateBounds(w.frame, 0, w.slots.figureSphereStart, figureSphereCount, w.slots.figureBoxStart, figureBoxCount);
+    updateBounds(w.frame, figureBoundsSlot, groupedFigureSpheres, groupedFigureBoxes);
 }
 
 void updatePedestalBounds(World& w) {
-    updateBounds(w.frame, 1, w.slots.pedestalSphereStart, pedestalSphereCount, w.slots.pedestalBoxStart,
-                 pedestalBoxCount);
+    updateBounds(w.frame, pedestalBoundsSlot, groupedPedestalSpheres, groupedPedestalBoxes);
 }

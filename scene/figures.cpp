@@ -8,26 +8,6 @@ namespace {
 
 constexpr float standingPhase = -1.0f;
 
-void putSphere(FrameData& fd, int i, Vec3 c, float r, float r2, int material) {
-    fd.sphereX[i] = c.x;
-    fd.sphereY[i] = c.y;
-    fd.sphereZ[i] = c.z;
-    fd.sphereRadius[i] = r;
-    fd.sphereRadius2[i] = r2;
-    fd.sphereMaterial[i] = material;
-}
-
-// Min and max are stored as given: a turned corner pair need not be ordered.
-void putBox(FrameData& fd, int i, Vec3 first, Vec3 second, int material) {
-    fd.boxMinX[i] = first.x;
-    fd.boxMinY[i] = first.y;
-    fd.boxMinZ[i] = first.z;
-    fd.boxMaxX[i] = second.x;
-    fd.boxMaxY[i] = second.y;
-    fd.boxMaxZ[i] = second.z;
-    fd.boxMaterial[i] = material;
-}
-
 // A character's local frame: u ahead along the heading, v to the side, height up.
 struct LocalFrame {
     Vec3 origin;

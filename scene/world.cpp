@@ -17,3 +17,22 @@ void setInitialFrameValues(FrameData& fd) {
         fd.camPosition[a] = position[a];
     }
 }
+
+void putSphere(FrameData& fd, int i, Vec3 centre, float radius, float radius2, int material) {
+    fd.sphereX[i] = centre.x;
+    fd.sphereY[i] = centre.y;
+    fd.sphereZ[i] = centre.z;
+    fd.sphereRadius[i] = radius;
+    fd.sphereRadius2[i] = radius2;
+    fd.sphereMaterial[i] = material;
+}
+
+void putBox(FrameData& fd, int i, Vec3 min, Vec3 max, int material) {
+    fd.boxMinX[i] = min.x;
+    fd.boxMinY[i] = min.y;
+    fd.boxMinZ[i] = min.z;
+    fd.boxMaxX[i] = max.x;
+    fd.boxMaxY[i] = max.y;
+    fd.boxMaxZ[i] = max.z;
+    fd.boxMaterial[i] = material;
+}

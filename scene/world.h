@@ -2,6 +2,7 @@
 // The host's scene state: the record the tracer reads, plus where in its arrays
 // the presets put the two characters and the pedestal group.
 #include "kernel/frame_data.h"
+#include "kernel/vec3.h"
 
 struct SceneSlots {
     int figureSphereStart = 0;
@@ -20,3 +21,9 @@ struct World {
 // The frame size and a placeholder camera, given to the record once at set-up
 // after the first preset; the camera basis step rewrites the camera every tick.
 void setInitialFrameValues(FrameData& fd);
+
+// Writes sphere i. Radius squared is given alongside the radius so every value
+// is the float nearest the written decimal.
+void putSphere(FrameData& fd, int i, Vec3 centre, float radius, float radius2, int material);
+// Writes box i. The corners are stored as given: a turned box need not be ordered.
+void putBox(FrameData& fd, int i, Vec3 min, Vec3 max, int material);

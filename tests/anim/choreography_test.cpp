@@ -5,9 +5,7 @@
 #include <functional>
 #include <vector>
 
-#include "anim/choreography.h"
-#include "scene/bounds.h"
-#include "scene/presets.h"
+#include "anim/show_state.h"
 
 namespace {
 
@@ -20,32 +18,35 @@ struct Boundary {
     char figureChar() const { return FigureScript[c.figureIndex]; }  // what the new step reads
 };
 
-// The show as the demo's tick runs it from set-up on, without keys.
+// The show as the demo's tick runs it from set-up on, without keys, noting
+// every step boundary and the eye after every tick.
 struct Show {
-    World world;
-    Camera camera;
-    Choreography choreography;
+    ShowState state;
     double elapsedMs = 0;
     bool everNonFinite = false;
     std::vector<Boundary> boundaries;
+    std::vector<std::pair<double, Vec3>> eye;  // milliseconds, camera position
 
-    Show() {
-        buildSceneY(world);
-        setInitialFrameValues(world.frame);
-    }
+    Show() { startShow(state, nullptr); }
 
     void tick(float dtMs) {
-        const int before = choreography.figureIndex;
+        const int before = state.choreography.figureIndex;
         elapsedMs += dtMs;
-        stepChoreography(choreography, world, camera, dtMs);
-        updateCameraBasis(camera, world.frame, 32);
-        if (world.frame.sceneId == 1) updateFigureBounds(world);
-        if (choreography.figureIndex != before)
-            boundaries.push_back({float(elapsedMs / 1000.0), choreography, world.frame.sceneId, camera.cameraSegment,
-                                  world.frame.sphereY[0]});
+        advanceShow(state, dtMs);
+        const FrameData& fd = state.world.frame;
+        if (state.choreography.figureIndex != before)
+            boundaries.push_back({float(elapsedMs / 1000.0), state.choreography, fd.sceneId,
+                                  state.camera.cameraSegment, fd.sphereY[0]});
+        eye.emplace_back(elapsedMs, state.camera.cameraPos);
         float words[sizeof(FrameData) / sizeof(float)];
-        std::memcpy(words, &world.frame, sizeof(words));
+        std::memcpy(words, &fd, sizeof(words));
         for (float f : words) everNonFinite |= !std::isfinite(f);
+    }
+
+    Vec3 eyeAt(double ms) const {
+        for (const auto& [when, pos] : eye)
+            if (when >= ms) return pos;
+        return eye.back().second;
     }
 
     const Boundary& first(const std::function<bool(const Boundary&)>& match) const {
@@ -91,6 +92,26 @@ TEST(Choreography, TimelineAtTenMillisecondFrames) {
     const Boundary& pink = show.first([](const Boundary& b) { return b.c.figureIndex == 32; });
     EXPECT_NEAR(pink.seconds, 40.1f, 0.06f);
     EXPECT_EQ(pink.cameraSegment, 4);
+    // Camera segments run at their own rates: each is half way from its first
+    // keyframe to its second (segment 1: (31.06, 15.42, -12.9) to (4.66, 6.95,
+    // 39.83); 2: (12.1, 9.38, -58.34) to (14.16, 11.08, -23.71); 5: (-51.45,
+    // 19.84, 8.04) to (-25.63, 14.95, 8.08)) 3.33 s, 8.33 s and 5 s after its cut,
+    // give or take the tick the cut falls in.
+    const struct {
+        char segment;
+        double halfWayMs;
+        Vec3 halfWay;
+    } segments[] = {{'1', 1e3 / 0.3, {17.86f, 11.185f, 13.465f}},
+                    {'2', 1e3 / 0.12, {13.13f, 10.23f, -41.025f}},
+                    {'5', 1e3 / 0.2, {-38.54f, 17.395f, 8.06f}}};
+    for (const auto& seg : segments) {
+        const Boundary& cut = show.first([&](const Boundary& b) { return CameraScript[b.c.companionIndex] == seg.segment; });
+        const Vec3 at = show.eyeAt(cut.seconds * 1000.0 + seg.halfWayMs);
+        EXPECT_NEAR(at.x, seg.halfWay.x, 0.2f) << seg.segment;  // a few ticks
+        EXPECT_NEAR(at.y, seg.halfWay.y, 0.2f) << seg.segment;  // a few ticks
+        EXPECT_NEAR(at.z, seg.halfWay.z, 0.2f) << seg.segment;  // a few ticks
+    }
+
     const Boundary& walks = show.first([](const Boundary& b) { return b.c.companionStep.x == 1; });
     EXPECT_NEAR(walks.seconds, 83.1f, 0.06f);
     EXPECT_EQ(walks.c.companionIndex, 56);
@@ -112,9 +133,9 @@ TEST(Choreography, LongFrameCrossesOneBoundaryPerCall) {
     Show show;
     show.tick(0.0f);
     show.tick(5000.0f);
-    EXPECT_EQ(show.choreography.figureIndex, 2);
-    EXPECT_FLOAT_EQ(show.choreography.stepProgress, 4.0f);
+    EXPECT_EQ(show.state.choreography.figureIndex, 2);
+    EXPECT_FLOAT_EQ(show.state.choreography.stepProgress, 4.0f);
     show.tick(0.0f);
-    EXPECT_EQ(show.choreography.figureIndex, 3);
-    EXPECT_FLOAT_EQ(show.choreography.stepProgress, 3.0f);
+    EXPECT_EQ(show.state.choreography.figureIndex, 3);
+    EXPECT_FLOAT_EQ(show.state.choreography.stepProgress, 3.0f);
 }

@@ -2,6 +2,9 @@
 // whole job through the real program (a handful of frames, each about a
 // second on the CPU backend).
 #include <gtest/gtest.h>
+#include <sys/mount.h>
+#include <sys/stat.h>
+#include <sys/statvfs.h>
 
 #include <algorithm>
 #include <cmath>
@@ -116,6 +119,18 @@ TEST(PngWriter, RoundTripKeepsEveryPixelUprightAndLeavesOnlyTheFile) {
         EXPECT_EQ(error.find('\n'), std::string::npos) << error;
     }
     EXPECT_EQ(filesIn(dir), (std::vector<std::string>{"f.png", "plain"}));
+
+    // A pipe under the name is refused, not replaced; a link left under the
+    // temporary name is not written through.
+    ASSERT_EQ(mkfifo((dir + "/pipe.png").c_str(), 0644), 0);
+    EXPECT_FALSE(writePng((dir + "/pipe.png").c_str(), source.data(), 8, 8, 8, error));
+    EXPECT_NE(error.find("not a regular file"), std::string::npos) << error;
+    EXPECT_TRUE(fs::is_fifo(dir + "/pipe.png"));
+    fs::create_symlink("plain", dir + "/g.png.part");
+    ASSERT_TRUE(writePng((dir + "/g.png").c_str(), source.data(), 8, 8, 8, error)) << error;
+    EXPECT_EQ(fs::file_size(dir + "/plain"), 1u);
+    EXPECT_TRUE(fs::is_regular_file(fs::symlink_status(dir + "/g.png")));
+    EXPECT_EQ(filesIn(dir), (std::vector<std::string>{"f.png", "g.png", "pipe.png", "plain"}));
 }
 
 TEST(VideoEncoder, EncodesFramesWithTheLoopedFadedTrack) {
@@ -184,9 +199,12 @@ protected:
     void SetUp() override {
         if (programPath().empty()) GTEST_SKIP() << "the program is not built";
     }
+    ProgramResult run(const std::string& args, const std::vector<std::string>& env = {}) {
+        return runProgram({"/bin/sh", "-c", "exec \"$0\" --data \"$1\" " + args, programPath(), sourceDir() + "/data"},
+                          env, dir_);
+    }
     ProgramResult capture(const std::string& args, const std::vector<std::string>& env = {}) {
-        return runProgram({"/bin/sh", "-c", "exec \"$0\" --data \"$1\" --fps 10 " + args, programPath(),
-                           sourceDir() + "/data"}, env, dir_);
+        return run("--fps 10 " + args, env);
     }
     const std::string dir_ = scratchDir(::testing::UnitTest::GetInstance()->current_test_info()->name());
 };
@@ -224,20 +242,159 @@ TEST_F(CaptureProgram, RefusesBeforeRenderingWithoutFfmpegOrAWritableFolder) {
     EXPECT_NE(badFolder.output.find("plain/frames"), std::string::npos) << badFolder.output;
 }
 
-// Ctrl-C once the second frame is written: frames from 120 on without gaps,
-// and a video of as many frames whose music is cut to them.
+// Ctrl-C or SIGTERM once the second frame is written: frames from 120 on
+// without gaps, and a video of as many frames whose music is cut to them.
 TEST_F(CaptureProgram, InterruptKeepsFinishedFramesAndAPlayableVideo) {
-    const ProgramResult r = capture(
-        "--capture frames --video v.mp4 --from 12 --to 15 & "
-        "while [ ! -e frames/frame_00121.png ] && kill -0 $!; do sleep 0.05; done; kill -INT $!; wait $!");
-    EXPECT_EQ(r.exitCode, 130) << r.output;
-    const std::vector<std::string> names = filesIn(dir_ + "/frames");
-    ASSERT_GE(names.size(), 2u);
-    EXPECT_LT(names.size(), 31u);
-    for (size_t i = 0; i < names.size(); ++i) EXPECT_EQ(names[i], frameFileName(120 + int(i)));
+    for (const std::string signal : {"INT", "TERM"}) {
+        fs::remove_all(dir_ + "/frames");
+        const ProgramResult r = capture(
+            "--capture frames --video v.mp4 --from 12 --to 15 & "
+            "while [ ! -e frames/frame_00121.png ] && kill -0 $!; do sleep 0.05; done; kill -" +
+            signal + " $!; wait $!");
+        EXPECT_EQ(r.exitCode, 130) << signal << "\n" << r.output;
+        const std::vector<std::string> names = filesIn(dir_ + "/frames");
+        ASSERT_GE(names.size(), 2u) << signal;
+        EXPECT_LT(names.size(), 31u);
+        for (size_t i = 0; i < names.size(); ++i) EXPECT_EQ(names[i], frameFileName(120 + int(i)));
+        const Probe facts = probe(dir_ + "/v.mp4");
+        EXPECT_EQ(facts.frames, int(names.size())) << signal;
+        EXPECT_NEAR(facts.video, names.size() / 10.0, 0.05) << signal;
+        EXPECT_NEAR(facts.audio, names.size() / 10.0, 0.05) << signal;
+        EXPECT_NE(r.output.find("kept " + std::to_string(names.size()) + " of 30 frames"), std::string::npos)
+            << r.output;
+        EXPECT_EQ(filesIn(dir_), (std::vector<std::string>{"frames", "v.mp4"})) << "nothing else is left";
+    }
+}
+
+// A second signal stops at once; a killed encoder fails the job. Neither leaves
+// a video behind, nor the unfinished one under another name.
+TEST_F(CaptureProgram, GivingUpOrLosingTheEncoderLeavesNoBrokenVideo) {
+    const std::string waitForFirstFrame =
+        "--capture frames --video v.mp4 --mute --from 12 --to 15 & "
+        "while [ ! -e frames/frame_00120.png ] && kill -0 $!; do sleep 0.05; done; ";
+    const ProgramResult twice = capture(waitForFirstFrame + "kill -INT $!; kill -TERM $!; wait $!");
+    EXPECT_EQ(twice.exitCode, 130) << twice.output;
+    EXPECT_EQ(filesIn(dir_), std::vector<std::string>{"frames"});
+
+    fs::remove_all(dir_ + "/frames");
+    const ProgramResult killed = capture(waitForFirstFrame + "kill -KILL $(pgrep -P $! -x ffmpeg); wait $!");
+    EXPECT_EQ(killed.exitCode, 2) << killed.output;
+    EXPECT_NE(killed.output.find("ffmpeg was killed by signal 9"), std::string::npos) << killed.output;
+    EXPECT_EQ(filesIn(dir_), std::vector<std::string>{"frames"});
+}
+
+// Everything here is refused with one line before a frame is rendered, and
+// what the name held is left as it was.
+TEST_F(CaptureProgram, RefusesOutputsThatAreNotRegularFilesAndNamesWithoutAVideoType) {
+    { std::ofstream(dir_ + "/kept") << "kept"; }
+    fs::create_symlink("kept", dir_ + "/link.mp4");
+    fs::create_symlink("kept", dir_ + "/link.png");
+    ASSERT_EQ(mkfifo((dir_ + "/pipe.mp4").c_str(), 0644), 0);
+    ASSERT_EQ(mkfifo((dir_ + "/pipe.png").c_str(), 0644), 0);
+    fs::create_directory(dir_ + "/folder.mp4");
+    const std::vector<std::string> before = filesIn(dir_);
+    const std::pair<const char*, const char*> refusals[] = {
+        {"--video link.mp4", "symbolic link"},     {"--video pipe.mp4", "not a regular file"},
+        {"--video folder.mp4", "folder"},          {"--video noext", ".mp4, .mov or .mkv"},
+        {"--video v.webm", ".mp4, .mov or .mkv"},  {"--still 12 --out link.png", "symbolic link"},
+        {"--still 12 --out pipe.png", "not a regular file"}};
+    for (auto [args, why] : refusals) {
+        const bool still = std::string(args).rfind("--still", 0) == 0;
+        const ProgramResult r = still ? run(args) : capture(std::string(args) + " --from 12 --to 12.3");
+        EXPECT_EQ(r.exitCode, 2) << args << "\n" << r.output;
+        EXPECT_NE(r.output.find(why), std::string::npos) << args << "\n" << r.output;
+        EXPECT_EQ(std::count(r.output.begin(), r.output.end(), '\n'), 1) << args << "\n" << r.output;
+    }
+    EXPECT_EQ(filesIn(dir_), before);
+    EXPECT_TRUE(fs::is_symlink(dir_ + "/link.mp4") && fs::is_fifo(dir_ + "/pipe.png"));
+    EXPECT_EQ(fs::file_size(dir_ + "/kept"), 4u);
+
+    // A frame's name taken by a pipe, a link or a folder, among names that are free.
+    fs::create_directory(dir_ + "/frames");
+    for (int kind = 0; kind < 3; ++kind) {
+        const std::string frame = dir_ + "/frames/frame_00121.png";
+        fs::remove(frame);
+        if (kind == 0) mkfifo(frame.c_str(), 0644);
+        if (kind == 1) fs::create_symlink("../kept", frame);
+        if (kind == 2) fs::create_directory(frame);
+        ASSERT_TRUE(fs::exists(fs::symlink_status(frame)));
+        const ProgramResult r = capture("--capture frames --from 12 --to 12.3");
+        EXPECT_EQ(r.exitCode, 2) << r.output;
+        EXPECT_NE(r.output.find("frame_00121.png"), std::string::npos) << r.output;
+        EXPECT_EQ(filesIn(dir_ + "/frames"), std::vector<std::string>{"frame_00121.png"}) << "refused before rendering";
+    }
+}
+
+// ffmpeg exits with 0 after failing to finish the file, saying so on stderr or
+// not at all: the job fails, and what was under the name stays.
+TEST_F(CaptureProgram, AnEncoderThatFailsQuietlyFailsTheJob) {
+    fs::create_directory(dir_ + "/fake");
+    {
+        std::ofstream script(dir_ + "/fake/ffmpeg");
+        script << "#!/bin/sh\nfor last; do :; done\ncat >/dev/null\necho junk > \"${last#file:}\"\n"
+                  "[ -n \"$QUIET\" ] || echo 'Error writing trailer: No space left on device' >&2\nexit 0\n";
+    }
+    fs::permissions(dir_ + "/fake/ffmpeg", fs::perms::owner_all);
+    const std::string path = "PATH=" + dir_ + "/fake:" + std::getenv("PATH");
+    const ProgramResult loud = capture("--video v.mp4 --mute --from 12 --to 12.1", {path});
+    EXPECT_EQ(loud.exitCode, 2) << loud.output;
+    EXPECT_NE(loud.output.find("No space left on device"), std::string::npos) << loud.output;
+    EXPECT_EQ(filesIn(dir_), std::vector<std::string>{"fake"});
+
+    { std::ofstream(dir_ + "/v.mp4") << "an older video"; }
+    const ProgramResult quiet = capture("--video v.mp4 --mute --from 12 --to 12.1", {path, "QUIET=1"});
+    EXPECT_EQ(quiet.exitCode, 2) << quiet.output;
+    EXPECT_NE(quiet.output.find("ffprobe"), std::string::npos) << quiet.output;
+    EXPECT_EQ(filesIn(dir_), (std::vector<std::string>{"fake", "v.mp4"}));
+    EXPECT_EQ(fs::file_size(dir_ + "/v.mp4"), 14u);
+}
+
+// The real thing: a disk with room for all but the end of the video.
+TEST_F(CaptureProgram, AFullDiskFailsTheVideoAndLeavesNothing) {
+    const ProgramResult good = capture("--video good.mp4 --from 12 --to 12.1");
+    ASSERT_EQ(good.exitCode, 0) << good.output;
+    EXPECT_NE(good.output.find("captured 1 frame ("), std::string::npos) << good.output;
+    const uintmax_t size = fs::file_size(dir_ + "/good.mp4");
+
+    char disk[] = "/tmp/template-full-XXXXXX";
+    ASSERT_NE(mkdtemp(disk), nullptr);
+    const std::string kb = std::to_string(size / 1024 + 256) + "k";
+    if (mount("tmpfs", disk, "tmpfs", 0, ("size=" + kb).c_str()) != 0) {
+        fs::remove(disk);
+        GTEST_SKIP() << "cannot mount a small disk here: " << std::strerror(errno);
+    }
+    struct Unmount {
+        const char* dir;
+        ~Unmount() {
+            std::error_code ignored;
+            umount(dir);
+            fs::remove(dir, ignored);
+        }
+    } unmount{disk};
+    struct statvfs room {};
+    ASSERT_EQ(statvfs(disk, &room), 0);
+    const uintmax_t free = uintmax_t(room.f_bavail) * room.f_frsize;
+    ASSERT_GT(free, size);
+    { std::ofstream(std::string(disk) + "/filler") << std::string(free - size + 4096, 'x'); }
+
+    const ProgramResult full = capture("--video " + std::string(disk) + "/v.mp4 --from 12 --to 12.1");
+    EXPECT_EQ(full.exitCode, 2) << full.output;
+    EXPECT_NE(full.output.find("cannot encode"), std::string::npos) << full.output;
+    EXPECT_EQ(filesIn(disk), std::vector<std::string>{"filler"});
+}
+
+// A track that is not one leaves the video silent, with a line saying why.
+TEST_F(CaptureProgram, ABrokenTrackGivesASilentVideo) {
+    fs::create_directory(dir_ + "/data");
+    for (const auto& entry : fs::directory_iterator(sourceDir() + "/data"))
+        if (entry.path().extension() == ".png") fs::create_symlink(entry.path(), fs::path(dir_) / "data" / entry.path().filename());
+    { std::ofstream(dir_ + "/data/track.mp3") << std::string(4000, 'j'); }
+    const ProgramResult r = capture("--data data --video v.mp4 --from 12 --to 12.1");
+    EXPECT_EQ(r.exitCode, 0) << r.output;
+    EXPECT_NE(r.output.find("capture: no music in the video: data/track.mp3 is not an MP3 track\n"), std::string::npos)
+        << r.output;
+    EXPECT_NE(r.output.find("(no music)"), std::string::npos) << r.output;
     const Probe facts = probe(dir_ + "/v.mp4");
-    EXPECT_EQ(facts.frames, int(names.size()));
-    EXPECT_NEAR(facts.video, names.size() / 10.0, 0.05);
-    EXPECT_NEAR(facts.audio, names.size() / 10.0, 0.05);
-    EXPECT_NE(r.output.find("kept " + std::to_string(names.size()) + " of 30 frames"), std::string::npos) << r.output;
+    EXPECT_EQ(facts.frames, 1);
+    EXPECT_EQ(facts.audio, -1) << "no audio stream";
 }

@@ -1,9 +1,13 @@
 #include <gtest/gtest.h>
 
+#include <cmath>
+#include <fstream>
+#include <iterator>
 #include <string>
 #include <vector>
 
 #include "app/options.h"
+#include "support/test_paths.h"
 
 namespace {
 
@@ -54,6 +58,91 @@ TEST(Options, RefusesMalformedInput) {
         std::string error;
         EXPECT_FALSE(parse(args, o, error)) << ::testing::PrintToString(args);
         EXPECT_NE(error.find(culprit), std::string::npos) << ::testing::PrintToString(args) << " -> " << error;
+    }
+}
+
+TEST(Options, TakeTheirValueAfterAnEqualsSign) {
+    Options spaced, joined;
+    std::string error;
+    ASSERT_TRUE(parse({"--still", "60", "--out", "s.png", "--dt", "16.5", "--backend", "cpu", "--threads", "3",
+                       "--data", "d", "--no-overlays"}, spaced, error)) << error;
+    ASSERT_TRUE(parse({"--still=60", "--out=s.png", "--dt=16.5", "--backend=cpu", "--threads=3", "--data=d",
+                       "--no-overlays"}, joined, error)) << error;
+    EXPECT_EQ(joined.mode, RunMode::Still);
+    EXPECT_EQ(joined.stillSeconds, spaced.stillSeconds);
+    EXPECT_EQ(joined.outPath, spaced.outPath);
+    EXPECT_EQ(joined.dtMs, spaced.dtMs);
+    EXPECT_EQ(joined.driver.backend, spaced.driver.backend);
+    EXPECT_EQ(joined.driver.threads, spaced.driver.threads);
+    EXPECT_EQ(joined.dataDir, spaced.dataDir);
+    ASSERT_TRUE(parse({"--capture=a=b", "--fps=30", "--from=5", "--to=20"}, joined = Options(), error)) << error;
+    EXPECT_EQ(joined.captureDir, "a=b") << "only the first '=' splits";
+    EXPECT_EQ(joined.fps, 30);
+
+    for (auto [args, reason] : {std::pair<std::vector<std::string>, std::string>{{"--mute=1"}, "--mute takes no value"},
+                                {{"--help=yes"}, "--help takes no value"}, {{"--out="}, "--out needs a file name"},
+                                {{"--bogus=1"}, "unknown option '--bogus'"}, {{"--start="}, "'' is not a time"}}) {
+        EXPECT_FALSE(parse(args, joined = Options(), error)) << args[0];
+        EXPECT_NE(error.find(reason), std::string::npos) << args[0] << " -> " << error;
+    }
+}
+
+// Plain decimal for times, digits for counts, the same for every option; a
+// refusal states the range.
+TEST(Options, OneNumberSyntaxWithTheRangeInEveryRefusal) {
+    struct Case {
+        const char* option;
+        std::string text;
+        double value;  // what it reads as; NAN when refused
+    };
+    const double refused = NAN;
+    const std::vector<Case> cases = {
+        {"--start", "60", 60}, {"--start", "+5", 5}, {"--start", ".5", 0.5}, {"--start", "5.", 5},
+        {"--start", "1E+1", 10}, {"--start", "106", 106}, {"--start", "0x10", refused}, {"--start", "inf", refused},
+        {"--start", "nan", refused}, {"--start", "1e", refused}, {"--start", " 5", refused}, {"--start", "5 ", refused},
+        {"--start", "5x", refused}, {"--start", "1,5", refused}, {"--start", "-1", refused},
+        {"--start", "106.001", refused}, {"--start", "1e999", refused}, {"--start", "", refused},
+        {"--threads", "1", 1}, {"--threads", "007", 7}, {"--threads", "256", 256}, {"--threads", "257", refused},
+        {"--threads", "1024", refused}, {"--threads", "0", refused}, {"--threads", "+3", refused},
+        {"--threads", "-1", refused}, {"--threads", "3.0", refused}, {"--threads", "1e2", refused},
+        {"--threads", "0x10", refused}, {"--threads", "99999999999999999999", refused},
+    };
+    for (const Case& c : cases) {
+        Options o;
+        std::string error;
+        const bool ok = parse({c.option, c.text}, o, error);
+        const std::string what = std::string(c.option) + " '" + c.text + "': " + error;
+        ASSERT_EQ(ok, !std::isnan(c.value)) << what;
+        if (ok)
+            EXPECT_EQ(c.option == std::string("--start") ? o.startSeconds : o.driver.threads, c.value) << what;
+        else
+            EXPECT_NE(error.find(c.option == std::string("--start") ? "from 0 to 106 seconds" : "from 1 to 256"),
+                      std::string::npos) << what;
+    }
+    // The same syntax and a stated range for the other numbers.
+    for (auto [args, range] : {std::pair<std::vector<std::string>, std::string>{
+                                   {"--capture", "d", "--fps", "0x10"}, "from 1 to 1000"},
+                               {{"--capture", "d", "--fps", "1001"}, "from 1 to 1000"},
+                               {{"--still", "0x10"}, "from 0 to 106 seconds"},
+                               {{"--still", "5", "--dt", "0"}, "above 0 and up to 10000 ms"},
+                               {{"--still", "5", "--dt", "0x1p3"}, "above 0 and up to 10000 ms"}}) {
+        Options o;
+        std::string error;
+        EXPECT_FALSE(parse(args, o, error)) << ::testing::PrintToString(args);
+        EXPECT_NE(error.find(range), std::string::npos) << ::testing::PrintToString(args) << " -> " << error;
+    }
+}
+
+TEST(Options, HelpAndManualListEveryOption) {
+    const std::string help = usageText("template");
+    std::ifstream file(sourceDir() + "/docs/template.1");
+    ASSERT_TRUE(file) << "docs/template.1 is missing";
+    const std::string manual((std::istreambuf_iterator<char>(file)), std::istreambuf_iterator<char>());
+    for (const std::string& name : optionNames()) {
+        EXPECT_NE(help.find(name), std::string::npos) << name << " is not in --help";
+        std::string escaped;  // groff writes a minus sign as \-
+        for (char c : name) escaped += c == '-' ? std::string("\\-") : std::string(1, c);
+        EXPECT_NE(manual.find(escaped), std::string::npos) << name << " is not in docs/template.1";
     }
 }
 

@@ -19,7 +19,7 @@ ProgramResult still(const std::string& dir, std::vector<std::string> extra) {
 TEST(Still, RendersAPlausibleDeterministicFrameThatDependsOnTheMoment) {
     const std::string dir = scratchDir("still_frame");
     for (const auto& args : {std::vector<std::string>{"--still", "14", "--out", "a.png"},
-                             {"--still", "14", "--out", "b.png", "--threads", "1"},
+                             {"--still=14", "--out=b.png", "--threads=1"},  // the same, written --opt=value
                              {"--still", "99", "--out", "c.png"}}) {
         const ProgramResult r = still(dir, args);
         ASSERT_EQ(r.exitCode, 0) << r.output;
@@ -38,14 +38,24 @@ TEST(Still, RendersAPlausibleDeterministicFrameThatDependsOnTheMoment) {
     EXPECT_LT(std::count(a.begin(), a.end(), 0xFFFFFFFFu), long(a.size() / 4));
 }
 
+// Exit code 2 and a reason (with the allowed range where there is one), before anything is written.
 TEST(Still, RefusesBadRequestsWithoutWritingAFile) {
     const std::string dir = scratchDir("still_refused");
-    // A malformed command line, then output paths that cannot be written.
-    for (const auto& args : {std::vector<std::string>{"--still", "5", "--frobnicate", "--out", "x.png"},
-                             {"--still", "5", "--out", "missing/folder/x.png"}, {"--still", "5", "--out", "."}}) {
+    const std::vector<std::pair<std::vector<std::string>, std::string>> cases = {
+        {{"--still", "5", "--frobnicate", "--out", "x.png"}, "unknown option '--frobnicate'"},
+        {{"--still", "5", "--out", "missing/folder/x.png"}, "missing/folder"},
+        {{"--still", "5", "--out", "."}, "cannot write ."},
+        {{"--still", "5", "--data", "no-such-folder"}, "data folder not found: no-such-folder"},
+        // Frame times whose ticks wrap an int, or whose single-precision clock drifts off the moment.
+        {{"--still", "50", "--dt", "1e-6"}, "limit of 10000000 ticks: for that moment --dt must be from 0.005"},
+        {{"--still", "60", "--dt", "0.01"}, "more than half a frame from 60 s"},
+        // The tick whose clock passes 106 s ends the show unseen.
+        {{"--still", "106", "--dt", "10"}, "after the show's last frame (tick 10599): the still must be from 0 to 105.99 s"},
+    };
+    for (const auto& [args, reason] : cases) {
         const ProgramResult r = still(dir, args);
-        EXPECT_NE(r.exitCode, 0) << args.back();
-        EXPECT_FALSE(r.output.empty());
+        EXPECT_EQ(r.exitCode, 2) << ::testing::PrintToString(args);
+        EXPECT_NE(r.output.find(reason), std::string::npos) << ::testing::PrintToString(args) << " -> " << r.output;
     }
     EXPECT_TRUE(std::filesystem::is_empty(dir)) << "a refused still left files behind";
 }

@@ -64,3 +64,36 @@ TEST(Music, StartsAtTheOffsetLoopsAndFollowsTheVolume) {
     EXPECT_NEAR(static_cast<double>(half) / full, 0.5, 0.05) << full << " " << half;
     EXPECT_LT(peak(phaseEnds[1] + margin, phaseEnds[2]), 50);
 }
+
+TEST(Music, RefusesTracksThatAreNotMp3BeforeTheMixerPlaysThemAsSilence) {
+    const std::string dir = scratchDir("music_check");
+    std::ifstream real(sourceDir() + "/data/track.mp3", std::ios::binary);
+    std::string frames(4096, '\0');
+    real.read(&frames[0], static_cast<std::streamsize>(frames.size()));
+    // An ID3v2 tag of 2 + 128 bytes (sizes are stored 7 bits a byte) before the first frame.
+    const std::string tag = std::string("ID3\x03\0\0\0\0\x01\x02", 10) + std::string(130, '\0');
+    const std::pair<std::string, std::string> tracks[] = {
+        {"empty.mp3", ""}, {"junk.mp3", std::string(4000, 'j')}, {"tagged-junk.mp3", tag + std::string(100, 'j')},
+        {"tagged.mp3", tag + frames}, {"short.mp3", frames.substr(0, 3)}};
+    for (const auto& [name, bytes] : tracks) std::ofstream(dir + "/" + name, std::ios::binary) << bytes;
+    std::filesystem::create_directory(dir + "/folder.mp3");
+
+    std::string why;
+    EXPECT_TRUE(checkTrack(sourceDir() + "/data/track.mp3", why)) << why;
+    EXPECT_TRUE(checkTrack(dir + "/tagged.mp3", why)) << why;
+    const std::pair<std::string, std::string> refused[] = {
+        {"missing.mp3", "no music track at " + dir + "/missing.mp3"}, {"empty.mp3", " is empty"},
+        {"folder.mp3", " is not a file"}, {"junk.mp3", " is not an MP3 track"},
+        {"tagged-junk.mp3", " is not an MP3 track"}, {"short.mp3", " is not an MP3 track"}};
+    // The disk driver would play the junk as silence, and startMusic would succeed.
+    setenv("SDL_AUDIODRIVER", "disk", 1);
+    setenv("SDL_DISKAUDIOFILE", (dir + "/audio.raw").c_str(), 1);
+    setenv("SDL_DISKAUDIODELAY", "0", 1);
+    for (const auto& [name, reason] : refused) {
+        why.clear();
+        EXPECT_FALSE(startMusic(dir + "/" + name, 0.0f, why)) << name;
+        EXPECT_NE(why.find(reason), std::string::npos) << name << ": " << why;
+        EXPECT_FALSE(musicPlaying());
+    }
+    stopMusic();
+}

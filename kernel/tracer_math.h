@@ -1,14 +1,15 @@
 #pragma once
-// The tracer's float helpers. On the GPU they map to the fast approximate
-// hardware forms; on the host they are the exact library functions, so the CPU
-// backend and the tests see IEEE results.
+// The tracer's float arithmetic where the two sides differ. On the GPU these
+// are the fast approximate hardware forms; on the host they are the exact
+// library functions (correctly rounded where IEEE says so), so the CPU backend
+// and the tests see reproducible results.
 #include "kernel/host_device.h"
 
 #if !defined(__CUDA_ARCH__)
 #include <cmath>
 #endif
 
-TPL_HD float fastRcp(float x) {
+TPL_HD float tracerRcp(float x) {
 #if defined(__CUDA_ARCH__)
     return __fdividef(1.0f, x);
 #else
@@ -16,7 +17,7 @@ TPL_HD float fastRcp(float x) {
 #endif
 }
 
-TPL_HD float fastDiv(float a, float b) {
+TPL_HD float tracerDiv(float a, float b) {
 #if defined(__CUDA_ARCH__)
     return __fdividef(a, b);
 #else
@@ -24,7 +25,7 @@ TPL_HD float fastDiv(float a, float b) {
 #endif
 }
 
-TPL_HD float fastSqrt(float x) {
+TPL_HD float tracerSqrt(float x) {
 #if defined(__CUDA_ARCH__)
     return sqrtf(x);  // approximate under --use_fast_math
 #else
@@ -32,7 +33,7 @@ TPL_HD float fastSqrt(float x) {
 #endif
 }
 
-TPL_HD float fastRsqrt(float x) {
+TPL_HD float tracerRsqrt(float x) {
 #if defined(__CUDA_ARCH__)
     return rsqrtf(x);
 #else
@@ -40,7 +41,7 @@ TPL_HD float fastRsqrt(float x) {
 #endif
 }
 
-TPL_HD float fastSin(float x) {
+TPL_HD float tracerSin(float x) {
 #if defined(__CUDA_ARCH__)
     return __sinf(x);
 #else
@@ -48,7 +49,7 @@ TPL_HD float fastSin(float x) {
 #endif
 }
 
-TPL_HD float fastCos(float x) {
+TPL_HD float tracerCos(float x) {
 #if defined(__CUDA_ARCH__)
     return __cosf(x);
 #else
