@@ -6,7 +6,7 @@
 #include "demo/game.h"
 
 // Milliseconds between two counter readings, counts-per-millisecond truncated
-// to a whole number first (as the tick timing has always been measured).
+// to a whole number first (the tick timing measures in whole counts per millisecond).
 double frameMilliseconds(int64_t start, int64_t end, int64_t countsPerSecond);
 
 // Runs the show until its end (exitDone), Esc or a window close (exitUserEnded)

@@ -187,7 +187,6 @@ bool VideoEncoder::start(const VideoSettings& settings, std::string& error) {
         return false;
     }
     settings_ = settings;
-    frames_ = 0;
     signal(SIGPIPE, SIG_IGN);
 
     int ends[2];
@@ -230,7 +229,6 @@ bool VideoEncoder::writeFrame(const uint32_t* pixels, int pitch, std::string& er
             left -= static_cast<size_t>(n);
         }
     }
-    ++frames_;
     return true;
 }
 

@@ -49,14 +49,12 @@ public:
     bool finish(std::string& error);
     bool running() const { return pid_ > 0; }
     pid_t pid() const { return pid_; }
-    int framesWritten() const { return frames_; }
 
 private:
     VideoSettings settings_;
     pid_t pid_ = -1;
     int pipe_ = -1;
     int output_ = -1;  // what ffmpeg prints
-    int frames_ = 0;
 };
 
 // Runs a program to completion (stdin closed). False with its exit status and

@@ -30,7 +30,7 @@ struct FrameData {
     int32_t width;
     int32_t height;
     float invWidth;
-    float invHeight;
+    float invHeight;  // not read: rows are placed with invWidth; kept for the fixed layout
     float camForward[3];
     float camVertical[3];  // towards increasing row numbers
     float camRight[3];

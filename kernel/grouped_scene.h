@@ -8,11 +8,12 @@
 //   spheres 0 light, 1 ground | 2..6 pedestal | 7..10 figure | 11..13 companion,
 //   14..16 glass balls;  boxes 0..1 pedestal | 2..3 figure's feet
 #include "kernel/frame_data.h"
+#include "kernel/host_device.h"
 
 struct IndexRange {
     int first;
     int count;
-    constexpr int end() const { return first + count; }  // one past the last
+    TPL_HD constexpr int end() const { return first + count; }  // one past the last
 };
 
 constexpr int groupedLightSphere = 0;

@@ -87,7 +87,8 @@ TPL_HD SlabSpans slabSpans(const float* minX, const float* minY, const float* mi
     return s;
 }
 
-// The nearer of the exit distances and cap, in the order the tests have always taken them.
+// The nearest of the exit distances and cap, taken z, y, x: the order decides
+// which value a NaN comparison keeps.
 TPL_HD float slabExit(const SlabSpans& s, float cap) {
     return minOf(minOf(minOf(s.hi[2], s.hi[1]), s.hi[0]), cap);
 }

@@ -18,8 +18,8 @@ std::string cudaReason(const char* what, cudaError_t error) {
            std::to_string(static_cast<int>(error)) + ")";
 }
 
-// ceil(pixels / 64) the way the launch has always counted it: in single
-// precision. Above 2^24 pixels that can fall short, so it is never allowed to.
+// ceil(pixels / 64) counted in single precision. Above 2^24 pixels that can
+// fall short of one thread per pixel, so the exact count is taken then.
 int launchBlocks(int pixelCount) {
     const int blocks = static_cast<int>(std::ceil(static_cast<float>(pixelCount) * 0.015625f));
     return static_cast<long long>(blocks) * tracerBlockSize >= pixelCount ? blocks : tracerBlockCount(pixelCount);

@@ -18,7 +18,6 @@ FrameData testRecord(int width, int height) {
     fd.width = width;
     fd.height = height;
     fd.invWidth = 1.0f / width;
-    fd.invHeight = 1.0f / height;
     fd.camForward[2] = fd.camRight[0] = fd.camVertical[1] = -1;
     fd.camPosition[1] = 6;
     fd.camPosition[2] = 30;

@@ -25,7 +25,7 @@ const Vec3 sky{0.00012f, 0.00012f, 0.006f};
 // looking down +z with rows going down.
 FrameData emptyRecord() {
     FrameData fd{};
-    fd.width = frameWidth, fd.height = frameHeight, fd.invWidth = 0.0015625f, fd.invHeight = 0.0020833334f;
+    fd.width = frameWidth, fd.height = frameHeight, fd.invWidth = 0.0015625f;
     fd.camForward[2] = 1.0f, fd.camVertical[1] = -1.0f, fd.camRight[0] = 1.0f, fd.samplesPerFrame = samplesPerFrame;
     return fd;
 }
