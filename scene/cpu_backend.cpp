@@ -9,6 +9,7 @@
 #include <thread>
 #include <vector>
 
+#include "kernel/cpu_kernels.h"
 #include "kernel/render_pixel.h"
 #include "scene/frame_driver.h"
 
@@ -18,16 +19,11 @@ namespace {
 // itself, so one run is the natural unit of work and no two threads share a run.
 constexpr int chunkPixels = permutationRun;
 
-struct FrameJob {
-    const FrameData* record = nullptr;
-    int pass = 0;
-    uint32_t* out = nullptr;
-    int pixelCount = 0;
-};
 
 class CpuBackend final : public RenderBackend {
 public:
-    explicit CpuBackend(int threads) {
+    CpuBackend(int threads, CpuKernel kernel)
+        : batched_(kernel == CpuKernel::Batched && batchedKernelAvailable()) {
         int wanted = threads > 0 ? threads : static_cast<int>(std::thread::hardware_concurrency());
         wanted = std::clamp(wanted, 1, maxCpuThreads);
         try {
@@ -48,7 +44,12 @@ public:
 
     std::string describe() const override {
         const int count = threadCount();
-        return "CPU, " + std::to_string(count) + (count == 1 ? " thread" : " threads");
+        std::string text = "CPU, " + std::to_string(count) + (count == 1 ? " thread" : " threads");
+        if (batched_)
+            text += ", batched kernel " + std::string(batchedTargetName()) + " x" + std::to_string(batchedLaneCount());
+        else
+            text += ", scalar kernel";
+        return text;
     }
 
     bool upload(const unsigned char* table, int tableSize, int pixelCount, std::string& why) override {
@@ -70,8 +71,9 @@ public:
             why = "bad frame size";
             return false;
         }
-        FrameJob job;
+        FrameWork job;
         job.record = &record;
+        job.sdata = table_.data();
         job.pass = pass;
         job.out = out;
         job.pixelCount = static_cast<int>(pixels);
@@ -96,7 +98,7 @@ private:
     void workerLoop() {
         unsigned seen = 0;
         for (;;) {
-            FrameJob job;
+            FrameWork job;
             {
                 std::unique_lock<std::mutex> lock(mutex_);
                 wake_.wait(lock, [&] { return stop_ || generation_ != seen; });
@@ -112,18 +114,15 @@ private:
         }
     }
 
-    void shadeChunks(const FrameJob& job) {
-        const FrameData& record = *job.record;
-        const unsigned char* sdata = table_.data();
-        uint32_t* out = job.out;
+    void shadeChunks(const FrameWork& job) {
         for (;;) {
             const int begin = nextChunk_.fetch_add(1, std::memory_order_relaxed) * chunkPixels;
             if (begin >= job.pixelCount) return;
             const int end = std::min(begin + chunkPixels, job.pixelCount);
-            for (int g = begin; g < end; ++g) {
-                const int p = pixelForThread(g, job.pixelCount);
-                out[p] = shadePixel(record, p, job.pass, sdata);
-            }
+            if (batched_)
+                shadeRunBatched(job, begin, end);
+            else
+                shadeRunScalar(job, begin, end);
         }
     }
 
@@ -132,7 +131,8 @@ private:
     std::mutex mutex_;
     std::condition_variable wake_;
     std::condition_variable done_;
-    FrameJob job_;
+    FrameWork job_;
+    const bool batched_;
     unsigned generation_ = 0;
     int busy_ = 0;
     bool stop_ = false;
@@ -141,6 +141,6 @@ private:
 
 }  // namespace
 
-std::unique_ptr<RenderBackend> makeCpuBackend(int threads) {
-    return std::make_unique<CpuBackend>(threads);
+std::unique_ptr<RenderBackend> makeCpuBackend(int threads, CpuKernel kernel) {
+    return std::make_unique<CpuBackend>(threads, kernel);
 }

@@ -32,6 +32,7 @@ bool FrameDriver::setup(const FrameData& record, const unsigned char* table, int
     // The device constant starts from this all-zero copy, not from the record.
     staging_ = FrameData{};
     threads_ = options.threads;
+    cpuKernel_ = options.cpuKernel;
     pass_ = 0;
     backend_.reset();
     onCpu_ = false;
@@ -46,7 +47,7 @@ bool FrameDriver::setup(const FrameData& record, const unsigned char* table, int
         }
     }
     if (!backend_) {
-        backend_ = makeCpuBackend(threads_);
+        backend_ = makeCpuBackend(threads_, cpuKernel_);
         onCpu_ = true;
         if (!backend_->upload(table_.data(), tableSize, pixels, error)) return false;
     }
@@ -75,7 +76,7 @@ bool FrameDriver::replaceBackend(std::unique_ptr<RenderBackend> backend, std::st
 
 bool FrameDriver::switchToCpu(const std::string& why, int pixelCount) {
     if (onCpu_) return false;
-    backend_ = makeCpuBackend(threads_);
+    backend_ = makeCpuBackend(threads_, cpuKernel_);
     onCpu_ = true;
     std::printf("backend: CUDA failed (%s); switching to %s\n", why.c_str(), backend_->describe().c_str());
     std::fflush(stdout);

@@ -7,6 +7,7 @@
 #include <string>
 #include <vector>
 
+#include "kernel/cpu_kernels.h"
 #include "kernel/frame_data.h"
 
 enum class BackendChoice { Auto, Cpu, Cuda };
@@ -19,6 +20,7 @@ constexpr int maxCpuThreads = 256;
 struct DriverOptions {
     BackendChoice backend = BackendChoice::Auto;
     int threads = 0;  // CPU backend: 0 = one per core
+    CpuKernel cpuKernel = CpuKernel::Batched;  // the scalar one where no batched one was built
 };
 
 // A device that turns a scene record into a frame. Not on the per-pixel path:
@@ -33,7 +35,7 @@ public:
     virtual bool render(const FrameData& record, int pass, uint32_t* out, std::string& why) = 0;
 };
 
-std::unique_ptr<RenderBackend> makeCpuBackend(int threads);
+std::unique_ptr<RenderBackend> makeCpuBackend(int threads, CpuKernel kernel = CpuKernel::Scalar);
 // How makeCudaBackend's reason begins when the machine has no GPU to use at all.
 constexpr const char* noCudaDevice = "no NVIDIA GPU or driver: rendering on the CPU";
 // Null with a reason when no CUDA device can be used (or the build has no CUDA).
@@ -65,6 +67,7 @@ private:
     std::vector<unsigned char> table_;  // kept for a switch to the CPU backend
     std::unique_ptr<RenderBackend> backend_;
     int threads_ = 0;
+    CpuKernel cpuKernel_ = CpuKernel::Scalar;
     bool onCpu_ = false;
     int pass_ = 0;
 };

@@ -30,6 +30,13 @@ const std::vector<unsigned char>& samplerTable() {
     return table;
 }
 
+// How the CPU backend names its kernel by default: the batched one where the build has it.
+std::string kernelText() {
+    return batchedKernelAvailable() ? "batched kernel " + std::string(batchedTargetName()) + " x" +
+                                          std::to_string(batchedLaneCount())
+                                    : "scalar kernel";
+}
+
 // Sets the driver up; returns its console output, or "refused: " and the reason.
 std::string setUp(FrameDriver& driver, const FrameData& record, BackendChoice choice, int threads) {
     const std::vector<unsigned char>& table = samplerTable();
@@ -91,8 +98,9 @@ TEST(CpuBackend, FramesDependOnlyOnRecordAndPass) {
 TEST(BackendChoice, ConsoleNamesTheBackendAndCudaIsRefusedWhereItCannotRun) {
     const FrameData record = testRecord(64, 32);
     FrameDriver cpuDriver, autoDriver, cudaDriver;
-    EXPECT_EQ(setUp(cpuDriver, record, BackendChoice::Cpu, 2), "backend: CPU, 2 threads\n");
-    EXPECT_EQ(makeCpuBackend(1)->describe(), "CPU, 1 thread");
+    const std::string cpu2 = "CPU, 2 threads, " + kernelText();
+    EXPECT_EQ(setUp(cpuDriver, record, BackendChoice::Cpu, 2), "backend: " + cpu2 + "\n");
+    EXPECT_EQ(makeCpuBackend(1)->describe(), "CPU, 1 thread, scalar kernel");
     const std::string autoConsole = setUp(autoDriver, record, BackendChoice::Auto, 2);
     const std::string cudaConsole = setUp(cudaDriver, record, BackendChoice::Cuda, 0);
     std::string why;
@@ -104,7 +112,7 @@ TEST(BackendChoice, ConsoleNamesTheBackendAndCudaIsRefusedWhereItCannotRun) {
         EXPECT_EQ(why.rfind(std::string(noCudaDevice) + "; CUDA says: ", 0), 0u) << why;
 #endif
         const bool noDevice = why.rfind(noCudaDevice, 0) == 0;
-        EXPECT_EQ(autoConsole, "backend: CPU, 2 threads (" + std::string(noDevice ? "" : "CUDA unavailable: ") + why + ")\n");
+        EXPECT_EQ(autoConsole, "backend: " + cpu2 + " (" + std::string(noDevice ? "" : "CUDA unavailable: ") + why + ")\n");
         EXPECT_EQ(cudaConsole, "refused: the CUDA backend cannot run: " + why);
         return;
     }
@@ -138,7 +146,7 @@ TEST(FrameDriver, PassCounterAndCpuFallbackWhenTheGpuFails) {
     ASSERT_TRUE(driver.renderFrame(record, why)) << why;
     EXPECT_EQ(frameOf(driver, 512), renderOnCpu(record, 3, 1));
     EXPECT_EQ(testing::internal::GetCapturedStdout(),
-              "backend: CUDA failed (simulated launch failure); switching to CPU, 2 threads\n");
+              "backend: CUDA failed (simulated launch failure); switching to CPU, 2 threads, " + kernelText() + "\n");
     EXPECT_EQ(driver.passCounter(), 4);
 
     record.samplesPerFrame = 2 * samplesPerFrame;  // more samples than the table has rows
