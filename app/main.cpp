@@ -1,7 +1,8 @@
-// Entry: the live show by default, or a headless still or capture.
+// Entry: the live show by default, or a headless still, capture or benchmark.
 #include <cstdio>
 #include <string>
 
+#include "app/benchmark_mode.h"
 #include "app/capture.h"
 #include "app/exit_codes.h"
 #include "app/console.h"
@@ -45,6 +46,8 @@ int main(int argc, char** argv) {
         case RunMode::Capture:
             game.music = false;  // the video muxes the track itself
             return runCapture(options, game);
+        case RunMode::Benchmark:
+            return runBenchmark(options);
         case RunMode::Show:
             break;
     }

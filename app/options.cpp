@@ -1,5 +1,6 @@
 #include "app/options.h"
 
+#include <algorithm>
 #include <cstdio>
 #include <cstdlib>
 #include <regex>
@@ -9,9 +10,11 @@
 namespace {
 
 constexpr double showSeconds = showLengthSeconds;
+// The benchmark replays the show in 10 ms ticks, like a still; the tick after this one ends it.
+constexpr double lastBenchmarkMoment = showSeconds - 0.01;
 
-// What an option's value is; None for a switch.
-enum class Value { None, Seconds, FrameMs, Count, File, Folder, Backend };
+// What an option's value is; None for a switch. A Choice is one of the words of its placeholder.
+enum class Value { None, Seconds, SecondsList, FrameMs, Count, File, Folder, Choice };
 
 struct OptionSpec {
     const char* name;
@@ -26,7 +29,19 @@ struct OptionSpec {
 const char* const liveSection = "Live show (default, needs a display):";
 const char* const stillSection = "Still of one moment (headless):";
 const char* const captureSection = "Capture of the show (headless):";
+const char* const benchmarkSection = "Benchmark of the renderer (headless):";
 const char* const commonSection = "Common:";
+
+std::vector<std::string> splitOn(const std::string& text, char separator) {
+    std::vector<std::string> parts(1);
+    for (char c : text) {
+        if (c == separator)
+            parts.emplace_back();
+        else
+            parts.back().push_back(c);
+    }
+    return parts;
+}
 
 const OptionSpec optionTable[] = {
     {"--start", Value::Seconds, "SECONDS", 0, showSeconds, liveSection, "begin the show at that moment",
@@ -51,12 +66,28 @@ const OptionSpec optionTable[] = {
      [](Options& o, const std::string&, double n) { o.fromSeconds = n; }},
     {"--to", Value::Seconds, "SECONDS", 0, showSeconds, captureSection, "end of the captured part (default 106)",
      [](Options& o, const std::string&, double n) { o.toSeconds = n; }},
-    {"--backend", Value::Backend, "auto|cpu|cuda", 0, 0, commonSection, "renderer (default auto: CUDA when usable)",
+    {"--benchmark", Value::None, "", 0, 0, benchmarkSection, "time frames of the show and print a score",
+     [](Options&, const std::string&, double) {}},
+    {"--moments", Value::SecondsList, "A,B,...", 0, lastBenchmarkMoment, benchmarkSection,
+     "moments to time, in seconds (default 0.5,13,30,60,97)",
+     [](Options& o, const std::string& t, double) {
+         o.benchmarkMoments.clear();
+         for (const std::string& item : splitOn(t, ','))
+             o.benchmarkMoments.push_back(std::strtod(item.c_str(), nullptr));
+     }},
+    {"--runs", Value::Count, "N", 1, 1000, benchmarkSection, "timed frames per moment, after a warm-up (default 3)",
+     [](Options& o, const std::string&, double n) { o.benchmarkRuns = static_cast<int>(n); }},
+    {"--backend", Value::Choice, "auto|cpu|cuda", 0, 0, commonSection, "renderer (default auto: CUDA when usable)",
      [](Options& o, const std::string& t, double) {
          o.driver.backend = t == "cpu" ? BackendChoice::Cpu : t == "cuda" ? BackendChoice::Cuda : BackendChoice::Auto;
      }},
     {"--threads", Value::Count, "N", 1, maxCpuThreads, commonSection, "CPU renderer threads (default: one per core)",
      [](Options& o, const std::string&, double n) { o.driver.threads = static_cast<int>(n); }},
+    {"--cpu-kernel", Value::Choice, "simd|scalar", 0, 0, commonSection,
+     "CPU renderer: vector lanes or one pixel at a time (default simd)",
+     [](Options& o, const std::string& t, double) {
+         o.driver.cpuKernel = t == "scalar" ? CpuKernel::Scalar : CpuKernel::Batched;
+     }},
     {"--no-overlays", Value::None, "", 0, 0, commonSection, "leave the title images off",
      [](Options& o, const std::string&, double) { o.overlays = false; }},
     {"--data", Value::Folder, "DIR", 0, 0, commonSection, "folder holding the images and the track",
@@ -84,9 +115,21 @@ std::string format(const char* pattern, const std::string& text, double lo, doub
 // One number syntax everywhere: plain decimal (sign, digits, fraction, exponent) for
 // times and digits only for counts. strtod alone would also take hex, inf, nan and
 // leading spaces.
-bool readValue(const OptionSpec& spec, const std::string& text, double& number, std::string& error) {
+bool readNumber(const OptionSpec& spec, Value kind, const std::string& text, double& number, std::string& error) {
     static const std::regex decimal("[+-]?([0-9]+\\.?[0-9]*|\\.[0-9]+)([eE][+-]?[0-9]+)?");
     static const std::regex digits("[0-9]+");
+    const bool syntax = std::regex_match(text, kind == Value::Count ? digits : decimal);
+    number = syntax ? std::strtod(text.c_str(), nullptr) : 0.0;
+    const bool inRange = kind == Value::FrameMs ? number > spec.lo : number >= spec.lo;
+    if (syntax && inRange && number <= spec.hi) return true;
+    error = spec.name + format(kind == Value::Seconds   ? ": '%s' is not a time from %g to %g seconds"
+                               : kind == Value::FrameMs ? ": '%s' is not a frame time above %g and up to %g ms"
+                                                        : ": '%s' is not a whole number from %g to %g",
+                               text, spec.lo, spec.hi);
+    return false;
+}
+
+bool readValue(const OptionSpec& spec, const std::string& text, double& number, std::string& error) {
     const std::string name = spec.name;
     switch (spec.value) {
         case Value::None:
@@ -96,25 +139,23 @@ bool readValue(const OptionSpec& spec, const std::string& text, double& number, 
             if (!text.empty()) return true;
             error = name + " needs " + (spec.value == Value::Folder ? "a folder" : "a file name");
             return false;
-        case Value::Backend:
-            if (text == "auto" || text == "cpu" || text == "cuda") return true;
-            error = name + ": '" + text + "' is not one of auto, cpu, cuda";
+        case Value::Choice: {
+            const std::vector<std::string> words = splitOn(spec.placeholder, '|');
+            if (std::find(words.begin(), words.end(), text) != words.end()) return true;
+            error = name + ": '" + text + "' is not one of";
+            for (const std::string& word : words) error += " " + word + (&word == &words.back() ? "" : ",");
             return false;
+        }
+        case Value::SecondsList:
+            for (const std::string& item : splitOn(text, ','))
+                if (!readNumber(spec, Value::Seconds, item, number, error)) return false;
+            return true;
         case Value::Seconds:
         case Value::FrameMs:
         case Value::Count:
             break;
     }
-    const bool count = spec.value == Value::Count;
-    const bool syntax = std::regex_match(text, count ? digits : decimal);
-    number = syntax ? std::strtod(text.c_str(), nullptr) : 0.0;
-    const bool inRange = spec.value == Value::FrameMs ? number > spec.lo : number >= spec.lo;
-    if (syntax && inRange && number <= spec.hi) return true;
-    error = name + format(spec.value == Value::Seconds   ? ": '%s' is not a time from %g to %g seconds"
-                          : spec.value == Value::FrameMs ? ": '%s' is not a frame time above %g and up to %g ms"
-                                                         : ": '%s' is not a whole number from %g to %g",
-                          text, spec.lo, spec.hi);
-    return false;
+    return readNumber(spec, spec.value, text, number, error);
 }
 
 // Options that belong to another job than the one asked for are refused.
@@ -125,15 +166,20 @@ bool checkCombination(const std::set<std::string>& given, const Options& o, std:
         return "";
     };
     const bool still = given.count("--still"), captureJob = !firstOf({"--capture", "--video"}).empty();
+    const bool benchmark = given.count("--benchmark");
     std::string culprit;
     error.clear();
     if (still && captureJob)
         error = "--still cannot be combined with --capture or --video";
+    else if (benchmark && (still || captureJob))
+        error = "--benchmark cannot be combined with --still, --capture or --video";
     else if (!still && !(culprit = firstOf({"--out", "--dt"})).empty())
         error = culprit + " only applies to --still";
     else if (!captureJob && !(culprit = firstOf({"--fps", "--from", "--to"})).empty())
         error = culprit + " only applies to --capture and --video";
-    else if ((still || captureJob) && !(culprit = firstOf({"--start", "--software"})).empty())
+    else if (!benchmark && !(culprit = firstOf({"--moments", "--runs"})).empty())
+        error = culprit + " only applies to --benchmark";
+    else if ((still || captureJob || benchmark) && !(culprit = firstOf({"--start", "--software"})).empty())
         error = culprit + " only applies to the live show";
     else if (o.fromSeconds >= o.toSeconds)
         error = "--from must be earlier than --to";
@@ -178,6 +224,7 @@ bool parseOptions(int argc, char** argv, Options& o, std::string& error) {
     if (!checkCombination(given, o, error)) return false;
     if (given.count("--still")) o.mode = RunMode::Still;
     if (given.count("--capture") || given.count("--video")) o.mode = RunMode::Capture;
+    if (given.count("--benchmark")) o.mode = RunMode::Benchmark;
     return true;
 }
 

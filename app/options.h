@@ -6,7 +6,7 @@
 #include "anim/show_state.h"
 #include "scene/frame_driver.h"
 
-enum class RunMode { Show, Still, Capture, Help, Version };
+enum class RunMode { Show, Still, Capture, Benchmark, Help, Version };
 
 struct Options {
     RunMode mode = RunMode::Show;
@@ -20,6 +20,9 @@ struct Options {
     int fps = 60;
     double fromSeconds = 0.0;
     double toSeconds = showLengthSeconds;
+    // --benchmark [--moments A,B,...] [--runs N]
+    std::vector<double> benchmarkMoments = {0.5, 13, 30, 60, 97};
+    int benchmarkRuns = 3;  // timed frames per moment, after one warm-up
     // live show
     double startSeconds = 0.0;  // --start: jump into the show
     bool software = false;      // --software: skip OpenGL
@@ -27,7 +30,7 @@ struct Options {
     bool overlays = true;  // --no-overlays
     bool mute = false;     // --mute
     std::string dataDir;   // --data; empty = look in the usual places
-    DriverOptions driver;  // --backend, --threads
+    DriverOptions driver;  // --backend, --threads, --cpu-kernel
 };
 
 // Each option that takes a value takes it as the next word or after '='

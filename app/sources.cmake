@@ -15,4 +15,5 @@ template_folder(app
     video_encoder.cpp
     capture_plan.cpp
     capture.cpp
+    benchmark_mode.cpp
   LIBS PkgConfig::SDL OpenGL::GL ${X11_LIBRARIES} ${FREEIMAGE_LIBRARY})

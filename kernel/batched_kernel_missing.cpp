@@ -1,6 +1,9 @@
 // Built when the vector library is missing: the batched kernel is not there,
 // and the CPU backend runs the scalar one.
+#include "kernel/batched_diffuse.h"
+#include "kernel/batched_queries.h"
 #include "kernel/cpu_kernels.h"
+#include "kernel/materials.h"
 
 bool batchedKernelAvailable() {
     return false;
@@ -16,4 +19,40 @@ const char* batchedTargetName() {
 
 int batchedLaneCount() {
     return 1;
+}
+
+// The test entries answer with the scalar queries.
+void batchedNearestForTest(const FrameData& fd, const float* ox, const float* oy, const float* oz, const float* dx,
+                           const float* dy, const float* dz, int n, HitRecord* out) {
+    for (int e = 0; e < n; ++e) out[e] = traceNearest(fd, {ox[e], oy[e], oz[e]}, {dx[e], dy[e], dz[e]});
+}
+
+void batchedOcclusionForTest(const FrameData& fd, const float* ox, const float* oy, const float* oz, const float* dx,
+                             const float* dy, const float* dz, int n, float* out) {
+    for (int e = 0; e < n; ++e) out[e] = occlusionDistance(fd, {ox[e], oy[e], oz[e]}, {dx[e], dy[e], dz[e]});
+}
+
+std::vector<int64_t> batchedTargetsForTest() {
+    return {};
+}
+
+void forceBatchedTargetForTest(int64_t) {}
+
+// shadeDiffuse's steps in the scalar kernel's order.
+void batchedDiffuseForTest(const FrameData& fd, const DiffuseCase* cases, int n, DiffuseOutcome* out) {
+    for (int e = 0; e < n; ++e) {
+        const DiffuseCase& c = cases[e];
+        DiffuseOutcome& o = out[e];
+        o.rng = c.rng;
+        o.throughput = c.throughput * diffuseFactor;
+        const Vec3 p = c.origin + c.t * c.dir;
+        const LightSample light = sampleLight(fd, p, c.normal, o.rng, c.byte0);
+        o.nextDir = diffuseBounce(c.normal, o.rng, c.byte1);
+        o.nextOrigin = p + surfaceOffset * o.nextDir;
+        o.shadowOrigin = p + surfaceOffset * c.normal;
+        o.toLight = light.toLight;
+        o.cosLight = light.cosLight;
+        o.lightDistance = tracerSqrt(light.distance2);
+        o.light = directLight(fd, o.throughput, light);
+    }
 }

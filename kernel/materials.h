@@ -57,13 +57,15 @@ TPL_HD void addEmission(const FrameData& fd, Vec3& acc, Vec3 throughput, int mat
     acc = acc + mul(throughput, materialColour(fd, material));
 }
 
-// Adds the light sphere's direct light at P (one shadow ray toward a point spread
-// over its whole surface) and returns a cosine-weighted bounce about n.
-// Always four draws: light angle, light height, bounce angle, bounce radius.
-TPL_HD Vec3 shadeDiffuse(const FrameData& fd, Vec3 p, Vec3 n, Vec3& throughput, PixelRng& rng, int byte0, int byte1,
-                         Vec3& acc) {
-    throughput = throughput * diffuseFactor;
+// A shadow ray toward a point spread over the light sphere's whole surface.
+struct LightSample {
+    Vec3 toLight;     // unit direction from the surface point
+    float cosLight;   // against the surface normal
+    float distance2;  // squared distance to the light point
+};
 
+// Two draws: light angle, light height.
+TPL_HD LightSample sampleLight(const FrameData& fd, Vec3 p, Vec3 n, PixelRng& rng, int byte0) {
     const float u1 = (static_cast<float>(byte0 & 7) + nextRandom(rng)) * angleStratumWidth;
     const float u2 = (static_cast<float>(byte0 >> 3) + nextRandom(rng)) * secondStratumWidth;
     const float phi = twoPi * u1;
@@ -74,13 +76,16 @@ TPL_HD Vec3 shadeDiffuse(const FrameData& fd, Vec3 p, Vec3 n, Vec3& throughput, 
     const Vec3 lv = lightPoint - p;
     const float d2 = dot(lv, lv);
     const Vec3 l = lv * tracerRsqrt(d2);
-    const float cosLight = dot(n, l);
-    if (cosLight > 0.0f) {
-        const float dist = tracerSqrt(d2);
-        const float occ = occlusionDistance(fd, p + surfaceOffset * n, l);
-        if (occ > dist) acc = acc + mul(throughput, materialColour(fd, 0)) * tracerDiv(cosLight, d2);
-    }
+    return {l, dot(n, l), d2};
+}
 
+// The light a sample adds when nothing blocks its shadow ray.
+TPL_HD Vec3 directLight(const FrameData& fd, Vec3 throughput, const LightSample& light) {
+    return mul(throughput, materialColour(fd, 0)) * tracerDiv(light.cosLight, light.distance2);
+}
+
+// Cosine-weighted bounce about n. Two draws: bounce angle, bounce radius.
+TPL_HD Vec3 diffuseBounce(Vec3 n, PixelRng& rng, int byte1) {
     const float u3 = (static_cast<float>(byte1 & 7) + nextRandom(rng)) * angleStratumWidth;
     const float u4 = (static_cast<float>(byte1 >> 3) + nextRandom(rng)) * secondStratumWidth;
     const float phi2 = twoPiFiveFigures * u3;
@@ -90,6 +95,22 @@ TPL_HD Vec3 shadeDiffuse(const FrameData& fd, Vec3 p, Vec3 n, Vec3& throughput, 
     const Vec3 v = cross(u, n);
     const float radius = tracerSqrt(u4);
     return u * (tracerCos(phi2) * radius) + v * (tracerSin(phi2) * radius) + n * tracerSqrt(1.0f - u4);
+}
+
+// Adds the light sphere's direct light at P (one shadow ray) and returns a
+// cosine-weighted bounce about n. Always four draws: light angle, light height,
+// bounce angle, bounce radius. The shadow ray takes no draw, so the batched CPU
+// kernel may draw all four before its shadow query returns.
+TPL_HD Vec3 shadeDiffuse(const FrameData& fd, Vec3 p, Vec3 n, Vec3& throughput, PixelRng& rng, int byte0, int byte1,
+                         Vec3& acc) {
+    throughput = throughput * diffuseFactor;
+    const LightSample light = sampleLight(fd, p, n, rng, byte0);
+    if (light.cosLight > 0.0f) {
+        const float dist = tracerSqrt(light.distance2);
+        const float occ = occlusionDistance(fd, p + surfaceOffset * n, light.toLight);
+        if (occ > dist) acc = acc + directLight(fd, throughput, light);
+    }
+    return diffuseBounce(n, rng, byte1);
 }
 
 TPL_HD Vec3 reflectAbout(Vec3 d, Vec3 n) {

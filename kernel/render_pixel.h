@@ -52,36 +52,56 @@ TPL_HD uint32_t packPixel(Vec3 acc, int samples) {
     return (toneByte(k * acc.x) << 16) + (toneByte(k * acc.y) << 8) + toneByte(k * acc.z);
 }
 
-// Traces pixel p of the record for frame counter pass and returns it packed 0x00RRGGBB.
-TPL_HD uint32_t shadePixel(const FrameData& fd, int p, int pass, const unsigned char* sdata) {
+// Pixel p's corner in the image plane, in units of the frame width.
+struct PixelCorner {
+    float u;
+    float v;
+};
+
+TPL_HD PixelCorner pixelCorner(const FrameData& fd, int p) {
     const int width = fd.width;
     const float invW = fd.invWidth;
     const int x = p % width;
     const int y = static_cast<int>(static_cast<float>(p) * invW);
-    const float uBase = static_cast<float>(x) * invW;
-    const float vBase = (static_cast<float>(y) + static_cast<float>(width - fd.height) * 0.5f) * invW;
+    const float u = static_cast<float>(x) * invW;
+    const float v = (static_cast<float>(y) + static_cast<float>(width - fd.height) * 0.5f) * invW;
+    return {u, v};
+}
 
-    PixelRng rng = seedPixelRng(p, pass);
+// Primary rays per pixel. The sampler table has rows for samplesPerFrame
+// samples only; a record asking for more is held to what the table covers.
+TPL_HD int primaryRayCount(const FrameData& fd) {
+    int rays = fd.samplesPerFrame >> 2;
+    if (rays > (samplesPerFrame >> 2)) rays = samplesPerFrame >> 2;
+    return rays;
+}
+
+// Unit direction of primary ray s; two draws jitter it within the pixel.
+TPL_HD Vec3 primaryDirection(const FrameData& fd, PixelCorner corner, int s, PixelRng& rng) {
+    const float invW = fd.invWidth;
     const Vec3 forward{fd.camForward[0], fd.camForward[1], fd.camForward[2]};
     const Vec3 vertical{fd.camVertical[0], fd.camVertical[1], fd.camVertical[2]};
     const Vec3 right{fd.camRight[0], fd.camRight[1], fd.camRight[2]};
+    const float r1 = nextRandom(rng);
+    const float r2 = nextRandom(rng);
+    const float jx = (static_cast<float>(s & 7) + r1) * 0.125f;
+    const float jy = (static_cast<float>(s >> 3) + r2) * primaryRowScale;
+    const float u = (invW * jx + corner.u) - 0.5f;
+    const float v = (invW * jy + corner.v) - 0.5f;
+    const Vec3 dir = (forward + u * right) + v * vertical;
+    return dir * tracerRsqrt(dot(dir, dir));
+}
+
+// Traces pixel p of the record for frame counter pass and returns it packed 0x00RRGGBB.
+TPL_HD uint32_t shadePixel(const FrameData& fd, int p, int pass, const unsigned char* sdata) {
+    const PixelCorner corner = pixelCorner(fd, p);
+    PixelRng rng = seedPixelRng(p, pass);
     const Vec3 origin{fd.camPosition[0], fd.camPosition[1], fd.camPosition[2]};
-
-    // The sampler table has rows for samplesPerFrame samples only; a record
-    // asking for more is held to what the table covers.
-    int rays = fd.samplesPerFrame >> 2;
-    if (rays > (samplesPerFrame >> 2)) rays = samplesPerFrame >> 2;
-
+    const int rays = primaryRayCount(fd);
     Vec3 acc{0.0f, 0.0f, 0.0f};
     for (int s = 0; s < rays; ++s) {
-        const float r1 = nextRandom(rng);
-        const float r2 = nextRandom(rng);
-        const float jx = (static_cast<float>(s & 7) + r1) * 0.125f;
-        const float jy = (static_cast<float>(s >> 3) + r2) * primaryRowScale;
-        const float u = (invW * jx + uBase) - 0.5f;
-        const float v = (invW * jy + vBase) - 0.5f;
-        const Vec3 dir = (forward + u * right) + v * vertical;
-        traceSample(fd, sdata, s, origin, dir * tracerRsqrt(dot(dir, dir)), rng, acc);
+        const Vec3 dir = primaryDirection(fd, corner, s, rng);
+        traceSample(fd, sdata, s, origin, dir, rng, acc);
     }
     return packPixel(acc, fd.samplesPerFrame);
 }

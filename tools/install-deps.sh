@@ -5,7 +5,7 @@ set -euo pipefail
 packages=(
   build-essential cmake pkg-config
   libsdl1.2-dev libsdl-mixer1.2-dev libasound2-dev libfreeimage-dev libgl1-mesa-dev
-  libgtest-dev libbenchmark-dev
+  libgtest-dev libbenchmark-dev libhwy-dev
   ffmpeg xvfb xauth xdotool x11-utils wmctrl openbox libx11-dev
   sox lame imagemagick fonts-dejavu-core
 )

@@ -52,6 +52,15 @@ TEST(Options, RefusesMalformedInput) {
         {{"--capture", "d", "--fps", "0"}, "--fps"}, {{"--capture", "d", "--from", "20", "--to", "10"}, "--from"},
         {{"--still", "5", "--capture", "d"}, "--capture"}, {{"--out", "x.png"}, "--out"}, {{"--fps", "30"}, "--fps"},
         {{"--still", "5", "--start", "3"}, "--start"},
+        {{"--cpu-kernel", "avx"}, "'avx' is not one of simd, scalar"}, {{"--cpu-kernel="}, "--cpu-kernel"},
+        {{"--benchmark", "--still", "5"}, "--benchmark cannot be combined"},
+        {{"--video", "v.mp4", "--benchmark"}, "--benchmark cannot be combined"},
+        {{"--benchmark", "--start", "3"}, "--start only applies to the live show"},
+        {{"--moments", "13"}, "--moments only applies to --benchmark"}, {{"--runs", "2"}, "--runs"},
+        {{"--benchmark", "--runs", "0"}, "from 1 to 1000"},
+        // Every moment of the list is checked; the show ends at the tick after 105.99 s.
+        {{"--benchmark", "--moments", "13,106"}, "'106' is not a time from 0 to 105.99 seconds"},
+        {{"--benchmark", "--moments", "13,,30"}, "'' is not a time"}, {{"--benchmark", "--moments=1e"}, "'1e'"},
     };
     for (const auto& [args, culprit] : cases) {
         Options o;
@@ -59,6 +68,27 @@ TEST(Options, RefusesMalformedInput) {
         EXPECT_FALSE(parse(args, o, error)) << ::testing::PrintToString(args);
         EXPECT_NE(error.find(culprit), std::string::npos) << ::testing::PrintToString(args) << " -> " << error;
     }
+}
+
+TEST(Options, CpuKernelAndBenchmark) {
+    Options o;
+    std::string error;
+    EXPECT_EQ(o.driver.cpuKernel, CpuKernel::Batched) << "simd is the default";
+    ASSERT_TRUE(parse({"--cpu-kernel", "scalar", "--still", "5"}, o, error)) << error;
+    EXPECT_EQ(o.driver.cpuKernel, CpuKernel::Scalar);
+    ASSERT_TRUE(parse({"--cpu-kernel=scalar", "--cpu-kernel=simd"}, o = Options(), error)) << error;
+    EXPECT_EQ(o.driver.cpuKernel, CpuKernel::Batched) << "the last one given wins";
+
+    ASSERT_TRUE(parse({"--benchmark", "--threads", "2", "--cpu-kernel", "scalar", "--backend", "cpu"}, o = Options(),
+                      error)) << error;
+    EXPECT_EQ(o.mode, RunMode::Benchmark);
+    EXPECT_EQ(o.benchmarkMoments, (std::vector<double>{0.5, 13, 30, 60, 97}));
+    EXPECT_EQ(o.benchmarkRuns, 3);
+    EXPECT_EQ(o.driver.threads, 2);
+    EXPECT_EQ(o.driver.cpuKernel, CpuKernel::Scalar);
+    ASSERT_TRUE(parse({"--benchmark", "--moments", "97,.5,105.99", "--runs=1"}, o = Options(), error)) << error;
+    EXPECT_EQ(o.benchmarkMoments, (std::vector<double>{97, 0.5, 105.99}));
+    EXPECT_EQ(o.benchmarkRuns, 1);
 }
 
 TEST(Options, TakeTheirValueAfterAnEqualsSign) {

@@ -1,0 +1,85 @@
+#include "app/benchmark_mode.h"
+
+#include <algorithm>
+#include <chrono>
+#include <cmath>
+#include <cstdio>
+#include <string>
+#include <vector>
+
+#include "app/exit_codes.h"
+#include "app/still.h"
+#include "kernel/build_setting.h"
+#include "scene/sampler_table.h"
+
+namespace {
+
+constexpr double tickMs = 10.0;  // the still's default frame time
+
+struct Moment {
+    double seconds;
+    int tick;
+};
+
+double median(std::vector<double> values) {
+    std::sort(values.begin(), values.end());
+    const size_t n = values.size();
+    return n % 2 ? values[n / 2] : 0.5 * (values[n / 2 - 1] + values[n / 2]);
+}
+
+}  // namespace
+
+int runBenchmark(const Options& options) {
+    std::string error;
+    std::vector<Moment> moments;
+    for (double seconds : options.benchmarkMoments) {
+        int tick = 0;
+        if (!stillTick(seconds, tickMs, tick, error)) {
+            std::fprintf(stderr, "template: --benchmark: %s\n", error.c_str());
+            return exitError;
+        }
+        moments.push_back({seconds, tick});
+    }
+    // One replay of the show serves every moment, so they go in tick order.
+    std::stable_sort(moments.begin(), moments.end(), [](const Moment& a, const Moment& b) { return a.tick < b.tick; });
+
+    // No cam.txt: every machine times the same frames.
+    ShowState show;
+    startShow(show, nullptr);
+    const std::vector<unsigned char> table = buildSamplerTable();
+    FrameDriver driver;
+    if (!driver.setup(show.world.frame, table.data(), static_cast<int>(table.size()), options.driver, error)) {
+        std::fprintf(stderr, "template: %s\n", error.c_str());
+        return exitError;
+    }
+    std::printf("benchmark: %d x %d, %d samples per pixel, median of %d frame%s after a warm-up\n",
+                show.world.frame.width, show.world.frame.height, samplesPerFrame, options.benchmarkRuns,
+                options.benchmarkRuns == 1 ? "" : "s");
+    std::printf("%9s %10s %10s\n", "moment", "ms/frame", "frames/s");
+    std::fflush(stdout);
+    double logRateSum = 0.0;
+    int nextTick = 0;
+    for (const Moment& moment : moments) {
+        // The still's sequence: tick 0 takes 0 ms, each later one 10 ms.
+        for (; nextTick <= moment.tick; ++nextTick) advanceShow(show, nextTick == 0 ? 0.0f : float(tickMs));
+        std::vector<double> times;
+        for (int run = 0; run <= options.benchmarkRuns; ++run) {
+            driver.setPassCounter(moment.tick);  // each frame is the still of that moment
+            const auto begin = std::chrono::steady_clock::now();
+            if (!driver.renderFrame(show.world.frame, error)) {
+                std::fprintf(stderr, "template: %s\n", error.c_str());
+                return exitError;
+            }
+            const auto end = std::chrono::steady_clock::now();
+            if (run > 0) times.push_back(std::chrono::duration<double, std::milli>(end - begin).count());
+        }
+        const double ms = median(times);
+        logRateSum += std::log(1000.0 / ms);
+        std::printf("%7g s %10.1f %10.3f\n", moment.seconds, ms, 1000.0 / ms);
+        std::fflush(stdout);
+    }
+    std::printf("renderer: %s\n", driver.backend()->describe().c_str());
+    std::printf("score: %.4g frames per second (geometric mean over %zu moment%s)\n",
+                std::exp(logRateSum / moments.size()), moments.size(), moments.size() == 1 ? "" : "s");
+    return exitDone;
+}

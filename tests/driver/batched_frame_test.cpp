@@ -1,0 +1,105 @@
+// Frames of the show from the batched CPU kernel against the scalar kernel,
+// byte for byte, on every vector target this CPU runs and for several thread
+// counts: reduced frames of four moments, and one whole frame of the closed room.
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+#include "anim/show_state.h"
+#include "kernel/batched_queries.h"
+#include "kernel/cpu_kernels.h"
+#include "scene/frame_driver.h"
+#include "scene/sampler_table.h"
+
+namespace {
+
+constexpr float tickMs = 10.0f;
+
+struct Moment {
+    int tick;
+    FrameData record;
+};
+
+// The show's records at the given ticks (ascending), as a still of that tick sees them.
+std::vector<Moment> showMoments(const std::vector<int>& ticks) {
+    ShowState show;
+    startShow(show, nullptr);
+    std::vector<Moment> moments;
+    int next = 0;
+    for (int tick : ticks) {
+        for (; next <= tick; ++next) advanceShow(show, next == 0 ? 0.0f : tickMs);
+        moments.push_back({tick, show.world.frame});
+    }
+    return moments;
+}
+
+// The same view through a smaller frame.
+FrameData reduced(FrameData record, int width, int height) {
+    record.width = width;
+    record.height = height;
+    record.invWidth = 1.0f / static_cast<float>(width);
+    record.invHeight = 1.0f / static_cast<float>(height);
+    return record;
+}
+
+std::vector<uint32_t> render(const FrameData& record, int pass, int threads, CpuKernel kernel) {
+    static const std::vector<unsigned char> table = buildSamplerTable();
+    std::unique_ptr<RenderBackend> cpu = makeCpuBackend(threads, kernel);
+    std::vector<uint32_t> frame(static_cast<size_t>(record.width) * record.height, 0xFFFFFFFFu);
+    std::string why;
+    EXPECT_TRUE(cpu->upload(table.data(), static_cast<int>(table.size()), record.width * record.height, why)) << why;
+    EXPECT_TRUE(cpu->render(record, pass, frame.data(), why)) << why;
+    return frame;
+}
+
+// How many pixels differ, and the first of them.
+int differingPixels(const std::vector<uint32_t>& got, const std::vector<uint32_t>& want, std::string& first) {
+    int count = 0;
+    for (size_t p = 0; p < want.size(); ++p)
+        if (got[p] != want[p] && count++ == 0)
+            first = "pixel " + std::to_string(p) + ": " + std::to_string(got[p]) + " vs " + std::to_string(want[p]);
+    return count;
+}
+
+}  // namespace
+
+TEST(BatchedFrames, EqualTheScalarKernelOnEveryTargetAndThreadCount) {
+    // Spheres scene, the pedestal (grouped layout) twice, the closed room.
+    const std::vector<Moment> moments = showMoments({50, 1300, 6000, 9700});
+    std::vector<int64_t> targets = batchedTargetsForTest();
+    if (targets.empty()) targets.push_back(0);
+    for (const Moment& moment : moments) {
+        // 160 x 120 plus a ragged run: 19200 pixels are 9 whole runs of 2048 and 768 more.
+        const FrameData record = reduced(moment.record, 160, 120);
+        const std::vector<uint32_t> want = render(record, moment.tick, 2, CpuKernel::Scalar);
+        for (int64_t target : targets) {
+            forceBatchedTargetForTest(target);
+            for (int threads : {1, 2, 7}) {
+                SCOPED_TRACE("tick " + std::to_string(moment.tick) + ", target " + batchedTargetName() + ", " +
+                             std::to_string(threads) + " threads");
+                std::string first;
+                EXPECT_EQ(differingPixels(render(record, moment.tick, threads, CpuKernel::Batched), want, first), 0)
+                    << first;
+            }
+        }
+        forceBatchedTargetForTest(0);
+    }
+}
+
+TEST(BatchedFrames, WholeFrameOfTheClosedRoom) {
+    const Moment room = showMoments({9700}).front();
+    EXPECT_EQ(room.record.sceneId, roomSceneId);
+    const std::vector<uint32_t> want = render(room.record, room.tick, 2, CpuKernel::Scalar);
+    std::string first;
+    EXPECT_EQ(differingPixels(render(room.record, room.tick, 2, CpuKernel::Batched), want, first), 0) << first;
+}
+
+TEST(BatchedFrames, BackendNamesTheTargetItRuns) {
+    if (!batchedKernelAvailable()) GTEST_SKIP() << "built without the vector library";
+    const std::string text = makeCpuBackend(1, CpuKernel::Batched)->describe();
+    EXPECT_NE(
+        text.find(std::string("batched kernel ") + batchedTargetName() + " x" + std::to_string(batchedLaneCount())),
+        std::string::npos)
+        << text;
+}

@@ -1,0 +1,325 @@
+// The batched scene queries against the scalar ones, ray by ray and bit by bit,
+// on every vector target this CPU runs: random rays and the awkward ones
+// (inside spheres, tangent, axis-parallel with infinite reciprocals, through
+// box edges and corners, starting on box planes, NaN and zero directions).
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <cstdio>
+#include <cstring>
+#include <limits>
+#include <random>
+#include <string>
+#include <vector>
+
+#include "kernel/batched_diffuse.h"
+#include "kernel/batched_queries.h"
+#include "kernel/cpu_kernels.h"
+#include "kernel/grouped_scene.h"
+#include "kernel/intersect.h"
+#include "kernel/materials.h"
+
+namespace {
+
+struct Rays {
+    std::vector<float> ox, oy, oz, dx, dy, dz;
+    void add(Vec3 o, Vec3 d) {
+        ox.push_back(o.x), oy.push_back(o.y), oz.push_back(o.z);
+        dx.push_back(d.x), dy.push_back(d.y), dz.push_back(d.z);
+    }
+    int size() const { return static_cast<int>(ox.size()); }
+    Vec3 origin(int e) const { return {ox[e], oy[e], oz[e]}; }
+    Vec3 direction(int e) const { return {dx[e], dy[e], dz[e]}; }
+};
+
+class Maker {
+public:
+    explicit Maker(unsigned seed) : gen_(seed) {}
+    float in(float lo, float hi) { return std::uniform_real_distribution<float>(lo, hi)(gen_); }
+    int below(int n) { return static_cast<int>(gen_() % static_cast<unsigned>(n)); }
+    Vec3 point(float half) { return {in(-half, half), in(-half, half), in(-half, half)}; }
+    Vec3 unit() {
+        const Vec3 v{in(-1, 1), in(-1, 1), in(-1, 1) + 1e-3f};
+        return v * (1.0f / std::sqrt(dot(v, v)));
+    }
+
+private:
+    std::mt19937 gen_;
+};
+
+void setSphere(FrameData& fd, int i, Vec3 c, float r, int material) {
+    fd.sphereX[i] = c.x, fd.sphereY[i] = c.y, fd.sphereZ[i] = c.z;
+    fd.sphereRadius[i] = r, fd.sphereRadius2[i] = r * r, fd.sphereMaterial[i] = material;
+}
+
+void setBox(FrameData& fd, int j, Vec3 a, Vec3 b, int material) {
+    fd.boxMinX[j] = a.x, fd.boxMinY[j] = a.y, fd.boxMinZ[j] = a.z;
+    fd.boxMaxX[j] = b.x, fd.boxMaxY[j] = b.y, fd.boxMaxZ[j] = b.z, fd.boxMaterial[j] = material;
+}
+
+void setBounds(FrameData& fd, int v, Vec3 a, Vec3 b) {
+    fd.boundsMinX[v] = a.x, fd.boundsMinY[v] = a.y, fd.boundsMinZ[v] = a.z;
+    fd.boundsMaxX[v] = b.x, fd.boundsMaxY[v] = b.y, fd.boundsMaxZ[v] = b.z;
+}
+
+Vec3 boxCorner(const FrameData& fd, int j, int which) {
+    return {which & 1 ? fd.boxMaxX[j] : fd.boxMinX[j], which & 2 ? fd.boxMaxY[j] : fd.boxMinY[j],
+            which & 4 ? fd.boxMaxZ[j] : fd.boxMinZ[j]};
+}
+
+// Overlapping spheres and boxes, some emitters (one-sided), one sphere and one
+// box given twice so equal distances must go to the first; one box with its
+// corners swapped on two axes.
+FrameData scene(Maker& m, bool grouped) {
+    FrameData fd{};
+    fd.sceneId = grouped ? groupedSceneId : spheresSceneId;
+    fd.sphereCount = grouped ? groupedLooseSpheres.end() : 14;
+    fd.boxCount = maxBoxes;
+    for (int i = 0; i < fd.sphereCount; ++i)
+        setSphere(fd, i, m.point(8.0f), m.in(0.3f, 3.0f), i == 0 || i % 5 == 3 ? 0 : 1 + m.below(5));
+    setSphere(fd, 12, {fd.sphereX[9], fd.sphereY[9], fd.sphereZ[9]}, fd.sphereRadius[9], 2);
+    for (int j = 0; j < maxBoxes; ++j) {
+        const Vec3 a = m.point(8.0f);
+        setBox(fd, j, a, a + Vec3{m.in(0.2f, 4.0f), m.in(0.2f, 4.0f), m.in(0.2f, 4.0f)}, 1 + m.below(5));
+    }
+    setBox(fd, 3, boxCorner(fd, 2, 0), boxCorner(fd, 2, 7), 5);
+    setBox(fd, 1, boxCorner(fd, 1, 3), boxCorner(fd, 1, 4), 4);  // max x, max y first
+    // The volumes cover parts of their groups only: a lane that does not enter
+    // must not take the group's hits even when another lane does.
+    setBounds(fd, figureBoundsSlot, m.point(6.0f), m.point(6.0f));
+    setBounds(fd, pedestalBoundsSlot, {-8, -8, -8}, {8, 2, 8});
+    return fd;
+}
+
+Rays nastyRays(const FrameData& fd, Maker& m) {
+    Rays r;
+    const float inf = std::numeric_limits<float>::infinity(), nan = std::numeric_limits<float>::quiet_NaN();
+    const int spheres = fd.sceneId == groupedSceneId ? groupedLooseSpheres.end() : fd.sphereCount;
+    for (int n = 0; n < 4000; ++n) {
+        const int i = m.below(spheres), j = m.below(maxBoxes);
+        const Vec3 c{fd.sphereX[i], fd.sphereY[i], fd.sphereZ[i]};
+        const float radius = fd.sphereRadius[i];
+        const Vec3 o = m.point(14.0f), u = m.unit();
+        r.add(o, m.unit());                                     // anywhere
+        r.add(o, m.unit() * m.in(0.001f, 1000.0f));             // not unit length
+        r.add(c + u * (radius * m.in(0.0f, 0.99f)), m.unit());  // from inside a sphere
+        const Vec3 side = cross(u, m.unit());                   // tangent to a sphere
+        const Vec3 t = side * (1.0f / std::sqrt(dot(side, side)));
+        r.add(c + u * radius - t * m.in(0.5f, 20.0f), t);
+        const int k = m.below(3);  // axis-parallel: 1/0 is infinite
+        const float along = m.below(2) ? 1.0f : -1.0f, zero = m.below(2) ? 0.0f : -0.0f;
+        const Vec3 axis{k == 0 ? along : zero, k == 1 ? along : zero, k == 2 ? along : zero};
+        r.add(o, axis);
+        const Vec3 onPlane{fd.boxMinX[j], o.y, fd.boxMaxZ[j]};  // starting on box planes: 0 * inf
+        r.add(onPlane, axis);
+        r.add(o, boxCorner(fd, j, m.below(8)) - o);  // through a corner
+        const Vec3 edge = (boxCorner(fd, j, 0) + boxCorner(fd, j, 1)) * 0.5f;
+        r.add(o, edge - o);                             // through an edge
+        r.add(boxCorner(fd, j, m.below(8)), m.unit());  // from a corner
+        if (n % 8 == 0) {
+            r.add(o, {nan, u.y, u.z});
+            r.add({o.x, nan, o.z}, u);
+            r.add(o, {inf, 0.0f, -inf});
+            r.add(o, {0.0f, 0.0f, 0.0f});
+            r.add(c, {-0.0f, 1.0f, 0.0f});
+        }
+    }
+    return r;
+}
+
+std::string describeRay(const Rays& r, int e) {
+    char text[160];
+    std::snprintf(text, sizeof text, "ray %d from (%a, %a, %a) along (%a, %a, %a)", e, r.ox[e], r.oy[e], r.oz[e],
+                  r.dx[e], r.dy[e], r.dz[e]);
+    return text;
+}
+
+std::string describe(const HitRecord& h, float occlusion) {
+    char text[160];
+    std::snprintf(text, sizeof text, "object %d material %d t %a normal (%a, %a, %a) occlusion %a", h.objectId,
+                  h.material, h.t, h.normal.x, h.normal.y, h.normal.z, occlusion);
+    return text;
+}
+
+bool sameBits(float a, float b) {
+    return std::memcmp(&a, &b, sizeof a) == 0;
+}
+
+bool sameHit(const HitRecord& a, const HitRecord& b) {
+    return sameBits(a.t, b.t) && a.objectId == b.objectId && a.material == b.material &&
+           sameBits(a.normal.x, b.normal.x) && sameBits(a.normal.y, b.normal.y) && sameBits(a.normal.z, b.normal.z);
+}
+
+// What the rays exercised, so a query that silently answered "miss" everywhere would fail.
+struct Coverage {
+    int sphereHits = 0, boxHits = 0, misses = 0, blocked = 0, clear = 0;
+};
+
+// Compares both queries on the current target; returns the number of rays that differ.
+int compareQueries(const FrameData& fd, const Rays& r, Coverage& seen, std::string& first) {
+    const int n = r.size();
+    std::vector<HitRecord> hits(n);
+    std::vector<float> occlusion(n);
+    batchedNearestForTest(fd, r.ox.data(), r.oy.data(), r.oz.data(), r.dx.data(), r.dy.data(), r.dz.data(), n,
+                          hits.data());
+    batchedOcclusionForTest(fd, r.ox.data(), r.oy.data(), r.oz.data(), r.dx.data(), r.dy.data(), r.dz.data(), n,
+                            occlusion.data());
+    int differing = 0;
+    for (int e = 0; e < n; ++e) {
+        const HitRecord want = traceNearest(fd, r.origin(e), r.direction(e));
+        const float wantOcclusion = occlusionDistance(fd, r.origin(e), r.direction(e));
+        const bool same = sameHit(hits[e], want) && sameBits(occlusion[e], wantOcclusion);
+        if (!same && differing++ == 0)
+            first = describeRay(r, e) + ": " + describe(hits[e], occlusion[e]) + ", scalar " +
+                    describe(want, wantOcclusion);
+        seen.sphereHits += want.objectId != missObjectId && want.objectId != boxObjectId;
+        seen.boxHits += want.objectId == boxObjectId;
+        seen.misses += want.objectId == missObjectId;
+        seen.blocked += wantOcclusion < missDistance;
+        seen.clear += !(wantOcclusion < missDistance);
+    }
+    return differing;
+}
+
+// shadeDiffuse's steps as the scalar kernel takes them.
+DiffuseOutcome scalarDiffuse(const FrameData& fd, const DiffuseCase& c) {
+    DiffuseOutcome o;
+    o.rng = c.rng;
+    o.throughput = c.throughput * diffuseFactor;
+    const Vec3 p = c.origin + c.t * c.dir;
+    const LightSample light = sampleLight(fd, p, c.normal, o.rng, c.byte0);
+    o.nextDir = diffuseBounce(c.normal, o.rng, c.byte1);
+    o.nextOrigin = p + surfaceOffset * o.nextDir;
+    o.shadowOrigin = p + surfaceOffset * c.normal;
+    o.toLight = light.toLight;
+    o.cosLight = light.cosLight;
+    o.lightDistance = std::sqrt(light.distance2);
+    o.light = directLight(fd, o.throughput, light);
+    return o;
+}
+
+bool sameVec(Vec3 a, Vec3 b) {
+    return sameBits(a.x, b.x) && sameBits(a.y, b.y) && sameBits(a.z, b.z);
+}
+
+bool sameOutcome(const DiffuseOutcome& a, const DiffuseOutcome& b) {
+    return sameVec(a.throughput, b.throughput) && std::memcmp(&a.rng, &b.rng, sizeof a.rng) == 0 &&
+           sameVec(a.nextOrigin, b.nextOrigin) && sameVec(a.nextDir, b.nextDir) &&
+           sameVec(a.shadowOrigin, b.shadowOrigin) && sameVec(a.toLight, b.toLight) &&
+           sameBits(a.cosLight, b.cosLight) && sameBits(a.lightDistance, b.lightDistance) && sameVec(a.light, b.light);
+}
+
+// Diffuse hits with random generator words and strata, normals of every
+// orientation (near the |n.x| = 0.1 switch, along the axes, not unit length).
+std::vector<DiffuseCase> diffuseCases(Maker& m) {
+    std::vector<DiffuseCase> cases;
+    const int secondStrata = static_cast<int>(1.0f / secondStratumWidth);
+    for (int n = 0; n < 20000; ++n) {
+        DiffuseCase c;
+        c.origin = m.point(10.0f);
+        c.dir = m.unit();
+        c.t = m.in(0.0f, 30.0f);
+        switch (n % 5) {
+            case 0:
+                c.normal = m.unit();
+                break;
+            case 1: {
+                const float x = (m.below(2) ? 0.1f : -0.1f) * m.in(0.999f, 1.001f);
+                const float rest = std::sqrt(1.0f - x * x) * 0.70710678f;
+                c.normal = {x, rest, m.below(2) ? rest : -rest};
+                break;
+            }
+            case 2: {
+                const int k = m.below(3);
+                const float s = m.below(2) ? 1.0f : -1.0f;
+                c.normal = {k == 0 ? s : 0.0f, k == 1 ? s : 0.0f, k == 2 ? s : 0.0f};
+                break;
+            }
+            case 3:
+                c.normal = m.unit() * m.in(0.5f, 2.0f);
+                break;
+            default:
+                c.normal = m.unit();
+                c.t = 0.0f;
+        }
+        c.throughput = {m.in(0.0f, 2.0f), m.in(0.0f, 2.0f), m.in(0.0f, 2.0f)};
+        c.rng = {static_cast<uint32_t>(m.below(1 << 30)) * 4u + 3u, static_cast<uint32_t>(m.below(1 << 16)),
+                 static_cast<uint32_t>(m.below(1 << 30)) * 3u, static_cast<uint32_t>(m.below(1 << 30)) * 4u + 1u};
+        c.byte0 = m.below(8) | (m.below(secondStrata) << 3);
+        c.byte1 = m.below(8) | (m.below(secondStrata) << 3);
+        cases.push_back(c);
+    }
+    return cases;
+}
+
+// Runs check once per vector target (the kernel's own choice when there is no vector library).
+template <class Check>
+void onEveryTarget(Check check) {
+    std::vector<int64_t> targets = batchedTargetsForTest();
+    if (targets.empty()) targets.push_back(0);
+    for (int64_t target : targets) {
+        forceBatchedTargetForTest(target);
+        SCOPED_TRACE(std::string("target ") + batchedTargetName());
+        check();
+    }
+    forceBatchedTargetForTest(0);
+}
+
+}  // namespace
+
+TEST(BatchedQueries, EveryLaneAnswersAsTheScalarQueryOnEveryTarget) {
+    for (bool grouped : {false, true}) {
+        SCOPED_TRACE(grouped ? "grouped layout" : "counted layout");
+        Maker m(grouped ? 97u : 13u);
+        const FrameData fd = scene(m, grouped);
+        const Rays rays = nastyRays(fd, m);
+        onEveryTarget([&] {
+            Coverage seen;
+            std::string first;
+            EXPECT_EQ(compareQueries(fd, rays, seen, first), 0) << "first: " << first;
+            EXPECT_GT(seen.sphereHits, rays.size() / 10);
+            EXPECT_GT(seen.boxHits, rays.size() / 50);
+            EXPECT_GT(seen.misses, rays.size() / 50);
+            EXPECT_GT(seen.blocked, rays.size() / 10);
+            EXPECT_GT(seen.clear, rays.size() / 50);
+        });
+    }
+}
+
+TEST(BatchedQueries, RaggedCountsLeaveNoLaneBehind) {
+    // Counts that are not a multiple of any vector width: the tail lanes are answered too.
+    Maker m(5u);
+    const FrameData fd = scene(m, true);
+    const Rays rays = nastyRays(fd, m);
+    onEveryTarget([&] {
+        for (int n : {1, 3, 7, 17, 33}) {
+            Rays part;
+            for (int e = 0; e < n; ++e) part.add(rays.origin(e), rays.direction(e));
+            Coverage seen;
+            std::string first;
+            EXPECT_EQ(compareQueries(fd, part, seen, first), 0) << n << " rays, first: " << first;
+        }
+    });
+}
+
+TEST(BatchedDiffuse, EveryLaneShadesAsTheScalarKernelOnEveryTarget) {
+    Maker m(31u);
+    const FrameData fd = scene(m, false);
+    const std::vector<DiffuseCase> cases = diffuseCases(m);
+    onEveryTarget([&] {
+        std::vector<DiffuseOutcome> got(cases.size());
+        batchedDiffuseForTest(fd, cases.data(), static_cast<int>(cases.size()), got.data());
+        int differing = 0, lit = 0;
+        for (size_t e = 0; e < cases.size(); ++e) {
+            const DiffuseOutcome want = scalarDiffuse(fd, cases[e]);
+            lit += want.cosLight > 0.0f;
+            if (!sameOutcome(got[e], want) && differing++ == 0)
+                ADD_FAILURE() << "case " << e << ": next direction (" << got[e].nextDir.x << ", " << got[e].nextDir.y
+                              << ", " << got[e].nextDir.z << ") vs (" << want.nextDir.x << ", " << want.nextDir.y
+                              << ", " << want.nextDir.z << "), light " << got[e].light.x << " vs " << want.light.x;
+        }
+        EXPECT_EQ(differing, 0);
+        EXPECT_GT(lit, static_cast<int>(cases.size()) / 10);
+        EXPECT_LT(lit, static_cast<int>(cases.size()) * 9 / 10);
+    });
+}
