@@ -3,7 +3,6 @@
 #include <algorithm>
 #include <cstdio>
 #include <cstdlib>
-#include <regex>
 #include <set>
 #include <string>
 
@@ -112,13 +111,40 @@ std::string format(const char* pattern, const std::string& text, double lo, doub
     return buffer;
 }
 
-// One number syntax everywhere: plain decimal (sign, digits, fraction, exponent) for
-// times and digits only for counts. strtod alone would also take hex, inf, nan and
-// leading spaces.
+// Skips the digits at text[i...]; how many there were.
+size_t skipDigits(const std::string& text, size_t& i) {
+    const size_t start = i;
+    while (i < text.size() && text[i] >= '0' && text[i] <= '9') ++i;
+    return i - start;
+}
+
+// Plain decimal: an optional sign, digits with an optional fraction (or a
+// fraction alone), an optional exponent. A loop, not a regular expression: the
+// standard library's matcher recurses once per character and a long value
+// would overflow the stack.
+bool isPlainDecimal(const std::string& text) {
+    size_t i = 0;
+    if (i < text.size() && (text[i] == '+' || text[i] == '-')) ++i;
+    size_t digits = skipDigits(text, i);
+    if (i < text.size() && text[i] == '.') digits += skipDigits(text, ++i);
+    if (digits == 0) return false;
+    if (i < text.size() && (text[i] == 'e' || text[i] == 'E')) {
+        ++i;
+        if (i < text.size() && (text[i] == '+' || text[i] == '-')) ++i;
+        if (skipDigits(text, i) == 0) return false;
+    }
+    return i == text.size();
+}
+
+bool isDigits(const std::string& text) {
+    size_t i = 0;
+    return skipDigits(text, i) > 0 && i == text.size();
+}
+
+// One number syntax everywhere: plain decimal for times and digits only for
+// counts. strtod alone would also take hex, inf, nan and leading spaces.
 bool readNumber(const OptionSpec& spec, Value kind, const std::string& text, double& number, std::string& error) {
-    static const std::regex decimal("[+-]?([0-9]+\\.?[0-9]*|\\.[0-9]+)([eE][+-]?[0-9]+)?");
-    static const std::regex digits("[0-9]+");
-    const bool syntax = std::regex_match(text, kind == Value::Count ? digits : decimal);
+    const bool syntax = kind == Value::Count ? isDigits(text) : isPlainDecimal(text);
     number = syntax ? std::strtod(text.c_str(), nullptr) : 0.0;
     const bool inRange = kind == Value::FrameMs ? number > spec.lo : number >= spec.lo;
     if (syntax && inRange && number <= spec.hi) return true;

@@ -136,6 +136,8 @@ TEST(Options, OneNumberSyntaxWithTheRangeInEveryRefusal) {
         {"--threads", "1024", refused}, {"--threads", "0", refused}, {"--threads", "+3", refused},
         {"--threads", "-1", refused}, {"--threads", "3.0", refused}, {"--threads", "1e2", refused},
         {"--threads", "0x10", refused}, {"--threads", "99999999999999999999", refused},
+        // Long values are read without recursion: a regular expression matcher overflowed the stack here.
+        {"--start", std::string(200000, '0') + "5", 5}, {"--threads", std::string(200000, '0') + "5", 5},
     };
     for (const Case& c : cases) {
         Options o;
