@@ -65,3 +65,6 @@ struct DiffuseOutcome {
 };
 
 void batchedDiffuseForTest(const FrameData& fd, const DiffuseCase* cases, int n, DiffuseOutcome* out);
+// The same hit through shadeDiffuse's steps as the scalar kernel takes them:
+// the reference every lane must equal.
+DiffuseOutcome scalarDiffuseOutcome(const FrameData& fd, const DiffuseCase& c);

@@ -40,19 +40,5 @@ void forceBatchedTargetForTest(int64_t) {}
 
 // shadeDiffuse's steps in the scalar kernel's order.
 void batchedDiffuseForTest(const FrameData& fd, const DiffuseCase* cases, int n, DiffuseOutcome* out) {
-    for (int e = 0; e < n; ++e) {
-        const DiffuseCase& c = cases[e];
-        DiffuseOutcome& o = out[e];
-        o.rng = c.rng;
-        o.throughput = c.throughput * diffuseFactor;
-        const Vec3 p = c.origin + c.t * c.dir;
-        const LightSample light = sampleLight(fd, p, c.normal, o.rng, c.byte0);
-        o.nextDir = diffuseBounce(c.normal, o.rng, c.byte1);
-        o.nextOrigin = p + surfaceOffset * o.nextDir;
-        o.shadowOrigin = p + surfaceOffset * c.normal;
-        o.toLight = light.toLight;
-        o.cosLight = light.cosLight;
-        o.lightDistance = tracerSqrt(light.distance2);
-        o.light = directLight(fd, o.throughput, light);
-    }
+    for (int e = 0; e < n; ++e) out[e] = scalarDiffuseOutcome(fd, cases[e]);
 }

@@ -1,5 +1,6 @@
 #include "kernel/cpu_kernels.h"
 
+#include "kernel/batched_diffuse.h"
 #include "kernel/render_pixel.h"
 
 void shadeRunScalar(const FrameWork& work, int begin, int end) {
@@ -7,4 +8,20 @@ void shadeRunScalar(const FrameWork& work, int begin, int end) {
         const int p = pixelForThread(g, work.pixelCount);
         work.out[p] = shadePixel(*work.record, p, work.pass, work.sdata);
     }
+}
+
+DiffuseOutcome scalarDiffuseOutcome(const FrameData& fd, const DiffuseCase& c) {
+    DiffuseOutcome o;
+    o.rng = c.rng;
+    o.throughput = c.throughput * diffuseFactor;
+    const Vec3 p = c.origin + c.t * c.dir;
+    const LightSample light = sampleLight(fd, p, c.normal, o.rng, c.byte0);
+    o.nextDir = diffuseBounce(c.normal, o.rng, c.byte1);
+    o.nextOrigin = p + surfaceOffset * o.nextDir;
+    o.shadowOrigin = p + surfaceOffset * c.normal;
+    o.toLight = light.toLight;
+    o.cosLight = light.cosLight;
+    o.lightDistance = tracerSqrt(light.distance2);
+    o.light = directLight(fd, o.throughput, light);
+    return o;
 }

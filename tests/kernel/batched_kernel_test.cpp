@@ -181,22 +181,6 @@ int compareQueries(const FrameData& fd, const Rays& r, Coverage& seen, std::stri
     return differing;
 }
 
-// shadeDiffuse's steps as the scalar kernel takes them.
-DiffuseOutcome scalarDiffuse(const FrameData& fd, const DiffuseCase& c) {
-    DiffuseOutcome o;
-    o.rng = c.rng;
-    o.throughput = c.throughput * diffuseFactor;
-    const Vec3 p = c.origin + c.t * c.dir;
-    const LightSample light = sampleLight(fd, p, c.normal, o.rng, c.byte0);
-    o.nextDir = diffuseBounce(c.normal, o.rng, c.byte1);
-    o.nextOrigin = p + surfaceOffset * o.nextDir;
-    o.shadowOrigin = p + surfaceOffset * c.normal;
-    o.toLight = light.toLight;
-    o.cosLight = light.cosLight;
-    o.lightDistance = std::sqrt(light.distance2);
-    o.light = directLight(fd, o.throughput, light);
-    return o;
-}
 
 bool sameVec(Vec3 a, Vec3 b) {
     return sameBits(a.x, b.x) && sameBits(a.y, b.y) && sameBits(a.z, b.z);
@@ -311,7 +295,7 @@ TEST(BatchedDiffuse, EveryLaneShadesAsTheScalarKernelOnEveryTarget) {
         batchedDiffuseForTest(fd, cases.data(), static_cast<int>(cases.size()), got.data());
         int differing = 0, lit = 0;
         for (size_t e = 0; e < cases.size(); ++e) {
-            const DiffuseOutcome want = scalarDiffuse(fd, cases[e]);
+            const DiffuseOutcome want = scalarDiffuseOutcome(fd, cases[e]);
             lit += want.cosLight > 0.0f;
             if (!sameOutcome(got[e], want) && differing++ == 0)
                 ADD_FAILURE() << "case " << e << ": next direction (" << got[e].nextDir.x << ", " << got[e].nextDir.y
