@@ -14,6 +14,7 @@
 #include <string>
 #include <vector>
 
+#include "anim/show_clock.h"
 #include "anim/show_state.h"
 #include "frame_compare.h"
 #include "kernel/build_setting.h"
@@ -136,9 +137,7 @@ bool parseOptions(int argc, char** argv, CheckOptions& o, std::string& error) {
 // the live one, sums the tick time in single precision).
 bool momentTick(double seconds, int& tick, std::string& error) {
     tick = static_cast<int>(std::lround(seconds * 1000.0 / tickMs));
-    float clock = 0.0f;
-    for (int t = 1; t <= tick; ++t) clock += tickMs * 0.001f;
-    if (clock > showLengthSeconds) {
+    if (runShowClock(tickMs, tick, showLengthSeconds).tick < tick) {
         char text[160];
         std::snprintf(text, sizeof text, "moment %g (tick %d) is after the show's last frame", seconds, tick);
         error = text;

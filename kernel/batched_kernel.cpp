@@ -412,33 +412,27 @@ private:
                 const int i = diffuseNow_[e];
                 PixelPath& q = paths_[i];
                 // Field by field: going through a DiffuseOutcome on the stack
-                // stalls on store forwarding.
+                // stalls on store forwarding. A triple's fields are consecutive.
                 const float* f = lanes.at(e);
                 const uint32_t* w = lanes.wordsAt(e);
-                q.throughput.x = f[fTr * diffuseBlock];
-                q.throughput.y = f[fTg * diffuseBlock];
-                q.throughput.z = f[fTb * diffuseBlock];
+                const auto triple = [f](int x) {
+                    return Vec3{f[x * diffuseBlock], f[(x + 1) * diffuseBlock], f[(x + 2) * diffuseBlock]};
+                };
+                q.throughput = triple(fTr);
                 q.rng.mwcHigh = w[wMwcHigh * diffuseBlock];
                 q.rng.mwcLow = w[wMwcLow * diffuseBlock];
                 q.rng.congState = w[wCongState * diffuseBlock];
                 q.rng.shiftState = w[wShiftState * diffuseBlock];
                 q.lightSampled = true;
-                q.origin.x = f[fOx * diffuseBlock];
-                q.origin.y = f[fOy * diffuseBlock];
-                q.origin.z = f[fOz * diffuseBlock];
-                q.dir.x = f[fDx * diffuseBlock];
-                q.dir.y = f[fDy * diffuseBlock];
-                q.dir.z = f[fDz * diffuseBlock];
+                q.origin = triple(fOx);
+                q.dir = triple(fDx);
                 ++q.b;
                 if (f[fCosLight * diffuseBlock] > 0.0f) {
                     q.lightDistance = f[fLightDistance * diffuseBlock];
-                    q.pendingLight.x = f[fLightR * diffuseBlock];
-                    q.pendingLight.y = f[fLightG * diffuseBlock];
-                    q.pendingLight.z = f[fLightB * diffuseBlock];
+                    q.pendingLight = triple(fLightR);
                     q.awaits = Awaits::Shadow;
                     shadowNext_.push(
-                        i, {f[fShadowOx * diffuseBlock], f[fShadowOy * diffuseBlock], f[fShadowOz * diffuseBlock]},
-                        {f[fLx * diffuseBlock], f[fLy * diffuseBlock], f[fLz * diffuseBlock]});
+                        i, triple(fShadowOx), triple(fLx));
                 } else {
                     nextBounce(i);
                 }
