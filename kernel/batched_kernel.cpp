@@ -1,15 +1,11 @@
-// The batched CPU kernel. The pixels of a run are traced together: every
-// pixel's path is a small state machine that advances (with the scalar
-// tracer's own functions) until it needs a scene query or reaches a diffuse
-// surface. Pending queries are answered a vector of rays at a time, pending
-// diffuse hits are shaded a vector of paths at a time. Each pixel draws its
-// random numbers in exactly the scalar order and every lane computes the
-// scalar code's bits, so the frame is the scalar frame.
+// The batched CPU kernel: a run's pixels are traced a vector of lanes at a
+// time (kernel/batched_paths-inl.h), compiled for every vector target the
+// vector library knows and dispatched at start-up to the best one this CPU has.
 #include <algorithm>
-#include <utility>
 #include <vector>
 
 #include "kernel/batched_diffuse.h"
+#include "kernel/batched_lanes.h"
 #include "kernel/batched_queries.h"
 #include "kernel/cpu_kernels.h"
 #include "kernel/render_pixel.h"
@@ -19,12 +15,17 @@
 #include <hwy/foreach_target.h>  // IWYU pragma: keep
 #include <hwy/highway.h>
 
-#include "kernel/batched_diffuse-inl.h"
+#include "kernel/batched_paths-inl.h"
 #include "kernel/batched_queries-inl.h"
+#include "kernel/batched_shading-inl.h"
 
 HWY_BEFORE_NAMESPACE();
 namespace tpl {
 namespace HWY_NAMESPACE {
+
+void ShadeRun(const FrameWork& work, int begin, int end) {
+    PathTracer(work, begin, end).run();
+}
 
 void NearestBatch(const FrameData& fd, const RayBatch& rays, const HitBatch& out) {
     const DF d;
@@ -49,6 +50,97 @@ void OcclusionBatch(const FrameData& fd, const RayBatch& rays, float* out) {
         hn::StoreU(OcclusionLanes(d, fd, LoadRays(d, rays, i)), d, out + i);
 }
 
+// The diffuse cases a vector at a time, through the tracer's own steps.
+void DiffuseCases(const FrameData& fd, const DiffuseCase* cases, int n, DiffuseOutcome* out) {
+    const DF d;
+    const DI di;
+    const size_t lanes = hn::Lanes(d);
+    alignas(64) float f[16][maxPathLanes];
+    alignas(64) int32_t bytes[2][maxPathLanes];
+    alignas(64) uint32_t words[4][maxPathLanes];
+    for (int first = 0; first < n; first += static_cast<int>(lanes)) {
+        const int count = std::min(static_cast<int>(lanes), n - first);
+        for (int e = 0; e < count; ++e) {
+            const DiffuseCase& c = cases[first + e];
+            const float in[16] = {c.origin.x,     c.origin.y,     c.origin.z,     c.dir.x,
+                                  c.dir.y,        c.dir.z,        c.t,            c.normal.x,
+                                  c.normal.y,     c.normal.z,     c.throughput.x, c.throughput.y,
+                                  c.throughput.z, 0.0f,           0.0f,           0.0f};
+            for (int j = 0; j < 16; ++j) f[j][e] = in[j];
+            bytes[0][e] = c.byte0;
+            bytes[1][e] = c.byte1;
+            const uint32_t w[4] = {c.rng.mwcHigh, c.rng.mwcLow, c.rng.congState, c.rng.shiftState};
+            for (int j = 0; j < 4; ++j) words[j][e] = w[j];
+        }
+        const MF m = hn::FirstN(d, static_cast<size_t>(count));
+        const auto load3 = [&](int j) { return V3{hn::Load(d, f[j]), hn::Load(d, f[j + 1]), hn::Load(d, f[j + 2])}; };
+        const DU du;
+        LaneRng g{hn::Load(du, words[0]), hn::Load(du, words[1]), hn::Load(du, words[2]), hn::Load(du, words[3])};
+        V3 throughput = load3(10);
+        const V3 n3 = load3(7);
+        const V3 p = Add3(load3(0), Scale3(load3(3), hn::Load(d, f[6])));
+        const DiffuseDraws a =
+            DrawDiffuse(d, m, hn::Load(di, bytes[0]), hn::Load(di, bytes[1]), throughput, g);
+        alignas(64) float angle[2][maxPathLanes], cosine[2][maxPathLanes], sine[2][maxPathLanes];
+        hn::Store(a.phi, d, angle[0]);
+        hn::Store(a.phi2, d, angle[1]);
+        for (int e = 0; e < count; ++e)
+            for (int j = 0; j < 2; ++j) laneCosSin(angle[j][e], cosine[j][e], sine[j][e]);
+        const DiffuseRays r = DiffuseResponse(d, fd, p, n3, throughput, a, hn::Load(d, cosine[0]),
+                                              hn::Load(d, sine[0]), hn::Load(d, cosine[1]), hn::Load(d, sine[1]));
+        const V3 nextOrigin = Add3(p, Scale3(r.next, hn::Set(d, surfaceOffset)));
+        const V3 outs[] = {throughput, nextOrigin, r.next, r.shadowOrigin, r.toLight, r.light};
+        alignas(64) float o[20][maxPathLanes];
+        for (int j = 0; j < 6; ++j) {
+            hn::Store(outs[j].x, d, o[3 * j]);
+            hn::Store(outs[j].y, d, o[3 * j + 1]);
+            hn::Store(outs[j].z, d, o[3 * j + 2]);
+        }
+        hn::Store(r.cosLight, d, o[18]);
+        hn::Store(r.lightDistance, d, o[19]);
+        hn::Store(g.mwcHigh, du, words[0]);
+        hn::Store(g.mwcLow, du, words[1]);
+        hn::Store(g.congState, du, words[2]);
+        hn::Store(g.shiftState, du, words[3]);
+        for (int e = 0; e < count; ++e) {
+            DiffuseOutcome& x = out[first + e];
+            const auto vec = [&](int j) { return Vec3{o[j][e], o[j + 1][e], o[j + 2][e]}; };
+            x.throughput = vec(0);
+            x.nextOrigin = vec(3);
+            x.nextDir = vec(6);
+            x.shadowOrigin = vec(9);
+            x.toLight = vec(12);
+            x.light = vec(15);
+            x.cosLight = o[18][e];
+            x.lightDistance = o[19][e];
+            x.rng = {words[0][e], words[1][e], words[2][e], words[3][e]};
+        }
+    }
+}
+
+void SinCosCases(const float* x, int n, float* cosine, float* sine, unsigned char* certain) {
+    const DF d;
+    const size_t lanes = hn::Lanes(d);
+    alignas(64) float in[maxPathLanes] = {}, c[maxPathLanes], s[maxPathLanes], sure[maxPathLanes];
+    for (int first = 0; first < n; first += static_cast<int>(lanes)) {
+        const int count = std::min(static_cast<int>(lanes), n - first);
+        std::copy(x + first, x + first + count, in);
+        SinCosLanes r = TrySinCos(d, hn::Load(d, in));
+        hn::Store(r.cosine, d, c);
+        hn::Store(r.sine, d, s);
+        hn::Store(hn::IfThenElseZero(r.certain, hn::Set(d, 1.0f)), d, sure);
+        for (int e = 0; e < count; ++e) {
+            certain[first + e] = sure[e] != 0.0f;
+            if (certain[first + e]) {
+                cosine[first + e] = c[e];
+                sine[first + e] = s[e];
+            } else {
+                laneCosSin(in[e], cosine[first + e], sine[first + e]);
+            }
+        }
+    }
+}
+
 int64_t TargetOfBuild() {
     return HWY_TARGET;
 }
@@ -63,44 +155,21 @@ HWY_AFTER_NAMESPACE();
 
 #if HWY_ONCE
 namespace tpl {
+HWY_EXPORT(ShadeRun);
 HWY_EXPORT(NearestBatch);
 HWY_EXPORT(OcclusionBatch);
+HWY_EXPORT(DiffuseCases);
+HWY_EXPORT(SinCosCases);
 HWY_EXPORT(TargetOfBuild);
 HWY_EXPORT(LaneCountOfBuild);
-HWY_EXPORT(DiffuseDraws);
-HWY_EXPORT(DiffuseRays);
 }  // namespace tpl
 
+void laneCosSin(float x, float& cosine, float& sine) {
+    cosine = tracerCos(x);
+    sine = tracerSin(x);
+}
+
 namespace {
-
-// Rays waiting for one kind of query, and the path each belongs to.
-struct RayQueue {
-    std::vector<int> path;
-    std::vector<float> ox, oy, oz, dx, dy, dz;
-    int count = 0;
-
-    explicit RayQueue(int capacity)
-        : path(capacity),
-          ox(capacity + batchPadding),
-          oy(capacity + batchPadding),
-          oz(capacity + batchPadding),
-          dx(capacity + batchPadding),
-          dy(capacity + batchPadding),
-          dz(capacity + batchPadding) {}
-
-    void push(int i, Vec3 o, Vec3 d) {
-        path[count] = i;
-        ox[count] = o.x;
-        oy[count] = o.y;
-        oz[count] = o.z;
-        dx[count] = d.x;
-        dy[count] = d.y;
-        dz[count] = d.z;
-        ++count;
-    }
-
-    RayBatch batch() const { return {ox.data(), oy.data(), oz.data(), dx.data(), dy.data(), dz.data(), count}; }
-};
 
 struct HitAnswers {
     std::vector<float> t, objectId, material, nx, ny, nz;
@@ -120,344 +189,6 @@ struct HitAnswers {
     }
 };
 
-// The blocks of a DiffuseBatch.
-class DiffuseLanes {
-public:
-    explicit DiffuseLanes(int capacity) {
-        const int blocks = (capacity + diffuseBlock - 1) / diffuseBlock;
-        floats_.resize(static_cast<size_t>(blocks) * diffuseFields * diffuseBlock);
-        words_.resize(static_cast<size_t>(blocks) * diffuseWords * diffuseBlock);
-        batch_.floats = floats_.data();
-        batch_.words = words_.data();
-    }
-    DiffuseBatch& batch() { return batch_; }
-
-private:
-    std::vector<float> floats_;
-    std::vector<uint32_t> words_;
-    DiffuseBatch batch_;
-};
-
-// shadeDiffuse for every lane of the batch: draws, sine and cosine, rays.
-void shadeDiffuseLanes(const FrameData& fd, const DiffuseBatch& lanes) {
-    HWY_DYNAMIC_DISPATCH(tpl::DiffuseDraws)(lanes);
-    // The library's sine and cosine, as the scalar kernel takes them.
-    for (int e = 0; e < lanes.count; ++e) {
-        float* f = lanes.at(e);
-        const float phi = f[fPhi * diffuseBlock], phi2 = f[fPhi2 * diffuseBlock];
-        f[fCosPhi * diffuseBlock] = tracerCos(phi);
-        f[fSinPhi * diffuseBlock] = tracerSin(phi);
-        f[fCosPhi2 * diffuseBlock] = tracerCos(phi2);
-        f[fSinPhi2 * diffuseBlock] = tracerSin(phi2);
-    }
-    HWY_DYNAMIC_DISPATCH(tpl::DiffuseRays)(fd, lanes);
-}
-
-// Fills lane e of the batch.
-void setDiffuseLane(const DiffuseBatch& lanes, int e, Vec3 origin, Vec3 dir, float t, Vec3 normal, Vec3 throughput,
-                    const PixelRng& rng, int byte0, int byte1) {
-    float* f = lanes.at(e);
-    const auto set = [f](DiffuseField field, float value) { f[field * diffuseBlock] = value; };
-    set(fOx, origin.x), set(fOy, origin.y), set(fOz, origin.z);
-    set(fDx, dir.x), set(fDy, dir.y), set(fDz, dir.z);
-    set(fT, t);
-    set(fNx, normal.x), set(fNy, normal.y), set(fNz, normal.z);
-    set(fAngle0, static_cast<float>(byte0 & 7));
-    set(fSecond0, static_cast<float>(byte0 >> 3));
-    set(fAngle1, static_cast<float>(byte1 & 7));
-    set(fSecond1, static_cast<float>(byte1 >> 3));
-    set(fTr, throughput.x), set(fTg, throughput.y), set(fTb, throughput.z);
-    uint32_t* w = lanes.wordsAt(e);
-    w[wMwcHigh * diffuseBlock] = rng.mwcHigh;
-    w[wMwcLow * diffuseBlock] = rng.mwcLow;
-    w[wCongState * diffuseBlock] = rng.congState;
-    w[wShiftState * diffuseBlock] = rng.shiftState;
-}
-
-// What shading lane e of the batch gave.
-DiffuseOutcome diffuseOutcome(const DiffuseBatch& lanes, int e) {
-    const float* f = lanes.at(e);
-    const auto get = [f](DiffuseField field) { return f[field * diffuseBlock]; };
-    const auto vec = [&](DiffuseField x, DiffuseField y, DiffuseField z) { return Vec3{get(x), get(y), get(z)}; };
-    const uint32_t* w = lanes.wordsAt(e);
-    DiffuseOutcome o;
-    o.throughput = vec(fTr, fTg, fTb);
-    o.rng = {w[wMwcHigh * diffuseBlock], w[wMwcLow * diffuseBlock], w[wCongState * diffuseBlock],
-             w[wShiftState * diffuseBlock]};
-    o.nextOrigin = vec(fOx, fOy, fOz);
-    o.nextDir = vec(fDx, fDy, fDz);
-    o.shadowOrigin = vec(fShadowOx, fShadowOy, fShadowOz);
-    o.toLight = vec(fLx, fLy, fLz);
-    o.cosLight = get(fCosLight);
-    o.lightDistance = get(fLightDistance);
-    o.light = vec(fLightR, fLightG, fLightB);
-    return o;
-}
-
-void runNearest(const FrameData& fd, const RayQueue& rays, HitAnswers& answers) {
-    if (rays.count > 0) HWY_DYNAMIC_DISPATCH(tpl::NearestBatch)(fd, rays.batch(), answers.batch());
-}
-
-void runOcclusion(const FrameData& fd, const RayQueue& rays, std::vector<float>& answers) {
-    if (rays.count > 0) HWY_DYNAMIC_DISPATCH(tpl::OcclusionBatch)(fd, rays.batch(), answers.data());
-}
-
-// What a path waits for.
-enum class Awaits : unsigned char { ChainHit, SubPathHit, Diffuse, Shadow, Nothing };
-
-// One pixel's place in traceSample (kernel/transport.h): primary ray s, its
-// specular chain, sub-path k at bounce b.
-struct PixelPath {
-    PixelRng rng;
-    Vec3 acc;
-    PixelCorner corner;
-    int pixel;
-    int s;
-    Awaits awaits;
-    // The chain.
-    int budget;
-    Vec3 o, d;
-    Vec3 chainThroughput;
-    HitRecord chainHit;
-    // The sub-path.
-    int k, b;
-    Vec3 throughput, origin, dir;
-    HitRecord hit;  // a diffuse hit waiting to be shaded
-    bool lightSampled;
-    // A diffuse hit's light, added when its shadow ray comes back clear.
-    Vec3 pendingLight;
-    float lightDistance;
-};
-
-class RunTracer {
-public:
-    RunTracer(const FrameWork& work, int begin, int end)
-        : fd_(*work.record),
-          work_(work),
-          rays_(primaryRayCount(*work.record)),
-          count_(end - begin),
-          paths_(count_),
-          nearestNow_(count_),
-          nearestNext_(count_),
-          shadowNow_(count_),
-          shadowNext_(count_),
-          hits_(count_),
-          occlusion_(count_ + batchPadding),
-          diffuseLanes_(count_) {
-        diffuseNext_.reserve(count_);
-        diffuseNow_.reserve(count_);
-        for (int i = 0; i < count_; ++i) {
-            PixelPath& q = paths_[i];
-            q.pixel = pixelForThread(begin + i, work.pixelCount);
-            q.rng = seedPixelRng(q.pixel, work.pass);
-            q.acc = {0.0f, 0.0f, 0.0f};
-            q.corner = pixelCorner(fd_, q.pixel);
-            q.s = 0;
-        }
-    }
-
-    void run() {
-        for (int i = 0; i < count_; ++i) startSample(i);
-        shadeDiffuseHits();
-        while (nearestNext_.count > 0 || shadowNext_.count > 0) {
-            std::swap(nearestNow_, nearestNext_);
-            std::swap(shadowNow_, shadowNext_);
-            nearestNext_.count = 0;
-            shadowNext_.count = 0;
-            runNearest(fd_, nearestNow_, hits_);
-            for (int e = 0; e < nearestNow_.count; ++e) {
-                const int i = nearestNow_.path[e];
-                if (paths_[i].awaits == Awaits::ChainHit)
-                    chainHit(i, hits_.record(e));
-                else
-                    subPathHit(i, hits_.record(e));
-            }
-            runOcclusion(fd_, shadowNow_, occlusion_);
-            for (int e = 0; e < shadowNow_.count; ++e) shadowAnswer(shadowNow_.path[e], occlusion_[e]);
-            shadeDiffuseHits();
-        }
-    }
-
-private:
-    void awaitNearest(int i, Awaits what, Vec3 o, Vec3 d) {
-        paths_[i].awaits = what;
-        nearestNext_.push(i, o, d);
-    }
-
-    // The next primary ray, or the pixel's value when all are traced.
-    void startSample(int i) {
-        PixelPath& q = paths_[i];
-        if (q.s >= rays_) {
-            q.awaits = Awaits::Nothing;
-            work_.out[q.pixel] = packPixel(q.acc, fd_.samplesPerFrame);
-            return;
-        }
-        q.o = {fd_.camPosition[0], fd_.camPosition[1], fd_.camPosition[2]};
-        q.d = primaryDirection(fd_, q.corner, q.s, q.rng);
-        q.budget = bounceBudget(q.s);
-        q.chainThroughput = {1.0f, 1.0f, 1.0f};
-        awaitNearest(i, Awaits::ChainHit, q.o, q.d);
-    }
-
-    void chainHit(int i, const HitRecord& hit) {
-        PixelPath& q = paths_[i];
-        q.chainHit = hit;
-        if (fd_.materials[hit.material].kind != kindDiffuse && q.budget > 0 && hit.objectId != missObjectId) {
-            --q.budget;
-            const Vec3 p = q.o + hit.t * q.d;
-            tintThroughput(fd_, q.chainThroughput, hit.material);
-            const Vec3 next = fd_.materials[hit.material].kind == kindGlass
-                                  ? scatterGlass(fd_, GlassVariant::Chain, q.o, q.d, hit.objectId, hit.normal,
-                                                 q.chainThroughput, q.rng, 0)
-                                  : reflectMirror(q.d, hit.normal, q.chainThroughput);
-            q.o = p + surfaceOffset * next;
-            q.d = next;
-            awaitNearest(i, Awaits::ChainHit, q.o, q.d);
-            return;
-        }
-        // A chain that spent the whole budget contributes nothing.
-        if (q.budget <= 0) {
-            nextSample(i);
-            return;
-        }
-        q.k = 0;
-        startSubPath(i);
-    }
-
-    void nextSample(int i) {
-        ++paths_[i].s;
-        startSample(i);
-    }
-
-    void startSubPath(int i) {
-        PixelPath& q = paths_[i];
-        if (q.k >= subPathsPerRay) {
-            nextSample(i);
-            return;
-        }
-        q.throughput = q.chainThroughput;
-        q.origin = q.o;
-        q.dir = q.d;
-        q.lightSampled = false;
-        q.b = 0;
-        subPathHit(i, q.chainHit);
-    }
-
-    void endSubPath(int i) {
-        ++paths_[i].k;
-        startSubPath(i);
-    }
-
-    void nextBounce(int i) {
-        PixelPath& q = paths_[i];
-        if (q.b < q.budget)
-            awaitNearest(i, Awaits::SubPathHit, q.origin, q.dir);
-        else
-            endSubPath(i);
-    }
-
-    // Bounce b of the sub-path meets h.
-    void subPathHit(int i, const HitRecord& h) {
-        PixelPath& q = paths_[i];
-        if (h.t > escapeDistance) {
-            addSky(q.acc, q.throughput);
-            endSubPath(i);
-            return;
-        }
-        if (h.objectId == 0) {
-            // After a diffuse surface the light was already sampled directly.
-            if (!q.lightSampled) addEmission(fd_, q.acc, q.throughput, h.material);
-            endSubPath(i);
-            return;
-        }
-        tintThroughput(fd_, q.throughput, h.material);
-        const float kind = fd_.materials[h.material].kind;
-        if (kind == kindDiffuse) {
-            // Shaded with the other paths' diffuse hits (shadeDiffuseHits).
-            q.hit = h;
-            q.awaits = Awaits::Diffuse;
-            diffuseNext_.push_back(i);
-            return;
-        }
-        const Vec3 p = q.origin + h.t * q.dir;
-        const unsigned char* bytes =
-            work_.sdata + (subPathsPerRay * q.s + q.k) * samplerRowBytes + samplerChannels * q.b;
-        const Vec3 next = kind == kindGlass ? scatterGlass(fd_, GlassVariant::SubPath, q.origin, q.dir, h.objectId,
-                                                           h.normal, q.throughput, q.rng, bytes[2])
-                                            : reflectMirror(q.dir, h.normal, q.throughput);
-        q.origin = p + surfaceOffset * next;
-        q.dir = next;
-        ++q.b;
-        nextBounce(i);
-    }
-
-    // shadeDiffuse for every path waiting at a diffuse hit, in vector lanes;
-    // all four draws come before the shadow query. Paths that go on to another
-    // diffuse hit without a query are shaded in the next round here.
-    void shadeDiffuseHits() {
-        while (!diffuseNext_.empty()) {
-            std::swap(diffuseNow_, diffuseNext_);
-            diffuseNext_.clear();
-            DiffuseBatch& lanes = diffuseLanes_.batch();
-            lanes.count = static_cast<int>(diffuseNow_.size());
-            for (int e = 0; e < lanes.count; ++e) {
-                const PixelPath& q = paths_[diffuseNow_[e]];
-                const unsigned char* bytes =
-                    work_.sdata + (subPathsPerRay * q.s + q.k) * samplerRowBytes + samplerChannels * q.b;
-                setDiffuseLane(lanes, e, q.origin, q.dir, q.hit.t, q.hit.normal, q.throughput, q.rng, bytes[0],
-                               bytes[1]);
-            }
-            shadeDiffuseLanes(fd_, lanes);
-            for (int e = 0; e < lanes.count; ++e) {
-                const int i = diffuseNow_[e];
-                PixelPath& q = paths_[i];
-                // Field by field: going through a DiffuseOutcome on the stack
-                // stalls on store forwarding. A triple's fields are consecutive.
-                const float* f = lanes.at(e);
-                const uint32_t* w = lanes.wordsAt(e);
-                const auto triple = [f](int x) {
-                    return Vec3{f[x * diffuseBlock], f[(x + 1) * diffuseBlock], f[(x + 2) * diffuseBlock]};
-                };
-                q.throughput = triple(fTr);
-                q.rng.mwcHigh = w[wMwcHigh * diffuseBlock];
-                q.rng.mwcLow = w[wMwcLow * diffuseBlock];
-                q.rng.congState = w[wCongState * diffuseBlock];
-                q.rng.shiftState = w[wShiftState * diffuseBlock];
-                q.lightSampled = true;
-                q.origin = triple(fOx);
-                q.dir = triple(fDx);
-                ++q.b;
-                if (f[fCosLight * diffuseBlock] > 0.0f) {
-                    q.lightDistance = f[fLightDistance * diffuseBlock];
-                    q.pendingLight = triple(fLightR);
-                    q.awaits = Awaits::Shadow;
-                    shadowNext_.push(
-                        i, triple(fShadowOx), triple(fLx));
-                } else {
-                    nextBounce(i);
-                }
-            }
-        }
-    }
-
-    void shadowAnswer(int i, float occlusion) {
-        PixelPath& q = paths_[i];
-        if (occlusion > q.lightDistance) q.acc = q.acc + q.pendingLight;
-        nextBounce(i);
-    }
-
-    const FrameData& fd_;
-    const FrameWork& work_;
-    const int rays_;
-    const int count_;
-    std::vector<PixelPath> paths_;
-    RayQueue nearestNow_, nearestNext_, shadowNow_, shadowNext_;
-    HitAnswers hits_;
-    std::vector<float> occlusion_;
-    DiffuseLanes diffuseLanes_;
-    std::vector<int> diffuseNext_, diffuseNow_;
-};
-
 // Copies n rays into padded arrays the batched queries may overrun.
 struct PaddedRays {
     std::vector<float> ox, oy, oz, dx, dy, dz;
@@ -470,17 +201,12 @@ struct PaddedRays {
 
 }  // namespace
 
-// Pixels whose paths travel together: enough to fill the lanes, few enough
-// that their states stay in the nearer caches.
-constexpr int tracedTogether = 256;
-
 bool batchedKernelAvailable() {
     return true;
 }
 
 void shadeRunBatched(const FrameWork& work, int begin, int end) {
-    for (int first = begin; first < end; first += tracedTogether)
-        RunTracer(work, first, std::min(first + tracedTogether, end)).run();
+    HWY_DYNAMIC_DISPATCH(tpl::ShadeRun)(work, begin, end);
 }
 
 const char* batchedTargetName() {
@@ -508,15 +234,11 @@ void batchedOcclusionForTest(const FrameData& fd, const float* ox, const float* 
 }
 
 void batchedDiffuseForTest(const FrameData& fd, const DiffuseCase* cases, int n, DiffuseOutcome* out) {
-    DiffuseLanes storage(n);
-    DiffuseBatch& lanes = storage.batch();
-    lanes.count = n;
-    for (int e = 0; e < n; ++e) {
-        const DiffuseCase& c = cases[e];
-        setDiffuseLane(lanes, e, c.origin, c.dir, c.t, c.normal, c.throughput, c.rng, c.byte0, c.byte1);
-    }
-    shadeDiffuseLanes(fd, lanes);
-    for (int e = 0; e < n; ++e) out[e] = diffuseOutcome(lanes, e);
+    HWY_DYNAMIC_DISPATCH(tpl::DiffuseCases)(fd, cases, n, out);
+}
+
+void batchedSinCosForTest(const float* x, int n, float* cosine, float* sine, unsigned char* certain) {
+    HWY_DYNAMIC_DISPATCH(tpl::SinCosCases)(x, n, cosine, sine, certain);
 }
 
 std::vector<int64_t> batchedTargetsForTest() {

@@ -42,3 +42,11 @@ void forceBatchedTargetForTest(int64_t) {}
 void batchedDiffuseForTest(const FrameData& fd, const DiffuseCase* cases, int n, DiffuseOutcome* out) {
     for (int e = 0; e < n; ++e) out[e] = scalarDiffuseOutcome(fd, cases[e]);
 }
+
+void batchedSinCosForTest(const float* x, int n, float* cosine, float* sine, unsigned char* certain) {
+    for (int e = 0; e < n; ++e) {
+        cosine[e] = tracerCos(x[e]);
+        sine[e] = tracerSin(x[e]);
+        certain[e] = 1;
+    }
+}

@@ -124,35 +124,29 @@ HWY_INLINE MF EntersBounds(DF d, const FrameData& fd, int v, const LaneRays& r, 
     return hn::And(hn::Le(tNear, Exit(s, cap)), hn::Lt(tNear, cap));
 }
 
-// NearestSearch per lane; the taken sphere's centre and reciprocal radius stand
-// in for its index until the normal is made.
+// NearestSearch per lane. A sphere's material, centre and radius are looked up
+// once the search is over (sphere is set while the last hit taken is one).
 struct LaneSearch {
     VF t, object, material, nx, ny, nz;
-    VF cx, cy, cz, rcpRadius;
-    MF sphere;  // the last hit taken was a sphere
+    MF sphere;
 };
 
-HWY_INLINE void TakeSphere(DF d, const FrameData& fd, int i, MF hit, VF t, LaneSearch& s) {
+HWY_INLINE void TakeSphere(DF d, int i, MF hit, VF t, LaneSearch& s) {
     s.t = hn::IfThenElse(hit, t, s.t);
     s.object = hn::IfThenElse(hit, hn::Set(d, static_cast<float>(i)), s.object);
-    s.material = hn::IfThenElse(hit, hn::Set(d, static_cast<float>(fd.sphereMaterial[i])), s.material);
-    s.cx = hn::IfThenElse(hit, hn::Set(d, fd.sphereX[i]), s.cx);
-    s.cy = hn::IfThenElse(hit, hn::Set(d, fd.sphereY[i]), s.cy);
-    s.cz = hn::IfThenElse(hit, hn::Set(d, fd.sphereZ[i]), s.cz);
-    s.rcpRadius = hn::IfThenElse(hit, hn::Set(d, tracerRcp(fd.sphereRadius[i])), s.rcpRadius);
     s.sphere = hn::Or(s.sphere, hit);
 }
 
 HWY_INLINE void TestOneSided(DF d, const FrameData& fd, int i, const LaneRays& r, MF active, LaneSearch& s) {
     VF t;
     const MF hit = hn::And(active, HitOneSided(d, fd, i, r, s.t, t));
-    TakeSphere(d, fd, i, hit, t, s);
+    TakeSphere(d, i, hit, t, s);
 }
 
 HWY_INLINE void TestByMaterial(DF d, const FrameData& fd, int i, const LaneRays& r, MF active, LaneSearch& s) {
     VF t;
     const MF hit = hn::And(active, HitByMaterial(d, fd, i, r, s.t, t));
-    TakeSphere(d, fd, i, hit, t, s);
+    TakeSphere(d, i, hit, t, s);
 }
 
 // boxNormal: against the ray along the entry axis.
@@ -174,11 +168,16 @@ HWY_INLINE void TestBox(DF d, const FrameData& fd, int j, const LaneRays& r, MF 
     s.sphere = hn::AndNot(hit, s.sphere);
 }
 
-// sphereNormal for the lanes whose last hit was a sphere.
-HWY_INLINE void SphereNormal(const LaneRays& r, LaneSearch& s) {
-    const VF nx = hn::Mul(hn::Sub(hn::Add(r.ox, hn::Mul(r.dx, s.t)), s.cx), s.rcpRadius);
-    const VF ny = hn::Mul(hn::Sub(hn::Add(r.oy, hn::Mul(r.dy, s.t)), s.cy), s.rcpRadius);
-    const VF nz = hn::Mul(hn::Sub(hn::Add(r.oz, hn::Mul(r.dz, s.t)), s.cz), s.rcpRadius);
+// The material and sphereNormal for the lanes whose last hit was a sphere.
+HWY_INLINE void SphereNormal(DF d, const FrameData& fd, const LaneRays& r, LaneSearch& s) {
+    const hn::RebindToSigned<DF> di;
+    const auto index = hn::IfThenElseZero(hn::RebindMask(di, s.sphere), hn::ConvertTo(di, s.object));
+    const VF material = hn::ConvertTo(d, hn::GatherIndex(di, fd.sphereMaterial, index));
+    const VF rcpRadius = hn::Div(hn::Set(d, 1.0f), hn::GatherIndex(d, fd.sphereRadius, index));
+    const VF nx = hn::Mul(hn::Sub(hn::Add(r.ox, hn::Mul(r.dx, s.t)), hn::GatherIndex(d, fd.sphereX, index)), rcpRadius);
+    const VF ny = hn::Mul(hn::Sub(hn::Add(r.oy, hn::Mul(r.dy, s.t)), hn::GatherIndex(d, fd.sphereY, index)), rcpRadius);
+    const VF nz = hn::Mul(hn::Sub(hn::Add(r.oz, hn::Mul(r.dz, s.t)), hn::GatherIndex(d, fd.sphereZ, index)), rcpRadius);
+    s.material = hn::IfThenElse(s.sphere, material, s.material);
     s.nx = hn::IfThenElse(s.sphere, nx, s.nx);
     s.ny = hn::IfThenElse(s.sphere, ny, s.ny);
     s.nz = hn::IfThenElse(s.sphere, nz, s.nz);
@@ -191,7 +190,6 @@ HWY_INLINE void NearestLanes(DF d, const FrameData& fd, const LaneRays& r, LaneS
     s.object = hn::Set(d, static_cast<float>(missObjectId));
     s.material = zero;
     s.nx = s.ny = s.nz = zero;
-    s.cx = s.cy = s.cz = s.rcpRadius = zero;
     s.sphere = hn::FirstN(d, 0);
     const MF all = hn::FirstN(d, hn::Lanes(d));
     if (fd.sceneId == groupedSceneId) {
@@ -212,10 +210,10 @@ HWY_INLINE void NearestLanes(DF d, const FrameData& fd, const LaneRays& r, LaneS
         TestOneSided(d, fd, groupedLightSphere, r, all, s);
         TestOneSided(d, fd, groupedGroundSphere, r, all, s);
         for (int i = groupedLooseSpheres.first; i < groupedLooseSpheres.end(); ++i) TestByMaterial(d, fd, i, r, all, s);
-        SphereNormal(r, s);
+        SphereNormal(d, fd, r, s);
     } else {
         for (int i = 0; i < fd.sphereCount; ++i) TestByMaterial(d, fd, i, r, all, s);
-        SphereNormal(r, s);
+        SphereNormal(d, fd, r, s);
         for (int j = 0; j < fd.boxCount; ++j) TestBox(d, fd, j, r, all, s);
     }
 }
@@ -262,19 +260,15 @@ HWY_INLINE VF OcclusionLanes(DF d, const FrameData& fd, const LaneRays& r) {
     return best;
 }
 
-HWY_INLINE LaneRays LoadRays(DF d, const RayBatch& rays, size_t i) {
-    LaneRays r;
-    r.ox = hn::LoadU(d, rays.ox + i);
-    r.oy = hn::LoadU(d, rays.oy + i);
-    r.oz = hn::LoadU(d, rays.oz + i);
-    r.dx = hn::LoadU(d, rays.dx + i);
-    r.dy = hn::LoadU(d, rays.dy + i);
-    r.dz = hn::LoadU(d, rays.dz + i);
+// The lanes' rays with their direction reciprocals.
+HWY_INLINE LaneRays RaysFrom(DF d, VF ox, VF oy, VF oz, VF dx, VF dy, VF dz) {
     const VF one = hn::Set(d, 1.0f);
-    r.ix = hn::Div(one, r.dx);
-    r.iy = hn::Div(one, r.dy);
-    r.iz = hn::Div(one, r.dz);
-    return r;
+    return {ox, oy, oz, dx, dy, dz, hn::Div(one, dx), hn::Div(one, dy), hn::Div(one, dz)};
+}
+
+HWY_INLINE LaneRays LoadRays(DF d, const RayBatch& rays, size_t i) {
+    return RaysFrom(d, hn::LoadU(d, rays.ox + i), hn::LoadU(d, rays.oy + i), hn::LoadU(d, rays.oz + i),
+                    hn::LoadU(d, rays.dx + i), hn::LoadU(d, rays.dy + i), hn::LoadU(d, rays.dz + i));
 }
 
 }  // namespace HWY_NAMESPACE

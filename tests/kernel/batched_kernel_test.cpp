@@ -307,3 +307,40 @@ TEST(BatchedDiffuse, EveryLaneShadesAsTheScalarKernelOnEveryTarget) {
         EXPECT_LT(lit, static_cast<int>(cases.size()) * 9 / 10);
     });
 }
+
+TEST(BatchedSinCos, VouchesOnlyForTheLibrarysOwnBits) {
+    // Every 61st float from 2^-12 to 10 (past both ends of the vector range),
+    // the angles a diffuse hit can draw, and values no angle should be.
+    std::vector<float> x;
+    for (float v = 0x1p-12f; v < 10.0f; v = std::nextafter(v, 11.0f)) {
+        x.push_back(v);
+        for (int skip = 0; skip < 60; ++skip) v = std::nextafter(v, 11.0f);
+    }
+    const size_t swept = x.size();
+    const float inf = std::numeric_limits<float>::infinity();
+    for (float v : {0.0f, -0.0f, 0x1p-10f, std::nextafter(0x1p-10f, 0.0f), 8.0f, std::nextafter(8.0f, 9.0f), -1.0f,
+                    inf, -inf, std::numeric_limits<float>::quiet_NaN(), twoPi * std::nextafter(1.0f, 0.0f)})
+        x.push_back(v);
+    onEveryTarget([&] {
+        const int n = static_cast<int>(x.size());
+        std::vector<float> cosine(n), sine(n);
+        std::vector<unsigned char> certain(n);
+        batchedSinCosForTest(x.data(), n, cosine.data(), sine.data(), certain.data());
+        int differing = 0, vouched = 0, inRange = 0;
+        for (int e = 0; e < n; ++e) {
+            const float c = tracerCos(x[e]), s = tracerSin(x[e]);
+            if ((!sameBits(cosine[e], c) || !sameBits(sine[e], s)) && differing++ == 0)
+                ADD_FAILURE() << "angle " << x[e] << ": cos " << cosine[e] << " vs " << c << ", sin " << sine[e]
+                              << " vs " << s;
+            const bool vectorRange = std::fabs(x[e]) >= 0x1p-10f && std::fabs(x[e]) <= 8.0f;
+            if (!vectorRange) {
+                EXPECT_FALSE(certain[e]) << "angle " << x[e] << " is outside the vector range";
+            }
+            inRange += static_cast<size_t>(e) < swept && vectorRange;
+            vouched += static_cast<size_t>(e) < swept && certain[e];
+        }
+        EXPECT_EQ(differing, 0);
+        // One value in eight is too near a rounding boundary; most angles stay in the lanes.
+        EXPECT_GT(vouched, inRange * 6 / 10);
+    });
+}
