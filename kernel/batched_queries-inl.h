@@ -46,14 +46,18 @@ HWY_INLINE void SphereTerms(DF d, const FrameData& fd, int i, const LaneRays& r,
     ll = hn::Add(hn::Add(hn::Mul(lx, lx), hn::Mul(ly, ly)), hn::Mul(lz, lz));
 }
 
-// hitSphereOneSided: lanes that hit nearer than best, their distance in t.
+// hitSphereOneSided: lanes that hit nearer than best, their distance in t
+// (left as it was when no lane hits).
 HWY_INLINE MF HitOneSided(DF d, const FrameData& fd, int i, const LaneRays& r, VF best, VF& t) {
     VF b, ll;
     SphereTerms(d, fd, i, r, b, ll);
     const VF zero = hn::Zero(d);
     const VF h = hn::Sub(hn::Set(d, fd.sphereRadius2[i]), hn::Sub(ll, hn::Mul(b, b)));
+    const MF reaches = hn::Not(hn::Lt(h, zero));
+    // Most rays pass most spheres: no square root when none of the lanes reaches this one.
+    if (hn::AllFalse(d, reaches)) return reaches;
     t = hn::Sub(b, hn::Sqrt(h));
-    return hn::And(hn::Not(hn::Lt(h, zero)), hn::And(hn::Gt(t, zero), hn::Lt(t, best)));
+    return hn::And(reaches, hn::And(hn::Gt(t, zero), hn::Lt(t, best)));
 }
 
 // hitSphereTwoSided.
@@ -63,13 +67,15 @@ HWY_INLINE MF HitTwoSided(DF d, const FrameData& fd, int i, const LaneRays& r, V
     const VF zero = hn::Zero(d);
     const VF miss = hn::Set(d, missDistance);
     const VF disc = hn::Add(hn::Set(d, fd.sphereRadius2[i]), hn::Sub(hn::Mul(b, b), ll));
+    const MF reaches = hn::Gt(disc, zero);
+    if (hn::AllFalse(d, reaches)) return reaches;
     const VF q = hn::Sqrt(disc);
     VF tA = hn::Sub(b, q);
     VF tB = hn::Add(b, q);
     tA = hn::IfThenElse(hn::Lt(tA, zero), miss, tA);
     tB = hn::IfThenElse(hn::Lt(tB, zero), miss, tB);
     t = MinOf(tA, tB);
-    return hn::And(hn::Gt(disc, zero), hn::Lt(t, best));
+    return hn::And(reaches, hn::Lt(t, best));
 }
 
 HWY_INLINE MF HitByMaterial(DF d, const FrameData& fd, int i, const LaneRays& r, VF best, VF& t) {
@@ -138,13 +144,13 @@ HWY_INLINE void TakeSphere(DF d, int i, MF hit, VF t, LaneSearch& s) {
 }
 
 HWY_INLINE void TestOneSided(DF d, const FrameData& fd, int i, const LaneRays& r, MF active, LaneSearch& s) {
-    VF t;
+    VF t = s.t;
     const MF hit = hn::And(active, HitOneSided(d, fd, i, r, s.t, t));
     TakeSphere(d, i, hit, t, s);
 }
 
 HWY_INLINE void TestByMaterial(DF d, const FrameData& fd, int i, const LaneRays& r, MF active, LaneSearch& s) {
-    VF t;
+    VF t = s.t;
     const MF hit = hn::And(active, HitByMaterial(d, fd, i, r, s.t, t));
     TakeSphere(d, i, hit, t, s);
 }
@@ -219,7 +225,7 @@ HWY_INLINE void NearestLanes(DF d, const FrameData& fd, const LaneRays& r, LaneS
 }
 
 HWY_INLINE void OccludeSphere(DF d, const FrameData& fd, int i, const LaneRays& r, MF active, VF& best) {
-    VF t;
+    VF t = best;
     const MF hit = hn::And(active, HitTwoSided(d, fd, i, r, best, t));
     best = hn::IfThenElse(hit, t, best);
 }
