@@ -380,6 +380,7 @@ private:
         forLanes(finished, [&](size_t lane) {
             const Vec3 acc{state_.f[lAccX][lane], state_.f[lAccY][lane], state_.f[lAccZ][lane]};
             work_.out[state_.i[lPixel][lane]] = packPixel(acc, fd_.samplesPerFrame);
+            if (work_.radiance) storeRadiance(work_, state_.i[lPixel][lane], acc);
             takePixel(lane);
         });
         startSample(hn::AndNot(phaseIs(phaseIdle), m));

@@ -6,6 +6,7 @@
 #include <cstdint>
 
 #include "kernel/frame_data.h"
+#include "kernel/render_pixel.h"
 
 enum class CpuKernel { Scalar, Batched };
 
@@ -17,10 +18,24 @@ struct FrameWork {
     int pass = 0;
     int pixelCount = 0;
     uint32_t* out = nullptr;
+    // Optional, three floats per pixel: the light before the tone curve
+    // (packLight of it gives the pixel).
+    float* radiance = nullptr;
 };
+
+// Writes pixel p's light before the tone curve into work.radiance.
+inline void storeRadiance(const FrameWork& work, int p, Vec3 acc) {
+    const Vec3 light = exposedLight(acc, work.record->samplesPerFrame);
+    float* out = work.radiance + static_cast<size_t>(p) * 3;
+    out[0] = light.x;
+    out[1] = light.y;
+    out[2] = light.z;
+}
 
 // Shades thread indices [begin, end) of the frame.
 void shadeRunScalar(const FrameWork& work, int begin, int end);
+// Fills guideFloats floats per pixel (kernel/pixel_guide.h) for thread indices [begin, end).
+void guideRun(const FrameWork& work, float* guide, int begin, int end);
 
 // False when this build has no batched kernel (no vector library at build time).
 bool batchedKernelAvailable();

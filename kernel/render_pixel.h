@@ -46,10 +46,21 @@ TPL_HD uint32_t toneByte(float value) {
     return static_cast<uint32_t>(curved * byteScale);
 }
 
+// The accumulated light scaled by exposure / S: the pixel's light before the
+// tone curve.
+TPL_HD Vec3 exposedLight(Vec3 acc, int samples) {
+    const float k = tracerDiv(exposure, static_cast<float>(samples));
+    return {k * acc.x, k * acc.y, k * acc.z};
+}
+
+// Light before the tone curve, packed as 0x00RRGGBB.
+TPL_HD uint32_t packLight(Vec3 light) {
+    return (toneByte(light.x) << 16) + (toneByte(light.y) << 8) + toneByte(light.z);
+}
+
 // Scales the accumulated light by exposure / S and packs it as 0x00RRGGBB.
 TPL_HD uint32_t packPixel(Vec3 acc, int samples) {
-    const float k = tracerDiv(exposure, static_cast<float>(samples));
-    return (toneByte(k * acc.x) << 16) + (toneByte(k * acc.y) << 8) + toneByte(k * acc.z);
+    return packLight(exposedLight(acc, samples));
 }
 
 // Pixel p's corner in the image plane, in units of the frame width.
@@ -92,8 +103,9 @@ TPL_HD Vec3 primaryDirection(const FrameData& fd, PixelCorner corner, int s, Pix
     return dir * tracerRsqrt(dot(dir, dir));
 }
 
-// Traces pixel p of the record for frame counter pass and returns it packed 0x00RRGGBB.
-TPL_HD uint32_t shadePixel(const FrameData& fd, int p, int pass, const unsigned char* sdata) {
+// Traces pixel p of the record for frame counter pass and returns its
+// accumulated light (packPixel makes the pixel of it).
+TPL_HD Vec3 tracePixel(const FrameData& fd, int p, int pass, const unsigned char* sdata) {
     const PixelCorner corner = pixelCorner(fd, p);
     PixelRng rng = seedPixelRng(p, pass);
     const Vec3 origin{fd.camPosition[0], fd.camPosition[1], fd.camPosition[2]};
@@ -103,5 +115,10 @@ TPL_HD uint32_t shadePixel(const FrameData& fd, int p, int pass, const unsigned 
         const Vec3 dir = primaryDirection(fd, corner, s, rng);
         traceSample(fd, sdata, s, origin, dir, rng, acc);
     }
-    return packPixel(acc, fd.samplesPerFrame);
+    return acc;
+}
+
+// Traces pixel p of the record for frame counter pass and returns it packed 0x00RRGGBB.
+TPL_HD uint32_t shadePixel(const FrameData& fd, int p, int pass, const unsigned char* sdata) {
+    return packPixel(tracePixel(fd, p, pass, sdata), fd.samplesPerFrame);
 }

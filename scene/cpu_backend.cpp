@@ -62,6 +62,13 @@ public:
     }
 
     bool render(const FrameData& record, int pass, uint32_t* out, std::string& why) override {
+        return renderLayers(record, pass, out, FrameLayers{}, why);
+    }
+
+    bool givesLayers() const override { return true; }
+
+    bool renderLayers(const FrameData& record, int pass, uint32_t* out, const FrameLayers& layers,
+                      std::string& why) override {
         if (table_.empty()) {
             why = "no sampler table uploaded";
             return false;
@@ -76,7 +83,9 @@ public:
         job.sdata = table_.data();
         job.pass = pass;
         job.out = out;
+        job.radiance = layers.radiance;
         job.pixelCount = static_cast<int>(pixels);
+        guide_ = layers.guide;
 
         nextChunk_.store(0, std::memory_order_relaxed);
         {
@@ -123,6 +132,7 @@ private:
                 shadeRunBatched(job, begin, end);
             else
                 shadeRunScalar(job, begin, end);
+            if (guide_) guideRun(job, guide_, begin, end);
         }
     }
 
@@ -132,6 +142,7 @@ private:
     std::condition_variable wake_;
     std::condition_variable done_;
     FrameWork job_;
+    float* guide_ = nullptr;  // the frame's guide layer, when asked for
     const bool batched_;
     unsigned generation_ = 0;
     int busy_ = 0;

@@ -4,6 +4,7 @@
 #include <cstring>
 
 #include "kernel/build_setting.h"
+#include "kernel/pixel_guide.h"
 
 namespace {
 
@@ -85,6 +86,25 @@ bool FrameDriver::switchToCpu(const std::string& why, int pixelCount) {
 }
 
 bool FrameDriver::renderFrame(const FrameData& record, std::string& error) {
+    return render(record, false, error);
+}
+
+bool FrameDriver::renderFrameWithLayers(const FrameData& record, std::string& error) {
+    return render(record, true, error);
+}
+
+bool FrameDriver::renderOnBackend(bool withLayers, std::string& why) {
+    layersValid_ = withLayers && backend_->givesLayers();
+    if (!layersValid_) return backend_->render(staging_, pass_, hostFrame_.data(), why);
+    radiance_.resize(hostFrame_.size() * 3);
+    guide_.resize(hostFrame_.size() * guideFloats);
+    FrameLayers layers;
+    layers.radiance = radiance_.data();
+    layers.guide = guide_.data();
+    return backend_->renderLayers(staging_, pass_, hostFrame_.data(), layers, why);
+}
+
+bool FrameDriver::render(const FrameData& record, bool withLayers, std::string& error) {
     if (!backend_) {
         error = "the frame driver is not set up";
         return false;
@@ -111,9 +131,9 @@ bool FrameDriver::renderFrame(const FrameData& record, std::string& error) {
         }
     }
 
-    if (!backend_->render(staging_, pass_, hostFrame_.data(), why)) {
+    if (!renderOnBackend(withLayers, why)) {
         // Never show a black or stale frame because the GPU failed: redo it on the CPU.
-        if (!switchToCpu(why, pixels) || !backend_->render(staging_, pass_, hostFrame_.data(), why)) {
+        if (!switchToCpu(why, pixels) || !renderOnBackend(withLayers, why)) {
             error = "frame not rendered: " + why;
             return false;
         }

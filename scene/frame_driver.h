@@ -23,6 +23,13 @@ struct DriverOptions {
     CpuKernel cpuKernel = CpuKernel::Batched;  // the scalar one where no batched one was built
 };
 
+// Per-pixel layers a backend may fill beside the packed pixels, for filters
+// that work before the tone curve.
+struct FrameLayers {
+    float* radiance = nullptr;  // 3 floats per pixel: the light before the tone curve
+    float* guide = nullptr;     // guideFloats per pixel: first hit's normal, albedo, depth
+};
+
 // A device that turns a scene record into a frame. Not on the per-pixel path:
 // one call per frame.
 class RenderBackend {
@@ -33,6 +40,17 @@ public:
     virtual bool upload(const unsigned char* table, int tableSize, int pixelCount, std::string& why) = 0;
     // Renders the record into out (width * height words). False with a reason on failure.
     virtual bool render(const FrameData& record, int pass, uint32_t* out, std::string& why) = 0;
+    // Whether renderLayers can fill the layers.
+    virtual bool givesLayers() const { return false; }
+    // render, and fills the layers that are not null (the packed pixels are the same).
+    virtual bool renderLayers(const FrameData& record, int pass, uint32_t* out, const FrameLayers& layers,
+                              std::string& why) {
+        if (layers.radiance || layers.guide) {
+            why = "this backend gives no light layers";
+            return false;
+        }
+        return render(record, pass, out, why);
+    }
 };
 
 std::unique_ptr<RenderBackend> makeCpuBackend(int threads, CpuKernel kernel = CpuKernel::Scalar);
@@ -51,7 +69,13 @@ public:
     // counter. A failing CUDA backend is replaced by the CPU one and the frame is
     // rendered again there. False with a reason when no pixels were rendered.
     bool renderFrame(const FrameData& record, std::string& error);
+    // renderFrame, and the light and guide layers as well where the backend
+    // gives them (layersValid says whether this frame has them).
+    bool renderFrameWithLayers(const FrameData& record, std::string& error);
     const uint32_t* frameBuffer() const { return hostFrame_.empty() ? nullptr : hostFrame_.data(); }
+    bool layersValid() const { return layersValid_; }
+    const float* radiance() const { return radiance_.data(); }
+    const float* guide() const { return guide_.data(); }
     int passCounter() const { return pass_; }
     void setPassCounter(int pass) { pass_ = pass; }
     const RenderBackend* backend() const { return backend_.get(); }
@@ -61,9 +85,13 @@ public:
 
 private:
     bool switchToCpu(const std::string& why, int pixelCount);
+    bool render(const FrameData& record, bool withLayers, std::string& error);
+    bool renderOnBackend(bool withLayers, std::string& why);
 
     FrameData staging_{};
     std::vector<uint32_t> hostFrame_;
+    std::vector<float> radiance_, guide_;
+    bool layersValid_ = false;
     std::vector<unsigned char> table_;  // kept for a switch to the CPU backend
     std::unique_ptr<RenderBackend> backend_;
     int threads_ = 0;

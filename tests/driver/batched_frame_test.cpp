@@ -3,12 +3,16 @@
 // counts: reduced frames of four moments, and one whole frame of the closed room.
 #include <gtest/gtest.h>
 
+#include <cstring>
 #include <string>
+#include <tuple>
 #include <vector>
 
 #include "anim/show_state.h"
 #include "kernel/batched_queries.h"
 #include "kernel/cpu_kernels.h"
+#include "kernel/pixel_guide.h"
+#include "kernel/render_pixel.h"
 #include "scene/frame_driver.h"
 #include "scene/sampler_table.h"
 
@@ -102,4 +106,43 @@ TEST(BatchedFrames, BackendNamesTheTargetItRuns) {
         text.find(std::string("batched kernel ") + batchedTargetName() + " x" + std::to_string(batchedLaneCount())),
         std::string::npos)
         << text;
+}
+
+TEST(BatchedFrames, LightLayerPacksToThePixelsAtLiveSettings) {
+    // The live show's reduced settings: fewer samples and pixels through both
+    // kernels. The light before the tone curve must pack to the frame's own
+    // pixels and be the same bits from both kernels.
+    static const std::vector<unsigned char> table = buildSamplerTable();
+    const Moment room = showMoments({9700}).front();
+    for (const auto& [samples, width, height] : {std::tuple{4, 160, 120}, std::tuple{8, 224, 168}}) {
+        FrameData record = reduced(room.record, width, height);
+        record.samplesPerFrame = samples;
+        const size_t n = static_cast<size_t>(width) * height;
+        std::vector<float> radiance[2], guide[2];
+        std::vector<uint32_t> pixels[2];
+        for (int k = 0; k < 2; ++k) {
+            std::unique_ptr<RenderBackend> cpu = makeCpuBackend(2, k == 0 ? CpuKernel::Scalar : CpuKernel::Batched);
+            ASSERT_TRUE(cpu->givesLayers());
+            std::string why;
+            ASSERT_TRUE(cpu->upload(table.data(), static_cast<int>(table.size()), static_cast<int>(n), why)) << why;
+            radiance[k].assign(n * 3, -1.0f);
+            guide[k].assign(n * guideFloats, -1.0f);
+            pixels[k].assign(n, 0xFFFFFFFFu);
+            FrameLayers layers;
+            layers.radiance = radiance[k].data();
+            layers.guide = guide[k].data();
+            ASSERT_TRUE(cpu->renderLayers(record, 9700, pixels[k].data(), layers, why)) << why;
+        }
+        SCOPED_TRACE(std::to_string(samples) + " samples at " + std::to_string(width) + " x " + std::to_string(height));
+        int unpacked = 0;
+        for (size_t p = 0; p < n; ++p)
+            unpacked += packLight({radiance[0][3 * p], radiance[0][3 * p + 1], radiance[0][3 * p + 2]}) != pixels[0][p];
+        EXPECT_EQ(unpacked, 0);
+        EXPECT_EQ(pixels[1], pixels[0]);
+        EXPECT_EQ(std::memcmp(radiance[1].data(), radiance[0].data(), n * 3 * sizeof(float)), 0);
+        // The room is closed: every guide ray meets a surface at a finite depth.
+        int open = 0;
+        for (size_t p = 0; p < n; ++p) open += !(guide[0][p * guideFloats + 6] < missDistance);
+        EXPECT_EQ(open, 0);
+    }
 }
