@@ -1,5 +1,5 @@
 #!/usr/bin/env bash
-# Makes the show's data files: eight overlay images and the music loop.
+# Makes the show's data files: eight overlay images and the music track.
 #   tools/make-data.sh [output folder]      (default: data/ next to this script's folder)
 # Needs ImageMagick (convert), the DejaVu fonts, sox and lame (tools/install-deps.sh).
 #
@@ -161,171 +161,393 @@ finish "$work/greets.png" "$out/greets.png"
 
 # ---------------------------------------------------------------- music
 #
-# 16 bars at 120 beats per minute (32 s) in A minor, four times round
-# Am F C G: a pad, a bass line, a plucked lead from the second round on and
-# drums made of swept sines and noise bursts. Everything is built on a grid of
-# eighth notes of exactly 11025 samples, so the parts never drift apart.
+# A through-composed piece in A minor, 56 bars at 120 beats per minute (112 s),
+# written against the show's clock: a bar lasts 2 s, so bar b starts at 2b
+# seconds. The score below says bar by bar which chord sounds and how each part
+# plays it; its comments say what happens on screen at that moment.
 #
-# The loop point: an MP3 decoder that ignores the encoder's gapless information
-# (the one this demo plays through does) adds silence each time the file
-# repeats: the encoder's start-up delay and the padding of the last frame.
-# Encoder options cannot remove that delay, so the loop is made to tolerate it:
-#  - 32 s at 44.1 kHz is exactly 1225 MP3 frames of 1152 samples, so delay and
-#    padding together come to one frame, about 26 ms;
-#  - lame -t leaves out the info frame, which such a decoder would play as one
-#    more frame of silence;
-#  - the last two beats are a break in which the parts ring out and the mix
-#    fades to silence, so the short gap falls into a pause before the downbeat.
+# Every part is built on a grid of sixteenth notes of 5512 or 5513 samples (two
+# make an eighth of exactly 11025), so every bar is exactly 88200 samples and
+# the parts never drift apart or away from the picture.
+#
+# The show fades the music out from 96 s and ends at 106 s, so the piece winds
+# down and resolves there rather than starting anything new; its last four bars
+# are its first four again. Where the track plays on past its end (a paused
+# show, for one) the mixer loops it, and the end flows back into the start:
+#  - the parts are rendered round the circle: the last two bars are put in front
+#    of the first before the echoes and the reverb and cut off afterwards, so the
+#    start carries the end's echoes exactly as a loop plays them;
+#  - an MP3 decoder that ignores the encoder's gapless information (the one this
+#    demo plays through does) adds silence each time the file repeats: the
+#    encoder's start-up delay and the padding of the last frame. Encoder options
+#    cannot remove that delay, so the join is made to tolerate it: the track is
+#    cut to whole MP3 frames of 1152 samples, so delay and padding together come
+#    to one frame (about 26 ms); lame -t leaves out the info frame, which such a
+#    decoder would play as one more frame of silence; and the join falls on a
+#    quiet bar line where the pad is between two chords, with a few milliseconds
+#    of fade at both ends so that the gap cannot click.
 
 rate=44100
-eighth=11025
+bar=88200       # samples in a bar of four beats
+bars=56
 m="$work/music"
 mkdir -p "$m"
-sx() { sox -R -V1 "$@"; }
+shopt -s inherit_errexit  # notes are made inside $(...): stop on errors there too
+die() { echo "make-data: $*" >&2; exit 1; }
+# sox, repeatable (-R), stopping the script where any step clips: every stage
+# below leaves headroom, so a clipped sample means a level is wrong.
+sx() {
+  local said
+  said=$(sox -R -V2 "$@" 2>&1) || { echo "$said" >&2; exit 1; }
+  [[ "$said" != *clipped* ]] || die "sox $*: $said"
+}
 
-# Semitones from A4 for the note names used below.
+# Where sixteenth step i of a bar (0 to 16) starts, in samples.
+step_at() { echo $(($1 * bar / 16)); }
+
+# Semitones from A4 for a note name such as A1, C5 or G#3.
 semi() {
-  case "$1" in
-    A1) echo -36 ;; C2) echo -33 ;; D2) echo -31 ;; E2) echo -29 ;; F2) echo -28 ;; G2) echo -26 ;;
-    A2) echo -24 ;; B2) echo -22 ;; C3) echo -21 ;; D3) echo -19 ;; E3) echo -17 ;; F3) echo -16 ;;
-    G3) echo -14 ;; A3) echo -12 ;; B3) echo -10 ;; C4) echo -9 ;; D4) echo -7 ;; E4) echo -5 ;;
-    F4) echo -4 ;; G4) echo -2 ;; A4) echo 0 ;; B4) echo 2 ;; C5) echo 3 ;; D5) echo 5 ;;
-    E5) echo 7 ;; F5) echo 8 ;; G5) echo 10 ;; A5) echo 12 ;;
-    *) echo "unknown note $1" >&2; exit 1 ;;
+  local letter=${1:0:1} rest=${1:1} base acc=0
+  case "$letter" in
+    C) base=-9 ;; D) base=-7 ;; E) base=-5 ;; F) base=-4 ;; G) base=-2 ;; A) base=0 ;; B) base=2 ;;
+    *) die "unknown note $1" ;;
   esac
+  case "$rest" in '#'*) acc=1 rest=${rest:1} ;; b*) acc=-1 rest=${rest:1} ;; esac
+  [[ "$rest" =~ ^[0-9]$ ]] || die "unknown note $1"
+  echo $((base + acc + 12 * (rest - 4)))
 }
 
-silence() { # out eighths
-  sx -r $rate -c 1 -n "$1" trim 0 "$(($2 * eighth))s"
+# Silence of the given length; prints its file. Most of the score repeats, so
+# notes, hits and rests are made once and reused.
+rest_file() { # samples
+  local f="$m/rest-$1.wav"
+  [ -f "$f" ] || sx -r $rate -c 1 -n "$f" trim 0 "$1s"
+  echo "$f"
 }
 
-# One note of a voice, exactly len eighths long, its release inside that length.
-note() { # voice out note eighths
-  local n len
-  n=$(semi "$3")
-  len=$(($4 * eighth))
-  case "$1" in
-    bass) sx -r $rate -c 2 -n "$2" synth "${len}s" sawtooth "%$n" sine "%$n" \
-            remix 1v0.5,2v0.7 lowpass 420 fade q 200s -0 4000s ;;
-    lead) sx -r $rate -c 1 -n "$2" synth "${len}s" pluck "%$n" \
-            lowpass 3200 fade q 60s -0 "$((len / 2))s" ;;
-  esac
+# One note of a voice, exactly the given length with its release inside it;
+# prints its file.
+note() { # voice name samples
+  local f="$m/note-$1-${2/\#/s}-$3.wav" n len=$3
+  if [ ! -f "$f" ]; then
+    n=$(semi "$2")
+    case "$1" in
+      bass)  sx -r $rate -c 2 -n "$f" synth "${len}s" sawtooth "%$n" sine "%$n" \
+               remix 1v0.3,2v0.45 lowpass 420 fade q 200s -0 4000s ;;
+      drone) sx -r $rate -c 2 -n "$f" synth "${len}s" sawtooth "%$n" sine "%$n" \
+               remix 1v0.1,2v0.25 lowpass 260 fade q 9000s -0 22000s ;;
+      pluck) sx -r $rate -c 1 -n "$f" synth "${len}s" pluck "%$n" vol 0.5 fade q 30s -0 "$((len / 2))s" ;;
+      # A plucked attack over a soft triangle that carries the longer notes.
+      lead)  sx -r $rate -c 2 -n "$f" synth "${len}s" pluck "%$n" triangle "%$n" \
+               remix 1v0.5,2v0.14 lowpass 3200 fade q 60s -0 "$((len / 2))s" ;;
+      *) die "unknown voice $1" ;;
+    esac
+  fi
+  echo "$f"
 }
 
 # A monophonic line from "note:eighths" and "r:eighths" tokens.
 line() { # voice out tokens...
-  local voice=$1 dst=$2 i=0 parts=() tok name len
+  local voice=$1 dst=$2 parts=() tok len
   shift 2
   for tok in "$@"; do
-    name=${tok%%:*}
-    len=${tok##*:}
-    i=$((i + 1))
-    local part="$m/$voice-$i.wav"
-    if [ "$name" = r ]; then silence "$part" "$len"; else note "$voice" "$part" "$name" "$len"; fi
-    parts+=("$part")
+    len=$((${tok##*:} * bar / 8))
+    if [ "${tok%%:*}" = r ]; then parts+=("$(rest_file "$len")"); else parts+=("$(note "$voice" "${tok%%:*}" "$len")"); fi
   done
   sx "${parts[@]}" "$dst"
 }
 
-# Pad: one chord per bar, four triangle voices, slow swell and release.
-chord() { # out eighths notes...
-  local dst=$1 len=$(($2 * eighth)) voices=() n
-  shift 2
-  for n in "$@"; do
-    voices+=(triangle "%$(semi "$n")")
+# A drum hit of the given length: it rings for its own length at most, then
+# silence; prints its file. Kinds: kick, snare, ghost (a quiet snare), hat, open (hat).
+hit() { # kind samples
+  local f="$m/hit-$1-$2.wav" n sound
+  if [ ! -f "$f" ]; then
+    case "$1" in
+      kick)  n=7000 sound=(sine 110:38 vol 0.6) ;;
+      snare) n=6000 sound=(noise vol 0.3 sinc 300-6000) ;;
+      ghost) n=4000 sound=(noise vol 0.1 sinc 300-6000) ;;
+      hat)   n=1800 sound=(noise vol 0.35 highpass 7000) ;;
+      open)  n=7000 sound=(noise vol 0.22 highpass 6000) ;;
+      *) die "unknown drum $1" ;;
+    esac
+    [ "$n" -le "$2" ] || n=$2
+    sx -r $rate -c 1 -n "$f" synth "${n}s" "${sound[@]}" fade q 20s -0 "$((n - 20))s" pad 0 "$(($2 - n))s"
+  fi
+  echo "$f"
+}
+
+# One drum over a bar from 16 steps, x a hit and . nothing; a hit rings on into
+# the steps after it, so a pattern only says where hits start.
+lane() { # kind out pattern
+  local kind=$1 dst=$2 pat=$3 parts=() i=0 j len
+  [ ${#pat} -eq 16 ] || die "drum pattern $pat is not 16 steps"
+  while [ $i -lt 16 ]; do
+    j=$((i + 1))
+    while [ $j -lt 16 ] && [ "${pat:j:1}" = . ]; do j=$((j + 1)); done
+    len=$(($(step_at $j) - $(step_at $i)))
+    if [ "${pat:i:1}" = . ]; then parts+=("$(rest_file "$len")"); else parts+=("$(hit "$kind" "$len")"); fi
+    i=$j
   done
-  sx -r $rate -c 4 -n "$dst" synth "${len}s" "${voices[@]}" remix 1-4 \
-    lowpass 1800 fade q 14000s -0 30000s vol 0.5
+  sx "${parts[@]}" "$dst"
 }
 
-pad_bar() { # out chord-name eighths
-  case "$2" in
-    Am) chord "$1" "$3" A3 C4 E4 A4 ;;
-    F)  chord "$1" "$3" F3 A3 C4 F4 ;;
-    C)  chord "$1" "$3" G3 C4 E4 G4 ;;
-    G)  chord "$1" "$3" G3 B3 D4 G4 ;;
-  esac
-}
-
-# Drums: a sine sweeping down for the kick, band-passed noise for the snare,
-# short high noise for the hats.
-hit() { # kind out eighths
-  local len=$(($3 * eighth))
+# The chords of the score: the pad's four voices, the arpeggio's five notes and
+# the bass's root, fifth and octave.
+chord_tones() { # name
   case "$1" in
-    kick)  sx -r $rate -c 1 -n "$2" synth 7000s sine 110:38 fade q 20s -0 6500s \
-             pad 0 "$((len - 7000))s" vol 0.9 ;;
-    snare) sx -r $rate -c 1 -n "$2" synth 6000s noise sinc 300-6000 fade q 20s -0 5800s \
-             pad 0 "$((len - 6000))s" vol 0.35 ;;
-    hat)   sx -r $rate -c 1 -n "$2" synth 1800s noise highpass 7000 fade q 10s -0 1700s \
-             pad 0 "$((len - 1800))s" vol 0.25 ;;
+    Am) pad=(A3 C4 E4 A4)   arp=(A4 C5 E5 A5 C6)    bass=(A1 E2 A2) ;;
+    F)  pad=(F3 A3 C4 F4)   arp=(F4 A4 C5 F5 A5)    bass=(F2 C3 F3) ;;
+    C)  pad=(G3 C4 E4 G4)   arp=(G4 C5 E5 G5 C6)    bass=(C2 G2 C3) ;;
+    G)  pad=(G3 B3 D4 G4)   arp=(G4 B4 D5 G5 B5)    bass=(G2 D3 G3) ;;
+    Dm) pad=(F3 A3 D4 F4)   arp=(F4 A4 D5 F5 A5)    bass=(D2 A2 D3) ;;
+    E)  pad=(G#3 B3 E4 G#4) arp=(E4 G#4 B4 E5 G#5)  bass=(E2 B2 E3) ;;
+    *) die "unknown chord $1" ;;
   esac
 }
 
-# ---- build one of each bar, then string them together
-progression=(Am F C G)
-roots=(A1 F2 C2 G2)
-fifths=(E2 C3 G2 D3)
-octaves=(A2 F3 C3 G3)
+# ---- the parts, one bar at a time, by style
 
-for k in 0 1 2 3; do
-  pad_bar "$m/pad-$k.wav" "${progression[$k]}" 8
-  r=${roots[$k]} f=${fifths[$k]} o=${octaves[$k]}
-  line bass "$m/bass-$k.wav" "$r:2" "$r:1" "$o:1" "$r:1" "$f:1" "$o:1" "$f:1"
+# Pad: four triangle voices per chord, swelling in and fading before the next
+# bar; the styles open the filter step by step.
+pad_bar() { # out chord style
+  local voices=() n s tone
+  chord_tones "$2"
+  for n in "${pad[@]}"; do s=$(semi "$n"); voices+=(triangle "%$s"); done
+  case "$3" in
+    soft)   tone=(lowpass 900 vol 0.3) ;;
+    warm)   tone=(lowpass 1800 vol 0.55) ;;
+    bright) tone=(lowpass 3200 vol 0.7) ;;
+    *) die "unknown pad style $3" ;;
+  esac
+  sx -r $rate -c 4 -n "$1" synth "${bar}s" "${voices[@]}" remix 1v0.22,2v0.22,3v0.22,4v0.22 fade q 14000s -0 30000s "${tone[@]}"
+}
+
+# Arpeggio: sixteenths up and down the chord, from far away (dark, quiet) to full.
+arp_bar() { # out chord style
+  local order=(0 1 2 3 4 3 2 1 0 1 2 3 4 3 2 1) parts=() i tone
+  chord_tones "$2"
+  for i in "${!order[@]}"; do
+    parts+=("$(note pluck "${arp[${order[i]}]}" $(($(step_at $((i + 1))) - $(step_at "$i"))))")
+  done
+  case "$3" in
+    far)  tone=(lowpass 900 vol 0.5) ;;
+    near) tone=(lowpass 2000 vol 0.75) ;;
+    full) tone=(lowpass 5000 vol 0.85) ;;
+    *) die "unknown arpeggio style $3" ;;
+  esac
+  sx "${parts[@]}" "$1" "${tone[@]}"
+}
+
+# Bass: a held root (drone), roots on the half bar (half) or the eighth-note groove.
+bass_bar() { # out chord style
+  chord_tones "$2"
+  local r=${bass[0]} f=${bass[1]} o=${bass[2]}
+  case "$3" in
+    drone)  line drone "$1" "$r:8" ;;
+    half)   line bass "$1" "$r:3" "$r:1" "$f:2" "$o:2" ;;
+    groove) line bass "$1" "$r:2" "$r:1" "$o:1" "$r:1" "$f:1" "$o:1" "$f:1" ;;
+    *) die "unknown bass style $3" ;;
+  esac
+}
+
+# Drums, sixteen steps a bar: kick, snare, ghost snare, closed and open hat.
+drums_bar() { # out chord style
+  local k s g h o
+  case "$3" in
+    hats)  k=................ s=................ g=................ h=x.x.x.x.x.x.x.x. o=................ ;;
+    pulse) k=x...x...x...x... s=................ g=................ h=..x...x...x...x. o=................ ;;
+    half)  k=x.........x..... s=........x....... g=................ h=x...x...x...x... o=................ ;;
+    beat)  k=x.....x.x.....x. s=....x.......x... g=................ h=x.x.x.x.x.x.x.x. o=................ ;;
+    beat2) k=x.....x.x.x..... s=....x.......x... g=.......x......x. h=x...x...x...x... o=..x...x...x...x. ;;
+    fill)  k=x.....x.x....... s=....x.......x.xx g=..........x.x... h=x.x.x.x.x....... o=................ ;;
+    roll)  k=x...x...x...x... s=x...x...x.x.xxxx g=..x...x......... h=................ o=................ ;;
+    stop)  k=x............... s=x............... g=................ h=................ o=................ ;;
+    *) die "unknown drum style $3" ;;
+  esac
+  lane kick "$m/lane-k.wav" "$k"
+  lane snare "$m/lane-s.wav" "$s"
+  lane ghost "$m/lane-g.wav" "$g"
+  lane hat "$m/lane-h.wav" "$h"
+  lane open "$m/lane-o.wav" "$o"
+  sx -m -v 1 "$m/lane-k.wav" -v 1 "$m/lane-s.wav" -v 1 "$m/lane-g.wav" -v 1 "$m/lane-h.wav" -v 1 "$m/lane-o.wav" "$1"
+  # A roll swells up to the next downbeat.
+  if [ "$3" = roll ]; then sx "$1" "$m/roll.wav" fade h "${bar}s" && mv "$m/roll.wav" "$1"; fi
+}
+
+# Effects: a noise riser into the next downbeat, or a crash on this one.
+fx_bar() { # out chord style
+  case "$3" in
+    riser) sx -r $rate -c 1 -n "$1" synth "${bar}s" noise vol 0.22 highpass 1500 lowpass 9000 fade h "${bar}s" ;;
+    crash) sx -r $rate -c 1 -n "$1" synth "${bar}s" noise vol 0.3 highpass 3500 fade l 10s -0 "$((bar - 10))s" ;;
+    *) die "unknown effect $3" ;;
+  esac
+}
+
+# ---- the score
+#
+# One line a bar: chord, then the style of pad, arpeggio, bass, drums and
+# effects ("-" for silence). The time is where the bar starts.
+score=(
+  # 0 s: the titles. The pad alone, then an arpeggio far off as the name appears (4 s).
+  "Am  soft   -    -      -      -"       #  0 s
+  "F   soft   -    -      -      -"       #  2 s
+  "C   soft   far  -      -      -"       #  4 s
+  "G   soft   far  -      -      -"       #  6 s
+  # The titles are gone and the room is still: the arpeggio comes closer, a held bass, hats and a riser.
+  "Am  warm   near drone  -      -"       #  8 s
+  "E   warm   near drone  hats   riser"   # 10 s
+  # The pedestal scene, the figure starts walking (12 s): bass and drums.
+  "Am  warm   near groove beat   crash"   # 12 s
+  "F   warm   near groove beat   -"       # 14 s
+  "C   warm   near groove beat   -"       # 16 s
+  "G   warm   near groove beat   -"       # 18 s
+  # The second camera (20 s), then the light dims (from 23.6 s).
+  "Am  warm   full groove beat2  crash"   # 20 s
+  "E   warm   full groove fill   -"       # 22 s
+  # Dark (24 s): all but the pad and a held bass drop away.
+  "Dm  soft   -    drone  -      -"       # 24 s
+  # The light climbs for ten seconds (26 to 36 s): a build, bar by bar.
+  "Am  soft   far  drone  -      -"       # 26 s
+  "F   warm   far  drone  hats   -"       # 28 s
+  "C   warm   near drone  pulse  -"       # 30 s
+  "G   warm   near drone  pulse  -"       # 32 s
+  "E   warm   full drone  roll   riser"   # 34 s
+  # The light at its top (36 s): the full beat.
+  "Am  bright full groove beat   crash"   # 36 s
+  "F   bright full groove beat   -"       # 38 s
+  # A new camera and the figure in rose, walking again (40 s): the lead melody.
+  "Am  bright full groove beat2  crash"   # 40 s
+  "F   bright full groove beat2  -"       # 42 s
+  "C   bright full groove beat2  -"       # 44 s
+  "G   bright full groove beat2  -"       # 46 s
+  "Dm  bright full groove beat2  -"       # 48 s
+  "E   bright full groove beat2  -"       # 50 s
+  # The figure turns on the spot (52.6 s): a fill.
+  "E   warm   full groove fill   riser"   # 52 s
+  # The light sinks for twelve seconds (54.6 to 67 s): a breakdown, darker bar by bar.
+  "Am  warm   near half   half   crash"   # 54 s
+  "F   warm   near half   half   -"       # 56 s
+  "C   warm   near half   half   -"       # 58 s
+  "G   warm   far  half   half   -"       # 60 s
+  "Am  soft   far  drone  -      -"       # 62 s
+  "F   soft   far  drone  -      -"       # 64 s
+  "E   soft   -    drone  -      -"       # 66 s
+  # The figure turns (67 s) and the light climbs again (69 to 79 s): the second build.
+  "Am  soft   far  drone  hats   -"       # 68 s
+  "F   warm   far  drone  hats   -"       # 70 s
+  "C   warm   near drone  pulse  -"       # 72 s
+  "G   warm   near drone  pulse  -"       # 74 s
+  "Dm  warm   full groove pulse  -"       # 76 s
+  "E   bright full groove roll   riser"   # 78 s
+  # The last walk, under the credits (84 s) and the greetings (90 s): everything.
+  "Am  bright full groove beat2  crash"   # 80 s
+  "F   bright full groove beat2  -"       # 82 s
+  "C   bright full groove beat2  -"       # 84 s
+  "G   bright full groove beat2  -"       # 86 s
+  "Am  bright full groove beat   -"       # 88 s
+  "F   bright full groove beat   -"       # 90 s
+  "G   bright full groove fill   -"       # 92 s
+  # The figure stops (94 s) and the closed room appears (95 s): the beat stops;
+  # the music winds down under the fade (96 to 106 s) and resolves onto A (98 s).
+  "F   bright full drone  stop   crash"   # 94 s
+  "E   warm   near drone  -      -"       # 96 s
+  "Am  warm   near drone  -      -"       # 98 s
+  "Dm  soft   far  drone  -      -"       # 100 s
+  "E   soft   far  -      -      -"       # 102 s
+  # The opening again, so that a loop carries on from here into the start; the
+  # arpeggio stops a bar early so that the join itself is quiet.
+  "Am  soft   -    -      -      -"       # 104 s
+  "F   soft   -    -      -      -"       # 106 s
+  "C   soft   far  -      -      -"       # 108 s
+  "G   soft   -    -      -      -"       # 110 s
+)
+[ ${#score[@]} -eq $bars ] || die "the score has ${#score[@]} bars, not $bars"
+
+# Renders each bar of the score (each chord and style once) and strings each
+# part's bars together.
+partNames=(pad arp bass drums fx)
+declare -A partBars=()
+for bar_line in "${score[@]}"; do
+  read -r chord styles <<<"$bar_line"
+  read -r -a style <<<"$styles"
+  for p in "${!partNames[@]}"; do
+    part=${partNames[p]}
+    if [ "${style[p]}" = - ]; then
+      f=$(rest_file $bar)
+    else
+      f="$m/bar-$part-$chord-${style[p]}.wav"
+      if [ ! -f "$f" ]; then "${part}_bar" "$f" "$chord" "${style[p]}"; fi
+    fi
+    partBars[$part]+="$f "
+  done
 done
-pad_bar "$m/pad-end.wav" G 4          # the last bar: two beats, then the break
-silence "$m/rest-4.wav" 4
-line bass "$m/bass-end.wav" "G2:2" "D3:2" "r:4"
+for part in "${partNames[@]}"; do
+  read -r -a files <<<"${partBars[$part]}"
+  sx "${files[@]}" "$m/$part.wav"
+done
 
-# Lead: a four-bar phrase over Am F C G and an answer that resolves onto A.
-line lead "$m/lead-a.wav" \
+# The lead: phrases of whole bars, each starting at its bar, rests between them.
+leadParts=()
+leadAt=0
+lead_at() { # bar tokens...
+  local at=$1 eighths=0 tok
+  shift
+  [ "$at" -ge $leadAt ] || die "lead phrase at bar $at overlaps the one before"
+  [ "$at" -eq $leadAt ] || leadParts+=("$(rest_file $(((at - leadAt) * bar)))")
+  for tok in "$@"; do eighths=$((eighths + ${tok##*:})); done
+  [ $((eighths % 8)) -eq 0 ] || die "lead phrase at bar $at is not whole bars"
+  line lead "$m/lead-$at.wav" "$@"
+  leadParts+=("$m/lead-$at.wav")
+  leadAt=$((at + eighths / 8))
+}
+# 40 s, over Am F C G and then Dm E: a phrase and its answer, left open.
+lead_at 20 \
   E5:2 C5:1 A4:1 B4:2 C5:2   A4:2 C5:1 F5:1 E5:2 C5:2 \
-  G4:2 C5:1 E5:1 G5:2 E5:2   D5:3 B4:1 G4:2 B4:2
-line lead "$m/lead-b.wav" \
+  G4:2 C5:1 E5:1 G5:2 E5:2   D5:3 B4:1 G4:2 B4:2 \
+  F5:2 E5:1 D5:1 A4:2 D5:2   E5:2 D5:1 B4:1 G#4:2 B4:2
+# 80 s, over Am F C G Am F G F E Am: a higher phrase, then the way home onto A (98 s).
+lead_at 40 \
   A5:2 G5:1 E5:1 C5:2 E5:2   F5:2 E5:1 C5:1 A4:4 \
-  G4:1 A4:1 C5:1 E5:1 G5:3 E5:1   D5:2 B4:2 A4:4
-line lead "$m/lead-end.wav" \
+  G4:1 A4:1 C5:1 E5:1 G5:3 E5:1   D5:2 B4:2 G4:4 \
   A5:2 G5:1 E5:1 C5:2 E5:2   F5:2 E5:1 C5:1 A4:4 \
-  G4:1 A4:1 C5:1 E5:1 G5:3 E5:1   D5:2 B4:1 A4:5
-silence "$m/lead-rest.wav" 32
+  G4:1 A4:1 B4:1 D5:1 G5:4   A5:4 F5:4 \
+  G#5:2 E5:2 B4:2 G#4:2      A4:8
+[ $leadAt -ge $bars ] || leadParts+=("$(rest_file $(((bars - leadAt) * bar)))")
+sx "${leadParts[@]}" "$m/lead.wav"
 
-# One drum bar: kick on 1 and 3 (and the "and" of 4), snare on 2 and 4, hats on eighths.
-hit kick "$m/k2.wav" 2; hit kick "$m/k1.wav" 1; silence "$m/r1.wav" 1; silence "$m/r2.wav" 2
-hit snare "$m/s2.wav" 2
-hit hat "$m/h1.wav" 1
-sx "$m/k2.wav" "$m/r2.wav" "$m/k2.wav" "$m/r1.wav" "$m/k1.wav" "$m/kick-bar.wav"
-sx "$m/r2.wav" "$m/s2.wav" "$m/r2.wav" "$m/s2.wav" "$m/snare-bar.wav"
-sx "$m/h1.wav" "$m/h1.wav" "$m/h1.wav" "$m/h1.wav" "$m/h1.wav" "$m/h1.wav" "$m/h1.wav" "$m/h1.wav" \
-  "$m/hat-bar.wav"
-sx -m -v 1 "$m/kick-bar.wav" -v 1 "$m/snare-bar.wav" -v 1 "$m/hat-bar.wav" "$m/drum-bar.wav"
-# Last bar of the loop: kick and snare on beats 1 and 2, then the break.
-sx "$m/k2.wav" "$m/s2.wav" "$m/rest-4.wav" "$m/drum-end.wav"
-sx "$m/hat-bar.wav" "$m/hat-bar.wav" "$m/hat-bar.wav" "$m/hat-bar.wav" "$m/hats-4.wav"
-sx "$m/drum-bar.wav" "$m/drum-bar.wav" "$m/drum-bar.wav" "$m/drum-bar.wav" "$m/drums-4.wav"
-sx "$m/drum-bar.wav" "$m/drum-bar.wav" "$m/drum-bar.wav" "$m/drum-end.wav" "$m/drums-last.wav"
+# ---- the mix, round the circle
 
-# The four parts, 16 bars each.
-sx \
-  "$m"/pad-{0,1,2,3}.wav "$m"/pad-{0,1,2,3}.wav "$m"/pad-{0,1,2,3}.wav \
-  "$m"/pad-{0,1,2}.wav "$m/pad-end.wav" "$m/rest-4.wav" "$m/pad.wav"
-sx \
-  "$m"/bass-{0,1,2,3}.wav "$m"/bass-{0,1,2,3}.wav "$m"/bass-{0,1,2,3}.wav \
-  "$m"/bass-{0,1,2}.wav "$m/bass-end.wav" "$m/bass.wav"
-sx "$m/lead-rest.wav" "$m/lead-a.wav" "$m/lead-b.wav" "$m/lead-end.wav" "$m/lead.wav"
-sx "$m/hats-4.wav" "$m/drums-4.wav" "$m/drums-4.wav" "$m/drums-last.wav" "$m/drums.wav"
+# Puts a part's last two bars in front of it, so that its echoes and the reverb
+# carry from the end into the start as they do when the track loops.
+leadIn=$((2 * bar))
+wrap() { # part
+  [ "$(soxi -s "$m/$1.wav")" -eq $((bars * bar)) ] || die "the $1 part is not $bars bars long"
+  sx "$m/$1.wav" "$m/$1-end.wav" trim "$((bars * bar - leadIn))s"
+  sx "$m/$1-end.wav" "$m/$1.wav" "$m/$1-round.wav"
+}
+for part in pad arp bass drums fx lead; do wrap "$part"; done
 
-# Place the parts in the stereo field and mix them; the levels even out the
-# parts' measured loudness, with the bass held back.
-sx "$m/pad.wav" -c 2 "$m/pad-st.wav" remix 1v0.9 1v0.9 chorus 0.6 0.9 55 0.4 0.25 2 -t
-sx "$m/bass.wav" -c 2 "$m/bass-st.wav" remix 1v1.0 1v1.0
-sx "$m/lead.wav" -c 2 "$m/lead-st.wav" remix 1v0.55 1v0.35 echo 0.8 0.7 375 0.3
-sx "$m/drums.wav" -c 2 "$m/drums-st.wav" remix 1v0.75 1v0.85
-sx -m -v 1.4 "$m/pad-st.wav" -v 0.5 "$m/bass-st.wav" -v 1.6 "$m/lead-st.wav" -v 0.7 "$m/drums-st.wav" \
-  "$m/mix.wav" reverb 30 50 60 100 0 0
+# Places the parts in the stereo field: the pad wide through a chorus, the
+# arpeggio right of centre and the lead left, both echoed a dotted eighth later.
+sx "$m/pad-round.wav" -c 2 "$m/pad-st.wav" remix 1v0.9 1v0.9 chorus 0.6 0.9 55 0.4 0.25 2 -t
+sx "$m/arp-round.wav" -c 2 "$m/arp-st.wav" remix 1v0.45 1v0.75 echo 0.8 0.7 375 0.3
+sx "$m/lead-round.wav" -c 2 "$m/lead-st.wav" remix 1v0.55 1v0.35 echo 0.8 0.7 375 0.3
+sx "$m/bass-round.wav" -c 2 "$m/bass-st.wav" remix 1v1.0 1v1.0
+sx "$m/drums-round.wav" -c 2 "$m/drums-st.wav" remix 1v0.75 1v0.85
+sx "$m/fx-round.wav" -c 2 "$m/fx-st.wav" remix 1v0.8 1v0.7
+# The levels even out the parts' measured loudness, with the bass held back.
+# A gentle compressor after the reverb (2:1 above -20 dB) takes the edge off the
+# drums' peaks so the whole sits near -17 dB; it looks 10 ms ahead (sox keeps
+# the timing).
+sx -m -v 0.6 "$m/pad-st.wav" -v 0.4 "$m/arp-st.wav" -v 0.7 "$m/lead-st.wav" -v 0.25 "$m/bass-st.wav" \
+  -v 0.35 "$m/drums-st.wav" -v 0.3 "$m/fx-st.wav" "$m/mix.wav" reverb 30 50 60 100 0 0 \
+  compand 0.002,0.15 6:-60,-60,-20,-20,0,-10 0 -90 0.01
 
-# Exactly 16 bars; short fades at both ends so the join falls silent.
-total=$((16 * 8 * eighth))
-sx "$m/mix.wav" "$m/loop.wav" trim 0 "${total}s" fade q 400s -0 6000s gain -n -3
+# Back to the piece itself, cut to whole MP3 frames (the last 13 ms, where the pad
+# has faded, are dropped), with 5 and 15 ms fades so the decoder's gap cannot click.
+frames=$((bars * bar / 1152))
+sx "$m/mix.wav" "$m/track.wav" trim "${leadIn}s" "$((frames * 1152))s" fade q 220s -0 660s gain -n -1.5
 
-lame --quiet -t -b 128 -m j "$m/loop.wav" "$out/track.mp3"
+lame --quiet -t -b 128 -m j "$m/track.wav" "$out/track.mp3"
 
 ls -l "$out"
