@@ -1,23 +1,40 @@
 // The CUDA path tracer: one thread per pixel, the scene record in constant memory.
 #include <cuda_runtime.h>
 
+#include "kernel/pixel_guide.h"
 #include "kernel/render_pixel.h"
 #include "kernel/tracer_launch.h"
 
 __constant__ __align__(16) FrameData d_FD;
 
-__global__ void __launch_bounds__(tracerBlockSize) renderFrame(int* a_FinalImage, int _pass, unsigned char* sdata) {
+__global__ void __launch_bounds__(tracerBlockSize)
+    renderFrame(int* a_FinalImage, int _pass, unsigned char* sdata, float* radiance, float* guide) {
     const int g = static_cast<int>(blockIdx.x * blockDim.x + threadIdx.x);
     const int p = pixelForThread(g, d_FD.width * d_FD.height);
     if (p < 0) return;
-    a_FinalImage[p] = static_cast<int>(shadePixel(d_FD, p, _pass, sdata));
+    const Vec3 acc = tracePixel(d_FD, p, _pass, sdata);
+    a_FinalImage[p] = static_cast<int>(packPixel(acc, d_FD.samplesPerFrame));
+    // The optional layers for filters that work before the tone curve.
+    if (radiance) {
+        const Vec3 light = exposedLight(acc, d_FD.samplesPerFrame);
+        radiance[3 * p] = light.x;
+        radiance[3 * p + 1] = light.y;
+        radiance[3 * p + 2] = light.z;
+    }
+    if (guide) {
+        const PixelGuide a = pixelGuide(d_FD, p);
+        float* out = guide + guideFloats * p;
+        out[0] = a.normal.x, out[1] = a.normal.y, out[2] = a.normal.z;
+        out[3] = a.albedo.x, out[4] = a.albedo.y, out[5] = a.albedo.z;
+        out[6] = a.depth;
+    }
 }
 
 int tracerUploadRecord(const FrameData& record) {
     return static_cast<int>(cudaMemcpyToSymbol(d_FD, &record, sizeof(FrameData)));
 }
 
-int tracerLaunch(int blocks, int* a_FinalImage, int pass, unsigned char* sdata) {
-    renderFrame<<<blocks, tracerBlockSize>>>(a_FinalImage, pass, sdata);
+int tracerLaunch(int blocks, int* a_FinalImage, int pass, unsigned char* sdata, float* radiance, float* guide) {
+    renderFrame<<<blocks, tracerBlockSize>>>(a_FinalImage, pass, sdata, radiance, guide);
     return static_cast<int>(cudaGetLastError());
 }

@@ -15,4 +15,7 @@ int tracerUploadRecord(const FrameData& record);
 
 // Launches renderFrame over `blocks` blocks into the device buffer a_FinalImage,
 // reading the device sampler table sdata; returns the launch error. Does not wait.
-int tracerLaunch(int blocks, int* a_FinalImage, int pass, unsigned char* sdata);
+// radiance (3 floats per pixel) and guide (guideFloats per pixel) are device
+// buffers for the optional layers, or null.
+int tracerLaunch(int blocks, int* a_FinalImage, int pass, unsigned char* sdata, float* radiance = nullptr,
+                 float* guide = nullptr);

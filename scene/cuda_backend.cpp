@@ -9,6 +9,7 @@
 
 #include <cuda_runtime.h>
 
+#include "kernel/pixel_guide.h"
 #include "kernel/tracer_launch.h"
 
 namespace {
@@ -54,6 +55,13 @@ public:
     }
 
     bool render(const FrameData& record, int pass, uint32_t* out, std::string& why) override {
+        return renderLayers(record, pass, out, FrameLayers{}, why);
+    }
+
+    bool givesLayers() const override { return true; }
+
+    bool renderLayers(const FrameData& record, int pass, uint32_t* out, const FrameLayers& layers,
+                      std::string& why) override {
         const long long pixels = static_cast<long long>(record.width) * record.height;
         if (d_Pixels_ == nullptr || record.width <= 0 || record.height <= 0 || pixels > pixelCount_) {
             why = "frame does not fit the device buffer";
@@ -62,11 +70,25 @@ public:
         const int pixelCount = static_cast<int>(pixels);
         cudaError_t error = static_cast<cudaError_t>(tracerUploadRecord(record));
         if (error != cudaSuccess) return fail("scene record upload", error, why);
-        error = static_cast<cudaError_t>(tracerLaunch(launchBlocks(pixelCount), d_Pixels_, pass, deviceTable_));
+        const size_t radianceBytes = static_cast<size_t>(pixelCount) * 3 * sizeof(float);
+        const size_t guideBytes = static_cast<size_t>(pixelCount) * guideFloats * sizeof(float);
+        if (layers.radiance && !ensureBuffer(d_Radiance_, radianceCapacity_, radianceBytes, why)) return false;
+        if (layers.guide && !ensureBuffer(d_Guide_, guideCapacity_, guideBytes, why)) return false;
+        error = static_cast<cudaError_t>(tracerLaunch(launchBlocks(pixelCount), d_Pixels_, pass, deviceTable_,
+                                                      layers.radiance ? d_Radiance_ : nullptr,
+                                                      layers.guide ? d_Guide_ : nullptr));
         if (error != cudaSuccess) return fail("kernel launch", error, why);
         // Waits for the kernel; also reports faults that happened while it ran.
         error = cudaMemcpy(out, d_Pixels_, static_cast<size_t>(pixelCount) * 4, cudaMemcpyDeviceToHost);
         if (error != cudaSuccess) return fail("frame read-back", error, why);
+        if (layers.radiance) {
+            error = cudaMemcpy(layers.radiance, d_Radiance_, radianceBytes, cudaMemcpyDeviceToHost);
+            if (error != cudaSuccess) return fail("light read-back", error, why);
+        }
+        if (layers.guide) {
+            error = cudaMemcpy(layers.guide, d_Guide_, guideBytes, cudaMemcpyDeviceToHost);
+            if (error != cudaSuccess) return fail("guide read-back", error, why);
+        }
         return true;
     }
 
@@ -76,18 +98,37 @@ private:
         return false;
     }
 
+    // A device buffer of at least bytes, kept between frames.
+    bool ensureBuffer(float*& buffer, size_t& capacity, size_t bytes, std::string& why) {
+        if (buffer != nullptr && capacity >= bytes) return true;
+        if (buffer != nullptr) cudaFree(buffer);
+        buffer = nullptr;
+        capacity = 0;
+        const cudaError_t error = cudaMalloc(reinterpret_cast<void**>(&buffer), bytes);
+        if (error != cudaSuccess) return fail("layer allocation", error, why);
+        capacity = bytes;
+        return true;
+    }
+
     void release() {
         // Results ignored: after a device fault, or at exit, freeing may fail too.
         if (d_Pixels_ != nullptr) cudaFree(d_Pixels_);
         if (deviceTable_ != nullptr) cudaFree(deviceTable_);
+        if (d_Radiance_ != nullptr) cudaFree(d_Radiance_);
+        if (d_Guide_ != nullptr) cudaFree(d_Guide_);
         d_Pixels_ = nullptr;
         deviceTable_ = nullptr;
+        d_Radiance_ = d_Guide_ = nullptr;
+        radianceCapacity_ = guideCapacity_ = 0;
         pixelCount_ = 0;
     }
 
     std::string deviceName_;
     int* d_Pixels_ = nullptr;  // the kernel's output, a_FinalImage
     unsigned char* deviceTable_ = nullptr;
+    float* d_Radiance_ = nullptr;  // the optional layers
+    float* d_Guide_ = nullptr;
+    size_t radianceCapacity_ = 0, guideCapacity_ = 0;
     long long pixelCount_ = 0;
 };
 

@@ -79,6 +79,7 @@ public:
     int passCounter() const { return pass_; }
     void setPassCounter(int pass) { pass_ = pass; }
     const RenderBackend* backend() const { return backend_.get(); }
+    bool onCpu() const { return onCpu_; }
     // Puts a GPU-like backend in place after setup and uploads the table to it;
     // lets tests stand in a device that fails.
     bool replaceBackend(std::unique_ptr<RenderBackend> backend, std::string& why);
