@@ -22,12 +22,6 @@ constexpr float firstBrightnessTolerance = 2.0f;
 constexpr float smallestAlbedo = 1e-3f;
 constexpr int largestPasses = 5;
 
-// How much a tap counts: 1 for equal values, 1/2 at the tolerance, falling off beyond.
-inline float alike(float difference, float tolerance) {
-    const float x = difference / tolerance;
-    return 1.0f / (1.0f + x * x);
-}
-
 struct Planes {
     const float *nx, *ny, *nz, *depth, *kind, *r, *g, *b, *luminance;
 };
@@ -53,9 +47,16 @@ void addTap(size_t w, const float* __restrict nx, const float* __restrict ny, co
         facing *= facing;
         // 1 for the same kind of pixel, 0 for another (kinds differ by at least 1).
         const float sameKind = std::max(1.0f - std::fabs(kind[x] - qkind[x]), 0.0f);
-        const float mean = 0.5f * (luminance[x] + qluminance[x]) + 1e-4f;
-        const float weight = spline * sameKind * facing * alike((depth[x] - qdepth[x]) * depthScale, depth[x]) *
-                             alike(luminance[x] - qluminance[x], brightnessTolerance * mean);
+        // How much the tap counts for a difference d at tolerance t is
+        // 1 / (1 + (d / t)^2): 1 for equal values, 1/2 at the tolerance, falling
+        // off beyond. Depth and brightness together, with one division.
+        const float depthDifference = (depth[x] - qdepth[x]) * depthScale, depthTolerance2 = depth[x] * depth[x];
+        const float brightness = luminance[x] - qluminance[x];
+        const float tolerance = brightnessTolerance * (0.5f * (luminance[x] + qluminance[x]) + 1e-4f);
+        const float tolerance2 = tolerance * tolerance;
+        const float weight = spline * sameKind * facing * (depthTolerance2 * tolerance2) /
+                             ((depthTolerance2 + depthDifference * depthDifference) *
+                              (tolerance2 + brightness * brightness));
         sumW[x] += weight;
         sumR[x] += weight * qr[x];
         sumG[x] += weight * qg[x];
