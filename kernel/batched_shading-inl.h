@@ -19,14 +19,13 @@
 #include "kernel/render_pixel.h"
 #include "kernel/rng.h"
 
+// The lane types DF, VF and MF.
+#include "kernel/batched_queries-inl.h"
+
 HWY_BEFORE_NAMESPACE();
 namespace tpl {
 namespace HWY_NAMESPACE {
-namespace hn = hwy::HWY_NAMESPACE;
 
-using DF = hn::ScalableTag<float>;
-using VF = hn::Vec<DF>;
-using MF = hn::Mask<DF>;
 using DI = hn::RebindToSigned<DF>;
 using VI = hn::Vec<DI>;
 using DU = hn::RebindToUnsigned<DF>;
