@@ -211,6 +211,7 @@ int runCapture(const Options& options, const GameOptions& gameOptions) {
     Surface surface(frameWidth, frameHeight, pixels.data(), frameWidth);
     game.surface = &surface;
     if (!game.init(error)) return fail("");
+    if (options.preview) usePreviewSetting(game);
 
     InterruptGuard interruptGuard;
     VideoEncoder encoder;

@@ -1,7 +1,10 @@
 #pragma once
 // The OpenGL display: two 640 x 480 textures fed in turn from two mapped
-// pixel-unpack buffers and drawn as one screen-filling quad.
+// pixel-unpack buffers and drawn as one quad into the window's picture area
+// (linear filtering when scaled), black bars around it.
 #include <cstdint>
+
+#include "app/letterbox.h"
 
 #define NO_SDL_GLEXT
 #include <SDL_opengl.h>
@@ -28,6 +31,9 @@ bool initGL();
 bool createFrameBuffers();
 // Shows the frame drawn since the last call and maps the next buffer.
 void presentFrame();
+// Where presentFrame draws the picture in a window of the given size; until
+// called, a 640 x 480 window filled by it.
+void setGLPictureArea(int windowWidth, int windowHeight, const PictureArea& area);
 
 // Where the next frame is to be drawn: the mapped buffer, or a scratch buffer
 // of the same size when the mapping failed (that frame is then uploaded from

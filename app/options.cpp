@@ -13,7 +13,7 @@ constexpr double showSeconds = showLengthSeconds;
 constexpr double lastBenchmarkMoment = showSeconds - 0.01;
 
 // What an option's value is; None for a switch. A Choice is one of the words of its placeholder.
-enum class Value { None, Seconds, SecondsList, FrameMs, Count, File, Folder, Choice };
+enum class Value { None, Seconds, SecondsList, FrameMs, Count, File, Folder, Choice, Size };
 
 struct OptionSpec {
     const char* name;
@@ -47,6 +47,22 @@ const OptionSpec optionTable[] = {
      [](Options& o, const std::string&, double n) { o.startSeconds = n; }},
     {"--software", Value::None, "", 0, 0, liveSection, "draw without OpenGL",
      [](Options& o, const std::string&, double) { o.software = true; }},
+    {"--fullscreen", Value::None, "", 0, 0, liveSection, "start on the whole screen (F11 or Alt+Enter switch)",
+     [](Options& o, const std::string&, double) { o.fullscreen = true; }},
+    {"--window", Value::Size, "WxH", 160, 16384, liveSection, "window size in pixels (default 640x480)",
+     [](Options& o, const std::string& t, double) {
+         const std::vector<std::string> sides = splitOn(t, 'x');
+         o.windowWidth = std::atoi(sides[0].c_str());
+         o.windowHeight = std::atoi(sides[1].c_str());
+     }},
+    {"--target-fps", Value::Count, "N", 1, 240, liveSection, "frames per second to hold (default 30)",
+     [](Options& o, const std::string&, double n) { o.targetFps = n; }},
+    {"--quality", Value::Choice, "adaptive|exact", 0, 0, liveSection,
+     "adaptive: fewer samples and pixels when frames are late (default); exact: always the full frame",
+     [](Options& o, const std::string& t, double) { o.adaptiveQuality = t != "exact"; }},
+    {"--stats", Value::File, "FILE", 0, 0, liveSection,
+     "write a line per frame: demo seconds, frame ms, samples per pixel, WxH",
+     [](Options& o, const std::string& t, double) { o.statsPath = t; }},
     {"--mute", Value::None, "", 0, 0, liveSection, "no music",
      [](Options& o, const std::string&, double) { o.mute = true; }},
     {"--still", Value::Seconds, "SECONDS", 0, showSeconds, stillSection, "render the frame shown at that moment",
@@ -55,6 +71,9 @@ const OptionSpec optionTable[] = {
      [](Options& o, const std::string& t, double) { o.outPath = t; }},
     {"--dt", Value::FrameMs, "MS", 0, 10000, stillSection, "fixed frame time of the ticks before it (default 10)",
      [](Options& o, const std::string&, double n) { o.dtMs = n; }},
+    {"--preview", Value::None, "", 0, 0, stillSection,
+     "quick look: the live show's lowest setting, filtered (also for --capture, --video)",
+     [](Options& o, const std::string&, double) { o.preview = true; }},
     {"--capture", Value::Folder, "DIR", 0, 0, captureSection, "write DIR/frame_00000.png and on",
      [](Options& o, const std::string& t, double) { o.captureDir = t; }},
     {"--video", Value::File, "FILE", 0, 0, captureSection, "encode an H.264 MP4 with music through ffmpeg",
@@ -172,6 +191,17 @@ bool readValue(const OptionSpec& spec, const std::string& text, double& number, 
             for (const std::string& word : words) error += " " + word + (&word == &words.back() ? "" : ",");
             return false;
         }
+        case Value::Size: {
+            // WIDTHxHEIGHT, each side digits only (as every count) and in range.
+            const std::vector<std::string> sides = splitOn(text, 'x');
+            const auto fits = [&](const std::string& side) {
+                const double n = isDigits(side) ? std::strtod(side.c_str(), nullptr) : 0.0;
+                return n >= spec.lo && n <= spec.hi;
+            };
+            if (sides.size() == 2 && fits(sides[0]) && fits(sides[1])) return true;
+            error = name + format(": '%s' is not a size WxH with both sides from %g to %g", text, spec.lo, spec.hi);
+            return false;
+        }
         case Value::SecondsList:
             for (const std::string& item : splitOn(text, ','))
                 if (!readNumber(spec, Value::Seconds, item, number, error)) return false;
@@ -205,7 +235,12 @@ bool checkCombination(const std::set<std::string>& given, const Options& o, std:
         error = culprit + " only applies to --capture and --video";
     else if (!benchmark && !(culprit = firstOf({"--moments", "--runs"})).empty())
         error = culprit + " only applies to --benchmark";
-    else if ((still || captureJob || benchmark) && !(culprit = firstOf({"--start", "--software"})).empty())
+    else if (!still && !captureJob && given.count("--preview"))
+        error = "--preview only applies to --still, --capture and --video";
+    else if ((still || captureJob || benchmark) &&
+             !(culprit = firstOf({"--start", "--software", "--fullscreen", "--window", "--target-fps", "--quality",
+                                  "--stats"}))
+                  .empty())
         error = culprit + " only applies to the live show";
     else if (o.fromSeconds >= o.toSeconds)
         error = "--from must be earlier than --to";

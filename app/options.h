@@ -26,6 +26,14 @@ struct Options {
     // live show
     double startSeconds = 0.0;  // --start: jump into the show
     bool software = false;      // --software: skip OpenGL
+    bool fullscreen = false;    // --fullscreen: start on the whole screen
+    int windowWidth = 640;      // --window WxH: the window's size
+    int windowHeight = 480;
+    double targetFps = 30.0;       // --target-fps: the adaptive quality's aim
+    bool adaptiveQuality = true;   // --quality adaptive|exact
+    std::string statsPath;         // --stats FILE: a line per presented frame
+    // stills and captures
+    bool preview = false;  // --preview: the lowest live setting, filtered
     // shared
     bool overlays = true;  // --no-overlays
     bool mute = false;     // --mute

@@ -7,7 +7,10 @@
 
 #include "app/exit_codes.h"
 #include "app/fatal_error.h"
+#include "app/frame_stats.h"
+#include "app/show_controls.h"
 #include "app/window.h"
+#include "demo/live_quality.h"
 
 namespace {
 
@@ -19,17 +22,14 @@ int64_t readCounter() {
 
 constexpr int64_t counterFrequency = Counter::period::den / Counter::period::num;
 
-// The fixed step of a jump into the show; the same as the headless modes use.
-constexpr float skipStepMs = 10.0f;
-
-// Runs the show's animation without rendering up to `seconds` of demo time.
-// Beyond the show's end there is nothing to skip to (and a float clock would
-// stop advancing long before an arbitrary target).
-void skipAhead(Game& game, double seconds) {
-    if (seconds <= 0.0) return;
-    const float target = static_cast<float>(std::min(seconds, static_cast<double>(showLengthSeconds)));
-    game.advance(0.0f);
-    while (game.show.demoTime < target) game.advance(skipStepMs);
+// One console line: which quality mode runs, and why.
+void announceQuality(const Options& options) {
+    if (options.adaptiveQuality)
+        std::printf("quality: adaptive, aiming at %g frames per second: fewer samples and pixels (filtered) while "
+                    "frames take longer (--quality exact turns this off)\n",
+                    options.targetFps);
+    else
+        std::printf("quality: exact, every frame in full (--quality exact)\n");
 }
 
 }  // namespace
@@ -42,13 +42,25 @@ double frameMilliseconds(int64_t start, int64_t end, int64_t countsPerSecond) {
 int runShow(const Options& options, const GameOptions& gameOptions) {
     std::printf("application started.\n");
     std::string error;
-    if (!openWindow(options.software, error)) {
+    const WindowRequest window{options.software, options.fullscreen, options.windowWidth, options.windowHeight};
+    if (!openWindow(window, error)) {
         reportFatalError(error);
         return exitError;
     }
 
+    FrameStats stats;
+    if (!options.statsPath.empty() && !stats.open(options.statsPath, error)) {
+        reportFatalError(error);
+        closeWindow();
+        return exitError;
+    }
+    LiveQuality quality(options.targetFps, options.adaptiveQuality);
+    announceQuality(options);
+
     Game game(gameOptions);
     game.surface = displaySurface();
+    int64_t lastFrameEnd = -1;
+    ShowControls controls;
     bool initPending = true;
     double frameMs = 0.0;
     int exitCode = exitUserEnded;
@@ -62,15 +74,32 @@ int runShow(const Options& options, const GameOptions& gameOptions) {
             }
             initPending = false;
             skipAhead(game, options.startSeconds);
+            // A CPU is far from a full frame per 33 ms: start low rather than
+            // with a frame that takes seconds.
+            if (frameDriver().onCpu()) quality.startLow();
+            game.setRenderSetting(quality.setting());
         }
 
+        applyShowKeys(game, controls, takeShowKeys());
         game.show.keys = readHeldKeys();
         beginFrame();
         const int64_t start = readCounter();
-        const TickResult result = game.tick(static_cast<float>(frameMs), error);
+        const TickResult result = tickShow(game, controls, static_cast<float>(frameMs), error);
         const int64_t end = readCounter();
-        endFrame();
         frameMs = frameMilliseconds(start, end, counterFrequency);
+        // The whole frame, presenting and events included, from one frame's end to the next.
+        double presentedMs = frameMs;
+        if (lastFrameEnd >= 0) {
+            presentedMs = frameMilliseconds(lastFrameEnd, end, counterFrequency);
+            const FrameData& made = game.renderedRecord();
+            stats.add(game.show.demoTime, presentedMs, made.samplesPerFrame, made.width, made.height);
+            // A paused picture refines at full size: no measure of the running show.
+            if (!controls.paused && quality.frameDone(presentedMs, game.pictureMs(), static_cast<double>(end) / counterFrequency))
+                game.setRenderSetting(quality.setting());
+        }
+        lastFrameEnd = end;
+        finishFrame(game, controls, presentedMs);
+        endFrame();
         if (result == TickResult::Failed) {
             exitCode = exitError;
             break;

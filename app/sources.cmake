@@ -5,9 +5,13 @@ template_folder(app
     options.cpp
     data_dir.cpp
     # live show
+    letterbox.cpp
     gl_display.cpp
     window.cpp
     show_loop.cpp
+    show_keys.cpp
+    show_controls.cpp
+    frame_stats.cpp
     # headless jobs
     output_file.cpp
     png_writer.cpp

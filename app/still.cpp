@@ -68,6 +68,7 @@ int runStill(const Options& options, const GameOptions& gameOptions) {
         std::fprintf(stderr, "template: %s\n", error.c_str());
         return exitError;
     }
+    if (options.preview) usePreviewSetting(game);
     const float dt = static_cast<float>(options.dtMs);
     for (int tick = 0; tick < last; ++tick) game.advance(tick == 0 ? 0.0f : dt);
     // The frame counter seeds the noise: a still is the capture's frame of that tick.

@@ -8,17 +8,29 @@
 
 #include "app/fatal_error.h"
 #include "app/gl_display.h"
+#include "app/show_keys.h"
+#include "app/letterbox.h"
 #include "demo/surface.h"
 
 namespace {
 
 bool useGL = false;
 SDL_Surface* screen = nullptr;
-// Used instead of drawing into the screen directly when its pixel layout is
-// not 0x00RRGGBB; blitted across (and converted) on present.
-SDL_Surface* shadow = nullptr;
-bool screenLocked = false;
+// Software path: the demo draws into `frame` (always 640 x 480, 0x00RRGGBB);
+// presenting scales it into the screen, through `converted` when the screen's
+// pixel layout differs.
+SDL_Surface* frame = nullptr;
+SDL_Surface* converted = nullptr;
 Surface display;
+PictureArea area{0, 0, displayWidth, displayHeight};
+bool screenStale = false;  // the bars are not on screen yet
+
+bool fullscreen = false;
+int windowedWidth = displayWidth, windowedHeight = displayHeight;  // to return to from fullscreen
+int screenWidth = 0, screenHeight = 0;                             // the desktop's size, for fullscreen
+// What the events asked for, done at the next present.
+int pendingWidth = 0, pendingHeight = 0;
+bool toggleRequested = false;
 
 bool noDisplay(const std::string& reason, std::string& error) {
     error = "cannot open the show window (" + reason + "); use --still or --capture to render without a display";
@@ -35,32 +47,136 @@ bool isPackedRgb(const SDL_PixelFormat* format) {
            format->Bmask == 0x000000ffu;
 }
 
-bool openGLDisplay() {
-    SDL_GL_SetAttribute(SDL_GL_DOUBLEBUFFER, 1);
-    SDL_GL_SetAttribute(SDL_GL_SWAP_CONTROL, 0);
-    screen = SDL_SetVideoMode(displayWidth, displayHeight, 0, SDL_OPENGL);
-    if (!screen) return false;
-    return initGL();
+SDL_Surface* packedSurface(int width, int height) {
+    return SDL_CreateRGBSurface(SDL_SWSURFACE, width, height, 32, 0x00ff0000u, 0x0000ff00u, 0x000000ffu, 0);
 }
 
-bool openSoftwareDisplay(std::string& error) {
-    // Always 32 bits: at the desktop's depth some drivers hand out 8-bit palettes.
-    screen = SDL_SetVideoMode(displayWidth, displayHeight, 32, SDL_ASYNCBLIT);
-    if (!screen) return noDisplay(SDL_GetError(), error);
-    if (!isPackedRgb(screen->format)) {
-        shadow = SDL_CreateRGBSurface(SDL_SWSURFACE, displayWidth, displayHeight, 32, 0x00ff0000u, 0x0000ff00u,
-                                      0x000000ffu, 0);
-        if (!shadow) {
-            error = std::string("cannot create the software frame buffer: ") + SDL_GetError();
-            return false;
-        }
+// The size the whole screen has now (asked before the first video mode, when
+// SDL reports the desktop's), else the largest mode SDL lists.
+void findScreenSize() {
+    const SDL_VideoInfo* info = SDL_GetVideoInfo();
+    screenWidth = info ? info->current_w : 0;
+    screenHeight = info ? info->current_h : 0;
+    if (screenWidth > 0 && screenHeight > 0) return;
+    SDL_Rect** modes = SDL_ListModes(nullptr, SDL_FULLSCREEN);
+    if (modes && modes != reinterpret_cast<SDL_Rect**>(-1) && modes[0]) {
+        screenWidth = modes[0]->w;  // SDL lists the largest first
+        screenHeight = modes[0]->h;
+    }
+}
+
+// (Re)sets the video mode; the GL context and its textures survive this on X11.
+bool setVideoMode(int width, int height, bool wholeScreen) {
+    // Resizable in either state: SDL's own switch back from fullscreen keeps the flags.
+    const Uint32 sizing = SDL_RESIZABLE | (wholeScreen ? SDL_FULLSCREEN : 0);
+    // Always 32 bits for the software surface: at the desktop's depth some
+    // drivers hand out 8-bit palettes.
+    SDL_Surface* set = useGL ? SDL_SetVideoMode(width, height, 0, SDL_OPENGL | sizing)
+                             : SDL_SetVideoMode(width, height, 32, SDL_ASYNCBLIT | sizing);
+    if (!set) return false;
+    screen = set;
+    fullscreen = (screen->flags & SDL_FULLSCREEN) != 0;
+    area = letterbox(screen->w, screen->h, displayWidth, displayHeight);
+    if (useGL) {
+        setGLPictureArea(screen->w, screen->h, area);
+    } else {
+        SDL_FillRect(screen, nullptr, 0);
+        screenStale = true;
+        if (converted) SDL_FreeSurface(converted);
+        converted = isPackedRgb(screen->format) ? nullptr : packedSurface(area.width, area.height);
     }
     return true;
 }
 
+bool openGLDisplay(int width, int height, bool wholeScreen) {
+    SDL_GL_SetAttribute(SDL_GL_DOUBLEBUFFER, 1);
+    SDL_GL_SetAttribute(SDL_GL_SWAP_CONTROL, 0);
+    useGL = true;
+    if (!setVideoMode(width, height, wholeScreen) || !initGL()) return useGL = false;
+    return true;
+}
+
+bool openSoftwareDisplay(int width, int height, bool wholeScreen, std::string& error) {
+    useGL = false;
+    if (!setVideoMode(width, height, wholeScreen)) return noDisplay(SDL_GetError(), error);
+    frame = packedSurface(displayWidth, displayHeight);
+    if (!frame) {
+        error = std::string("cannot create the software frame buffer: ") + SDL_GetError();
+        return false;
+    }
+    // The first present shows whatever the frame holds: make that black.
+    SDL_FillRect(frame, nullptr, 0);
+    return true;
+}
+
+// A new mode, or when SDL refuses it the one before; the show ends when
+// neither can be had.
+void changeMode(int width, int height, bool wholeScreen) {
+    const int oldWidth = screen->w, oldHeight = screen->h;
+    const bool wasFullscreen = fullscreen;
+    if (setVideoMode(width, height, wholeScreen)) return;
+    std::fprintf(stderr, "cannot switch the window to %dx%d%s: %s\n", width, height,
+                 wholeScreen ? " on the whole screen" : "", SDL_GetError());
+    if (setVideoMode(oldWidth, oldHeight, wasFullscreen)) return;
+    std::fprintf(stderr, "cannot restore the window: %s\n", SDL_GetError());
+    screen = nullptr;
+}
+
+// Into the whole screen at its size, or back into the window at the size it had.
+void toggleFullscreen() {
+    const bool wasFullscreen = fullscreen;
+    if (!wasFullscreen) {
+        windowedWidth = screen->w;
+        windowedHeight = screen->h;
+    }
+    const int width = wasFullscreen ? windowedWidth : screenWidth > 0 ? screenWidth : screen->w;
+    const int height = wasFullscreen ? windowedHeight : screenHeight > 0 ? screenHeight : screen->h;
+    // SDL's own switch keeps the surface's size: enough when that is the size wanted.
+    if (width == screen->w && height == screen->h && SDL_WM_ToggleFullScreen(screen)) {
+        fullscreen = (screen->flags & SDL_FULLSCREEN) != 0;
+        screenStale = true;
+        return;
+    }
+    changeMode(width, height, !wasFullscreen);
+}
+
+void applyWindowRequests() {
+    if (!screen) return;
+    if (toggleRequested) {
+        toggleRequested = false;
+        pendingWidth = pendingHeight = 0;  // a resize of the window just left or entered is stale
+        toggleFullscreen();
+    }
+    if (screen && pendingWidth > 0 && pendingHeight > 0 && !fullscreen &&
+        (pendingWidth != screen->w || pendingHeight != screen->h))
+        changeMode(pendingWidth, pendingHeight, false);
+    pendingWidth = pendingHeight = 0;
+}
+
+void presentSoftware() {
+    if (!converted && !isPackedRgb(screen->format)) return;  // no memory to convert the picture in
+    SDL_Surface* target = converted ? converted : screen;
+    const bool locked = SDL_MUSTLOCK(target) && SDL_LockSurface(target) == 0;
+    const int pitch = target->pitch / 4;
+    uint32_t* topLeft = static_cast<uint32_t*>(target->pixels);
+    if (!converted) topLeft += area.y * pitch + area.x;
+    scaleNearest(static_cast<const uint32_t*>(frame->pixels), displayWidth, displayHeight, frame->pitch / 4, topLeft,
+                 area.width, area.height, pitch);
+    if (locked) SDL_UnlockSurface(target);
+    if (converted) {
+        SDL_Rect to{static_cast<Sint16>(area.x), static_cast<Sint16>(area.y), 0, 0};
+        SDL_BlitSurface(converted, nullptr, screen, &to);
+    }
+    if (screenStale)
+        SDL_UpdateRect(screen, 0, 0, 0, 0);
+    else
+        SDL_UpdateRect(screen, area.x, area.y, static_cast<Uint32>(area.width), static_cast<Uint32>(area.height));
+    screenStale = false;
+}
+
 }  // namespace
 
-bool openWindow(bool forceSoftware, std::string& error) {
+bool openWindow(const WindowRequest& request, std::string& error) {
     // With neither, SDL picks a text-terminal driver and draws into the console.
     const char* x11Display = std::getenv("DISPLAY");
     const char* driver = std::getenv("SDL_VIDEODRIVER");
@@ -73,23 +189,42 @@ bool openWindow(bool forceSoftware, std::string& error) {
     if (SDL_Init(SDL_INIT_VIDEO | SDL_INIT_NOPARACHUTE) != 0) return noDisplay(SDL_GetError(), error);
     SDL_EnableKeyRepeat(0, 0);
 
-    useGL = !forceSoftware && openGLDisplay();
-    if (!useGL && !openSoftwareDisplay(error)) return false;
+    findScreenSize();
+    windowedWidth = request.width;
+    windowedHeight = request.height;
+    const bool wholeScreen = request.fullscreen && screenWidth > 0 && screenHeight > 0;
+    const int width = wholeScreen ? screenWidth : request.width;
+    const int height = wholeScreen ? screenHeight : request.height;
+    pendingWidth = pendingHeight = 0;
+    toggleRequested = false;
+
+    if (!(!request.software && openGLDisplay(width, height, wholeScreen)) &&
+        !openSoftwareDisplay(width, height, wholeScreen, error))
+        return false;
     const char* caption = useGL ? windowCaption : fallbackCaption;
     SDL_WM_SetCaption(caption, caption);
     setFatalErrorCaption(showErrorInCaption);
-
     display = Surface(displayWidth, displayHeight, nullptr, displayWidth);
-    if (!useGL) {
-        // The first present shows whatever the surface holds: make that black.
-        SDL_Surface* target = shadow ? shadow : screen;
-        SDL_FillRect(target, nullptr, 0);
-    }
     return true;
+}
+
+bool openWindow(bool forceSoftware, std::string& error) {
+    WindowRequest request;
+    request.software = forceSoftware;
+    return openWindow(request, error);
 }
 
 bool usingGL() {
     return useGL;
+}
+
+bool isFullscreen() {
+    return fullscreen;
+}
+
+void windowSize(int& width, int& height) {
+    width = screen ? screen->w : 0;
+    height = screen ? screen->h : 0;
 }
 
 Surface* displaySurface() {
@@ -97,12 +232,12 @@ Surface* displaySurface() {
 }
 
 void presentDisplay() {
-    if (useGL) {
+    applyWindowRequests();
+    if (!screen) return;  // lost; drainEvents ends the show
+    if (useGL)
         presentFrame();
-        return;
-    }
-    if (shadow) SDL_BlitSurface(shadow, nullptr, screen, nullptr);
-    SDL_UpdateRect(screen, 0, 0, 0, 0);
+    else
+        presentSoftware();
 }
 
 void beginFrame() {
@@ -111,25 +246,36 @@ void beginFrame() {
         display.pitch = displayWidth;
         return;
     }
-    SDL_Surface* target = shadow ? shadow : screen;
-    screenLocked = SDL_MUSTLOCK(target) && SDL_LockSurface(target) == 0;
-    display.pixels = static_cast<uint32_t*>(target->pixels);
-    display.pitch = target->pitch / 4;
+    display.pixels = static_cast<uint32_t*>(frame->pixels);  // a software surface needs no lock
+    display.pitch = frame->pitch / 4;
 }
 
-void endFrame() {
-    if (screenLocked) SDL_UnlockSurface(shadow ? shadow : screen);
-    screenLocked = false;
+void endFrame() {}
+
+bool handleWindowEvent(const SDL_Event& event) {
+    if (event.type == SDL_VIDEORESIZE) {  // a drag sends many: the last one counts
+        pendingWidth = event.resize.w;
+        pendingHeight = event.resize.h;
+        return true;
+    }
+    if (event.type != SDL_KEYDOWN) return false;
+    const SDLKey key = event.key.keysym.sym;
+    const bool altEnter = (key == SDLK_RETURN || key == SDLK_KP_ENTER) && (event.key.keysym.mod & KMOD_ALT);
+    if (key != SDLK_F11 && !altEnter) return false;
+    toggleRequested = !toggleRequested;  // pressed twice before a present: no change
+    return true;
 }
 
 bool drainEvents() {
     bool quit = false;
     SDL_Event event;
     while (SDL_PollEvent(&event)) {
+        if (handleWindowEvent(event)) continue;
         if (event.type == SDL_QUIT) quit = true;
         if (event.type == SDL_KEYDOWN && event.key.keysym.sym == SDLK_ESCAPE) quit = true;
+        if (event.type == SDL_KEYDOWN) noteShowKey(event.key.keysym.sym);
     }
-    return quit;
+    return quit || !screen;
 }
 
 HeldKeys readHeldKeys() {
@@ -146,9 +292,11 @@ HeldKeys readHeldKeys() {
 
 void closeWindow() {
     setFatalErrorCaption(nullptr);
-    if (shadow) SDL_FreeSurface(shadow);
-    shadow = nullptr;
+    if (frame) SDL_FreeSurface(frame);
+    if (converted) SDL_FreeSurface(converted);
+    frame = converted = nullptr;
     screen = nullptr;
+    fullscreen = false;
     display = Surface();
     SDL_Quit();
 }

@@ -1,19 +1,35 @@
 #pragma once
-// The 640 x 480 show window: an OpenGL display, or SDL's software surface when
-// OpenGL cannot be set up (or is not wanted).
+// The show window: an OpenGL display, or SDL's software surface when OpenGL
+// cannot be set up (or is not wanted). The demo always draws a 640 x 480
+// picture; the window may have any size, and shows it scaled as large as fits
+// with its shape kept, centred between black bars. F11 and Alt+Enter switch
+// between the window and the whole screen.
 #include <string>
 
 #include "anim/held_keys.h"
 
 class Surface;
+union SDL_Event;
 
 constexpr const char* windowCaption = "Template";
 constexpr const char* fallbackCaption = "Template - FALLBACK";
 
+struct WindowRequest {
+    bool software = false;    // skip OpenGL
+    bool fullscreen = false;  // start on the whole screen
+    int width = 640;          // the window's size, and the size to return to from the whole screen
+    int height = 480;
+};
+
 // Opens the window. Without any display to open it on, false with a line that
 // points at the headless modes.
+bool openWindow(const WindowRequest& request, std::string& error);
+// A 640 x 480 window.
 bool openWindow(bool forceSoftware, std::string& error);
 bool usingGL();
+bool isFullscreen();
+// The size of the window's drawing area (the screen's size when fullscreen).
+void windowSize(int& width, int& height);
 
 // The surface the demo draws into; its pixels are valid between beginFrame and
 // endFrame.
@@ -25,9 +41,13 @@ void presentDisplay();
 void beginFrame();
 void endFrame();
 
-// Drains the whole event queue; true when Esc was pressed or the window was
-// asked to close.
+// Drains the whole event queue, handling the window's own events
+// (handleWindowEvent); true when Esc was pressed or the window was asked to close.
 bool drainEvents();
+// For a caller polling events itself: takes a resize of the window, F11 or
+// Alt+Enter (true), or leaves the event to the caller (false). A resize or
+// switch takes effect at the next presentDisplay.
+bool handleWindowEvent(const SDL_Event& event);
 // The camera keys as the last event pump left them.
 HeldKeys readHeldKeys();
 

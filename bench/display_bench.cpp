@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "app/data_dir.h"
+#include "app/letterbox.h"
 #include "app/window.h"
 #include "demo/image_file.h"
 #include "demo/surface.h"
@@ -57,16 +58,35 @@ void copyAndOverlays(benchmark::State& state, float t) {
     }
 }
 
-// The whole display path of the live show, present included (needs a display).
-void withPresent(benchmark::State& state, float t, bool software) {
+// The software display's scaling alone, into a window-sized buffer.
+void scaleNearestOnly(benchmark::State& state, int width, int height) {
+    const std::vector<uint32_t> frame = renderedFrame();
+    std::vector<uint32_t> window(size_t(width) * size_t(height));
+    for (auto _ : state) {
+        scaleNearest(frame.data(), frameWidth, frameHeight, frameWidth, window.data(), width, height, width);
+        benchmark::DoNotOptimize(window.data());
+    }
+}
+
+// The whole display path of the live show, present included, in a window of
+// the given size (needs a display; the X server's screen must hold the window).
+void withPresent(benchmark::State& state, float t, bool software, int width, int height) {
     if (!std::getenv("DISPLAY")) {
         state.SkipWithError("no DISPLAY: run under xvfb-run to include the present");
         return;
     }
     static std::string error;
-    static const bool opened = openWindow(software, error);
-    if (!opened) {
+    WindowRequest request;
+    request.software = software;
+    request.width = width;
+    request.height = height;
+    if (!openWindow(request, error)) {
         state.SkipWithError(error.c_str());
+        return;
+    }
+    if (usingGL() == software) {
+        closeWindow();
+        state.SkipWithError("OpenGL could not be set up");
         return;
     }
     const std::vector<uint32_t> frame = renderedFrame();
@@ -78,6 +98,7 @@ void withPresent(benchmark::State& state, float t, bool software) {
         drawDueOverlays(*displaySurface(), t, o.sprites);
         endFrame();
     }
+    closeWindow();
 }
 
 }  // namespace
@@ -85,6 +106,15 @@ void withPresent(benchmark::State& state, float t, bool software) {
 BENCHMARK_CAPTURE(copyAndOverlays, no_overlay_t10, 10.0f)->Unit(benchmark::kMicrosecond);
 BENCHMARK_CAPTURE(copyAndOverlays, three_fading_t7_75, 7.75f)->Unit(benchmark::kMicrosecond);
 BENCHMARK_CAPTURE(copyAndOverlays, three_full_t15, 15.0f)->Unit(benchmark::kMicrosecond);
-BENCHMARK_CAPTURE(withPresent, opengl_t15, 15.0f, false)->Unit(benchmark::kMicrosecond)->UseRealTime();
+BENCHMARK_CAPTURE(scaleNearestOnly, to_1280x960, 1280, 960)->Unit(benchmark::kMicrosecond);
+BENCHMARK_CAPTURE(scaleNearestOnly, to_1000x750, 1000, 750)->Unit(benchmark::kMicrosecond);
+BENCHMARK_CAPTURE(withPresent, opengl_t15, 15.0f, false, 640, 480)->Unit(benchmark::kMicrosecond)->UseRealTime();
+BENCHMARK_CAPTURE(withPresent, opengl_1280x960_t15, 15.0f, false, 1280, 960)
+    ->Unit(benchmark::kMicrosecond)
+    ->UseRealTime();
+BENCHMARK_CAPTURE(withPresent, software_t15, 15.0f, true, 640, 480)->Unit(benchmark::kMicrosecond)->UseRealTime();
+BENCHMARK_CAPTURE(withPresent, software_1280x960_t15, 15.0f, true, 1280, 960)
+    ->Unit(benchmark::kMicrosecond)
+    ->UseRealTime();
 
 BENCHMARK_MAIN();

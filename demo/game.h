@@ -3,9 +3,11 @@
 #include <array>
 #include <memory>
 #include <string>
+#include <vector>
 
 #include "anim/show_state.h"
 #include "demo/image_file.h"
+#include "demo/live_quality.h"
 #include "demo/overlays.h"
 #include "demo/sprite.h"
 #include "scene/frame_driver.h"
@@ -48,8 +50,40 @@ public:
 
     const GameOptions& options() const { return options_; }
 
+    // How the next frames are made (the full setting unless changed).
+    void setRenderSetting(const RenderSetting& setting) { setting_ = setting; }
+    const RenderSetting& renderSetting() const { return setting_; }
+    // The record the last frame was rendered from (at its size and samples),
+    // and how long making its picture took (render, filter, scaling).
+    const FrameData& renderedRecord() const { return rendered_; }
+    double pictureMs() const { return pictureMs_; }
+
+    // While refining, frames of one unchanged moment are averaged (each a new
+    // pass, at 640 x 480, the light summed before the tone curve), so a paused
+    // picture converges to a clean one. How many passes the picture holds.
+    void setRefining(bool on);
+    int refinedPasses() const { return refinedPasses_; }
+
 private:
+    // Renders the frame at the current setting; the 640 x 480 pixels to show,
+    // or null (with error) when it could not be rendered.
+    const uint32_t* renderFrame(std::string& error);
+    // renderFrame while refining; null when this backend gives no light to average.
+    const uint32_t* refineFrame(std::string& error);
+
     GameOptions options_;
     std::array<Image, overlayCount> images_;
     bool musicStarted_ = false;
+    RenderSetting setting_ = liveSettings().front();
+    std::vector<float> filtered_;    // a reduced frame's light after the filter
+    std::vector<uint32_t> display_;  // a reduced frame scaled to the display
+    FrameData rendered_{};
+    double pictureMs_ = 0.0;
+    bool refining_ = false;
+    FrameData refinedMoment_{};    // the record whose passes are summed
+    std::vector<double> refinedSum_;
+    int refinedPasses_ = 0;
 };
+
+// Makes the game's frames at the lowest live setting (--preview) and says so.
+void usePreviewSetting(Game& game);

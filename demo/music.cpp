@@ -7,8 +7,12 @@
 
 #include <algorithm>
 #include <cerrno>
+#include <cmath>
 #include <cstdio>
 #include <cstring>
+#include <fstream>
+#include <iterator>
+#include <vector>
 
 #ifdef TPL_HAVE_ALSA
 #include <alsa/asoundlib.h>
@@ -17,6 +21,7 @@
 namespace {
 Mix_Music* musicStream = nullptr;
 bool audioOpen = false;
+double loopSeconds = 0.0;  // the playing track's length; 0 when unknown
 
 #ifdef TPL_HAVE_ALSA
 // Without a sound card ALSA prints a screenful while SDL probes it; the one line
@@ -29,6 +34,43 @@ void quietAlsa(const char*, int, const char*, int, const char*, ...) {}
 bool isFrameHeader(const unsigned char* h) {
     return h[0] == 0xFF && (h[1] & 0xE0) == 0xE0 && (h[1] & 0x18) != 0x08 && (h[1] & 0x06) != 0 &&
            (h[2] & 0xF0) != 0xF0 && (h[2] & 0x0C) != 0x0C;
+}
+
+// The bytes an ID3v2 tag at the file's start takes (its size is stored 7 bits
+// a byte, plus 10 for the header and 10 for a footer); 0 without one.
+long id3TagSize(const unsigned char* head) {
+    if (std::memcmp(head, "ID3", 3) != 0) return 0;
+    long size = head[5] & 0x10 ? 20 : 10;
+    for (int i = 6; i < 10; ++i) size += static_cast<long>(head[i] & 0x7F) << (7 * (9 - i));
+    return size;
+}
+
+// Samples per channel, sample rate and length in bytes of the frame whose
+// header is h. False for anything but a frame header of a fixed bit rate.
+bool frameShape(const unsigned char* h, int& samples, int& rate, long& bytes) {
+    if (!isFrameHeader(h) || (h[2] >> 4) == 0) return false;
+    static const short kbps[5][15] = {
+        {0, 32, 64, 96, 128, 160, 192, 224, 256, 288, 320, 352, 384, 416, 448},  // MPEG-1 layer I
+        {0, 32, 48, 56, 64, 80, 96, 112, 128, 160, 192, 224, 256, 320, 384},     // MPEG-1 layer II
+        {0, 32, 40, 48, 56, 64, 80, 96, 112, 128, 160, 192, 224, 256, 320},      // MPEG-1 layer III
+        {0, 32, 48, 56, 64, 80, 96, 112, 128, 144, 160, 176, 192, 224, 256},     // MPEG-2 and 2.5, layer I
+        {0, 8, 16, 24, 32, 40, 48, 56, 64, 80, 96, 112, 128, 144, 160}};         // MPEG-2 and 2.5, II and III
+    static const int mpeg1Rates[3] = {44100, 48000, 32000};
+    const int version = (h[1] >> 3) & 3;  // 3: MPEG-1, 2: MPEG-2, 0: MPEG-2.5
+    const int layer = 4 - ((h[1] >> 1) & 3);
+    const bool mpeg1 = version == 3;
+    const long bitRate = kbps[mpeg1 ? layer - 1 : layer == 1 ? 3 : 4][h[2] >> 4] * 1000L;
+    rate = mpeg1Rates[(h[2] >> 2) & 3] >> (mpeg1 ? 0 : version == 2 ? 1 : 2);
+    samples = layer == 1 ? 384 : layer == 3 && !mpeg1 ? 576 : 1152;
+    const int padding = (h[2] >> 1) & 1;
+    bytes = layer == 1 ? (12 * bitRate / rate + padding) * 4 : samples / 8 * bitRate / rate + padding;
+    return true;
+}
+
+// Where in the track the show's music is at showSeconds.
+double trackPosition(float showSeconds) {
+    const double at = showSeconds > 0.0f ? showSeconds : 0.0;
+    return loopSeconds > 0.0 ? std::fmod(at, loopSeconds) : at;
 }
 }  // namespace
 
@@ -64,11 +106,8 @@ bool checkTrack(const std::string& path, std::string& why) {
     // stored 7 bits a byte, plus 10 for the header and 10 for a footer).
     unsigned char head[10] = {};
     bool found = std::fread(head, 1, sizeof head, file) == sizeof head && isFrameHeader(head);
-    if (!found && std::memcmp(head, "ID3", 3) == 0) {
-        long tagSize = head[5] & 0x10 ? 20 : 10;
-        for (int i = 6; i < 10; ++i) tagSize += static_cast<long>(head[i] & 0x7F) << (7 * (9 - i));
+    if (const long tagSize = found ? 0 : id3TagSize(head))
         found = std::fseek(file, tagSize, SEEK_SET) == 0 && std::fread(head, 1, 4, file) == 4 && isFrameHeader(head);
-    }
     std::fclose(file);
     if (!found) why = path + " is not an MP3 track";
     return found;
@@ -98,9 +137,10 @@ bool startMusic(const std::string& path, float offsetSeconds, std::string& why) 
         return false;
     }
     Mix_VolumeMusic(MIX_MAX_VOLUME);
+    loopSeconds = trackSeconds(path);
     // Starting and seeking in one call keeps the mixer thread from playing the
     // track's opening before the seek lands.
-    if (Mix_FadeInMusicPos(musicStream, -1, 0, offsetSeconds > 0.0f ? offsetSeconds : 0.0) != 0) {
+    if (Mix_FadeInMusicPos(musicStream, -1, 0, trackPosition(offsetSeconds)) != 0) {
         why = "cannot play " + path + ": " + Mix_GetError();
         stopMusic();
         return false;
@@ -110,6 +150,37 @@ bool startMusic(const std::string& path, float offsetSeconds, std::string& why) 
 
 void setMusicVolume(int streamVolume) {
     if (musicStream) Mix_VolumeMusic(mixerVolume(streamVolume));
+}
+
+void pauseMusic() {
+    if (musicStream) Mix_PauseMusic();
+}
+
+void resumeMusic() {
+    if (musicStream) Mix_ResumeMusic();
+}
+
+void seekMusic(float showSeconds) {
+    if (!musicStream) return;
+    // From the track's start: the decoder reads up to the position again.
+    Mix_SetMusicPosition(trackPosition(showSeconds));
+    Mix_VolumeMusic(mixerVolume(musicFadeVolume(showSeconds)));
+}
+
+double trackSeconds(const std::string& path) {
+    std::ifstream in(path, std::ios::binary);
+    const std::vector<unsigned char> bytes((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+    if (bytes.size() < 10) return 0.0;
+    double seconds = 0.0;
+    int samples = 0, rate = 0;
+    long frameBytes = 0;
+    // Whole frames back to back up to whatever follows them (an ID3v1 tag, the end).
+    for (size_t at = static_cast<size_t>(id3TagSize(bytes.data()));
+         at + 4 <= bytes.size() && frameShape(&bytes[at], samples, rate, frameBytes) &&
+         at + static_cast<size_t>(frameBytes) <= bytes.size();
+         at += static_cast<size_t>(frameBytes))
+        seconds += static_cast<double>(samples) / rate;
+    return seconds;
 }
 
 bool musicPlaying() {

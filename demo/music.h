@@ -19,6 +19,15 @@ bool checkTrack(const std::string& path, std::string& why);
 bool startMusic(const std::string& path, float offsetSeconds, std::string& why);
 // Sets the stream volume; does nothing while no music plays.
 void setMusicVolume(int streamVolume);
+// Holds the track where it is and lets it go on from there; nothing while no music plays.
+void pauseMusic();
+void resumeMusic();
+// Moves the track to where the show's music is at showSeconds (the track loops)
+// and gives it that moment's fade volume. A paused track stays paused.
+void seekMusic(float showSeconds);
+// The playing length of an MP3 track from its frame headers (what one loop of
+// the live show lasts); 0 when the file cannot be read or measured.
+double trackSeconds(const std::string& path);
 bool musicPlaying();
 // Stops the music and closes the audio device.
 void stopMusic();

@@ -1,9 +1,11 @@
 template_folder(demo
   SOURCES
     game.cpp
+    live_quality.cpp
     image_file.cpp
     sprite.cpp
     overlays.cpp
     music.cpp
+    readout_font.cpp
   LIBS PkgConfig::SDL PkgConfig::SDL_MIXER ${FREEIMAGE_LIBRARY} ${TPL_ALSA_LIBRARY}
   DEFINES ${TPL_ALSA_DEFINE})

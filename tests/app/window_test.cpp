@@ -6,10 +6,6 @@
 #include <SDL_syswm.h>
 #include <X11/Xlib.h>
 #include <X11/Xutil.h>
-#include <fcntl.h>
-#include <signal.h>
-#include <sys/wait.h>
-#include <unistd.h>
 
 #include <chrono>
 #include <cstdlib>
@@ -17,69 +13,17 @@
 #include <thread>
 
 #include "app/gl_display.h"
+#include "app/letterbox.h"
 #include "app/show_loop.h"
 #include "demo/surface.h"
 #include "app/window.h"
 #include "support/run_program.h"
 #include "support/test_paths.h"
+#include "support/x_server.h"
 
 namespace {
 
 constexpr uint32_t red = 0xff0000, green = 0x00ff00, blue = 0x0000ff;
-using Pixels = std::vector<uint32_t>;
-
-// Xvfb on a display number it picks itself and reports once it accepts connections.
-struct XServer {
-    pid_t pid = -1;
-    std::string name;
-    XServer() {
-        int fds[2];
-        if (pipe(fds) != 0) return;
-        if ((pid = fork()) == 0) {
-            dup2(open("/dev/null", O_WRONLY), 2);
-            // -noreset: otherwise the server may reset between two clients and refuse the next.
-            execlp("Xvfb", "Xvfb", "-displayfd", std::to_string(fds[1]).c_str(), "-screen", "0", "1024x768x24",
-                   "-noreset", "-nolisten", "tcp", static_cast<char*>(nullptr));
-            _exit(127);
-        }
-        close(fds[1]);
-        std::string number;
-        for (char c; read(fds[0], &c, 1) == 1 && c != '\n';) number += c;
-        if (!number.empty()) name = ":" + number;
-        close(fds[0]);
-    }
-    ~XServer() {
-        if (pid > 0 && kill(pid, SIGTERM) == 0) waitpid(pid, nullptr, 0);
-    }
-};
-
-// The whole 640 x 480 window as 0xRRGGBB rows; empty while it cannot be read.
-Pixels grab(const std::string& display, unsigned long window) {
-    Pixels pixels;
-    ::Display* x = XOpenDisplay(display.c_str());
-    if (!x) return pixels;
-    const auto previous = XSetErrorHandler([](::Display*, XErrorEvent*) { return 0; });
-    if (XImage* image = XGetImage(x, window, 0, 0, displayWidth, displayHeight, AllPlanes, ZPixmap)) {
-        for (int i = 0; i < displayWidth * displayHeight; ++i)
-            pixels.push_back(XGetPixel(image, i % displayWidth, i / displayWidth) & 0xffffff);
-        XDestroyImage(image);
-    }
-    XCloseDisplay(x);
-    XSetErrorHandler(previous);
-    return pixels;
-}
-
-// Polls the window until `wanted` holds or `seconds` of wall-clock time have
-// passed. The deadline is generous: on a loaded machine one CPU frame can take
-// many seconds, and the poll returns as soon as the picture is there.
-template <class Wanted>
-Pixels grabWhen(const std::string& display, unsigned long window, Wanted wanted, double seconds) {
-    const auto deadline = std::chrono::steady_clock::now() + std::chrono::duration<double>(seconds);
-    Pixels pixels;
-    while (!wanted(pixels = grab(display, window)) && std::chrono::steady_clock::now() < deadline)
-        std::this_thread::sleep_for(std::chrono::milliseconds(100));
-    return pixels;
-}
 
 long lit(const Pixels& p) {
     return std::count_if(p.begin(), p.end(), [](uint32_t c) { return c != 0; });
@@ -90,8 +34,14 @@ void* APIENTRY refuseToMap(GLenum, GLenum) {
 }
 
 // Top half red, bottom half blue, a green band on the left: a flipped or
-// mirrored upload shows at once. On the OpenGL path the frame is drawn while
-// its buffer has failed to map, so it goes through the stand-in memory.
+// mirrored picture shows at once.
+void drawPattern(Surface& s) {
+    for (int y = 0; y < s.height; ++y)
+        for (int x = 0; x < s.width; ++x) s.pixels[y * s.pitch + x] = x < 64 ? green : y < s.height / 2 ? red : blue;
+}
+
+// The pattern, upright. On the OpenGL path the frame is drawn while its buffer
+// has failed to map, so it goes through the stand-in memory.
 TEST(Window, BothPathsShowABlackFirstFrameThenFramesUpright) {
     XServer server;
     ASSERT_FALSE(server.name.empty()) << "Xvfb did not start";
@@ -108,7 +58,7 @@ TEST(Window, BothPathsShowABlackFirstFrameThenFramesUpright) {
         const unsigned long window = info.info.x11.window;
 
         presentDisplay();
-        const Pixels first = grabWhen(server.name, window, [](const Pixels& p) { return !p.empty(); }, 5);
+        const Pixels first = grabWindowWhen(server.name, window, displayWidth, displayHeight, 5, [](const Pixels& p) { return !p.empty(); });
         EXPECT_TRUE(!first.empty() && lit(first) == 0) << "the first frame is black";
         if (!software) {
             const auto realMap = __glewMapBuffer;
@@ -118,12 +68,11 @@ TEST(Window, BothPathsShowABlackFirstFrameThenFramesUpright) {
             EXPECT_FALSE(frameBufferMapped());
         }
         beginFrame();
-        Surface& s = *displaySurface();
-        for (int y = 0; y < s.height; ++y)
-            for (int x = 0; x < s.width; ++x) s.pixels[y * s.pitch + x] = x < 64 ? green : y < s.height / 2 ? red : blue;
+        drawPattern(*displaySurface());
         endFrame();
         presentDisplay();
-        const Pixels p = grabWhen(server.name, window, [&](const Pixels& q) { return !q.empty() && q[320] == red; }, 5);
+        const Pixels p = grabWindowWhen(server.name, window, displayWidth, displayHeight, 5,
+                                        [&](const Pixels& q) { return !q.empty() && q[320] == red; });
         const bool remapped = software || frameBufferMapped();
         closeWindow();
         EXPECT_TRUE(remapped) << "the following buffer maps again";
@@ -132,6 +81,114 @@ TEST(Window, BothPathsShowABlackFirstFrameThenFramesUpright) {
         EXPECT_EQ(p[470 * 640 + 320], blue);
         EXPECT_EQ(p[240 * 640 + 10], green) << "column 0 belongs on the left";
         EXPECT_EQ(p[479 * 640 + 639], blue);
+    }
+}
+
+// What is wrong with a screenshot of the pattern scaled into `area` of a
+// width x height window, black bars around it; empty when nothing is.
+std::string letterboxFault(const Pixels& p, int width, int height, const PictureArea& area) {
+    if (p.size() != size_t(width) * size_t(height)) return "no screenshot";
+    for (int y = 0; y < height; ++y)
+        for (int x = 0; x < width; ++x) {
+            const bool inside = x >= area.x && x < area.x + area.width && y >= area.y && y < area.y + area.height;
+            if (inside != (p[y * width + x] != 0))
+                return (inside ? "black picture pixel at " : "lit bar pixel at ") + std::to_string(x) + "," +
+                       std::to_string(y);
+        }
+    // Points well inside the pattern's parts, as fractions of the picture.
+    const auto at = [&](double u, double v) {
+        return p[(area.y + int(v * area.height)) * width + area.x + int(u * area.width)];
+    };
+    if (at(0.05, 0.5) != green) return "no green band on the left";
+    if (at(0.5, 0.25) != red || at(0.95, 0.05) != red) return "the top half is not red";
+    if (at(0.5, 0.75) != blue || at(0.95, 0.95) != blue) return "the bottom half is not blue";
+    return "";
+}
+
+// Presents the pattern until the window has the size wanted (the change comes
+// with the events of an earlier present) and a screenshot of `window` (0: the
+// screen) shows it in `area`; the last fault otherwise.
+std::string showPatternIn(const std::string& display, unsigned long window, int width, int height,
+                          const PictureArea& area, Pixels* shown = nullptr) {
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(20);
+    std::string fault;
+    do {
+        drainEvents();
+        beginFrame();
+        drawPattern(*displaySurface());
+        endFrame();
+        presentDisplay();
+        int w = 0, h = 0;
+        windowSize(w, h);
+        const Pixels p = w == width && h == height ? grabWindow(display, window, width, height) : Pixels();
+        fault = p.empty() ? "window is " + std::to_string(w) + "x" + std::to_string(h)
+                          : letterboxFault(p, width, height, area);
+        if (shown) *shown = p;
+        if (fault.empty()) return fault;
+        std::this_thread::sleep_for(std::chrono::milliseconds(100));
+    } while (std::chrono::steady_clock::now() < deadline);
+    return fault;
+}
+
+void xdotool(const std::string& display, std::vector<std::string> args) {
+    args.insert(args.begin(), {"timeout", "30", "xdotool"});
+    const ProgramResult r = runProgram(args, {"DISPLAY=" + display});
+    ASSERT_EQ(r.exitCode, 0) << r.output;
+}
+
+// A resized window shows the picture as large as fits, centred, with black
+// bars; F11 takes it onto the whole (4:3) screen and Alt+Enter back to the
+// window's size.
+TEST(Window, BothPathsScaleThePictureBetweenBarsAndFillTheScreen) {
+    XServer server;
+    ASSERT_FALSE(server.name.empty()) << "Xvfb did not start";
+    setenv("DISPLAY", server.name.c_str(), 1);
+    unsetenv("SDL_VIDEODRIVER");
+    struct Size {
+        int width, height;
+        PictureArea area;
+    };
+    const Size sizes[] = {{1000, 700, {33, 0, 933, 700}},  // wider than 4:3: bars left and right
+                          {600, 760, {0, 155, 600, 450}},  // taller: bars above and below
+                          {320, 240, {0, 0, 320, 240}}};   // smaller: no bars
+    for (const bool software : {false, true}) {
+        SCOPED_TRACE(software ? "software" : "OpenGL");
+        std::string error;
+        ASSERT_TRUE(openWindow(software, error)) << error;
+        SDL_SysWMinfo info;
+        SDL_VERSION(&info.version);
+        ASSERT_EQ(SDL_GetWMInfo(&info), 1);
+        const std::string topLevel = std::to_string(info.info.x11.wmwindow);
+        for (const Size& size : sizes) {
+            SCOPED_TRACE(std::to_string(size.width) + "x" + std::to_string(size.height));
+            xdotool(server.name, {"windowsize", topLevel, std::to_string(size.width), std::to_string(size.height)});
+            Pixels p;
+            EXPECT_EQ(showPatternIn(server.name, info.info.x11.window, size.width, size.height, size.area, &p), "");
+            if (size.width != 1000 || p.empty()) continue;
+            // Enlarged, OpenGL filters linearly: red and blue blend where they meet. The
+            // software path takes the nearest pixel.
+            int blends = 0;
+            for (int y = 0; y < size.height; ++y) {
+                const uint32_t c = p[y * size.width + 500];
+                blends += (c & ~(red | blue)) == 0 && c != red && c != blue;
+            }
+            EXPECT_EQ(blends > 0, !software) << blends;
+        }
+        // From a smaller window the video mode changes; from one of the screen's
+        // size SDL's own switch is enough.
+        for (const int width : {320, 1024}) {
+            const int height = width * 3 / 4;
+            SCOPED_TRACE("the whole screen from " + std::to_string(width) + "x" + std::to_string(height));
+            xdotool(server.name, {"windowsize", topLevel, std::to_string(width), std::to_string(height)});
+            EXPECT_EQ(showPatternIn(server.name, info.info.x11.window, width, height, {0, 0, width, height}), "");
+            xdotool(server.name, {"key", "--window", topLevel, "F11"});
+            EXPECT_EQ(showPatternIn(server.name, 0, 1024, 768, {0, 0, 1024, 768}), "");
+            EXPECT_TRUE(isFullscreen());
+            xdotool(server.name, {"key", "--window", topLevel, "alt+Return"});
+            EXPECT_EQ(showPatternIn(server.name, info.info.x11.window, width, height, {0, 0, width, height}), "");
+            EXPECT_FALSE(isFullscreen());
+        }
+        closeWindow();
     }
 }
 
@@ -171,7 +228,7 @@ TEST_F(ShowProgram, WindowShowsTheSceneAndEscOrClosingEndsTheRun) {
         const unsigned long window = findWindow(software ? "^Template - FALLBACK$" : "^Template$", true);
         ASSERT_NE(window, 0u);
         const auto shown = [](const Pixels& p) { return lit(p) > 640 * 480 / 10; };
-        EXPECT_GT(lit(grabWhen(x_.name, window, shown, 180)), 640 * 480 / 10) << "the window stayed black";
+        EXPECT_GT(lit(grabWindowWhen(x_.name, window, displayWidth, displayHeight, 180, shown)), 640 * 480 / 10) << "the window stayed black";
         if (software) {  // no second window; then what a window manager's close button sends
             EXPECT_EQ(findWindow("^Template$", false), 0u);
             ::Display* x = XOpenDisplay(x_.name.c_str());
@@ -182,12 +239,86 @@ TEST_F(ShowProgram, WindowShowsTheSceneAndEscOrClosingEndsTheRun) {
             XSendEvent(x, window, False, NoEventMask, &event);
             XCloseDisplay(x);
         } else {
-            const std::vector<std::string> esc{"xdotool", "key", "--window", std::to_string(window), "Escape"};
+            // Only the press: the show may be gone before a release could reach its window.
+            const std::vector<std::string> esc{"xdotool", "keydown", "--window", std::to_string(window), "Escape"};
             EXPECT_EQ(runProgram(esc, {"DISPLAY=" + x_.name}).exitCode, 0);
         }
         const ProgramResult r = show.get();
         EXPECT_EQ(r.exitCode, 1) << r.output;
         EXPECT_EQ(r.output.rfind("application started.\n", 0), 0u) << r.output;
+    }
+}
+
+// The size of a window, 0 x 0 when there is none.
+std::pair<int, int> windowGeometry(const std::string& display, unsigned long window) {
+    std::pair<int, int> size{0, 0};
+    ::Display* x = XOpenDisplay(display.c_str());
+    if (!x) return size;
+    const auto previous = XSetErrorHandler([](::Display*, XErrorEvent*) { return 0; });
+    XWindowAttributes attributes;
+    if (XGetWindowAttributes(x, window, &attributes)) size = {attributes.width, attributes.height};
+    XCloseDisplay(x);
+    XSetErrorHandler(previous);
+    return size;
+}
+
+// Waits until a window has the given size; its size then.
+std::pair<int, int> waitForSize(const std::string& display, unsigned long window, std::pair<int, int> wanted) {
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(120);
+    std::pair<int, int> size;
+    while ((size = windowGeometry(display, window)) != wanted && std::chrono::steady_clock::now() < deadline)
+        std::this_thread::sleep_for(std::chrono::milliseconds(100));
+    return size;
+}
+
+// Whether a tenth of the screen's right-hand and bottom strips is lit, where a
+// 640 x 480 or 800 x 600 window at the top-left does not reach (the bare screen is black).
+bool picturePastTheWindow(const Pixels& screen) {
+    long outside = 0, lit = 0;
+    for (size_t i = 0; i < screen.size(); ++i)
+        if (i % 1024 >= 820 || i / 1024 >= 620) ++outside, lit += screen[i] != 0;
+    return outside > 0 && lit > outside / 10;
+}
+
+// --window sets the window's size; F11 and Alt+Enter take it onto the whole
+// screen and back, and --fullscreen starts there. The two switches use the two
+// keys in turn: SDL takes a release followed by a press of the same key with
+// the same time stamp (synthetic events all carry none) for auto-repeat and
+// drops the press.
+TEST_F(ShowProgram, WindowSizeAndTheWholeScreen) {
+    for (const bool software : {false, true}) {
+        SCOPED_TRACE(software ? "software" : "OpenGL");
+        const std::string keys[] = {software ? "alt+Return" : "F11", software ? "F11" : "alt+Return"};
+        auto show = start(x_.name, software ? std::vector<std::string>{"--software", "--fullscreen"}
+                                            : std::vector<std::string>{"--window=800x600"});
+        const unsigned long window = findWindow(software ? "^Template - FALLBACK$" : "^Template$", true);
+        ASSERT_NE(window, 0u);
+        const std::pair<int, int> windowed = software ? std::make_pair(640, 480) : std::make_pair(800, 600);
+        const std::pair<int, int> screen{1024, 768};
+        const std::string id = std::to_string(window);
+        for (int step = 0; step < 3; ++step) {  // as started, switched, switched back
+            const bool wholeScreen = software == (step != 1);
+            SCOPED_TRACE(wholeScreen ? "whole screen" : "window");
+            if (step > 0) xdotool(x_.name, {"key", "--window", id, keys[step - 1]});
+            const std::pair<int, int> size = wholeScreen ? screen : windowed;
+            EXPECT_EQ(waitForSize(x_.name, window, size), size);
+            // The picture reaches past the window's corner exactly while it covers the screen.
+            const auto past = [&](const Pixels& p) { return picturePastTheWindow(p) == wholeScreen; };
+            EXPECT_TRUE(past(grabWindowWhen(x_.name, 0, 1024, 768, 120, past)));
+        }
+        xdotool(x_.name, {"keydown", "--window", id, "Escape"});
+        const ProgramResult r = show.get();
+        EXPECT_EQ(r.exitCode, 1) << r.output;
+    }
+}
+
+TEST_F(ShowProgram, AWindowSizeOutOfRangeIsAUsageError) {
+    for (const std::string size : {"100x600", "800x600x1", "800"}) {
+        const ProgramResult r = start(x_.name, {"--window", size}).get();
+        EXPECT_EQ(r.exitCode, 2) << r.output;
+        EXPECT_NE(r.output.find("--window: '" + size + "' is not a size WxH with both sides from 160 to 16384"),
+                  std::string::npos)
+            << r.output;
     }
 }
 

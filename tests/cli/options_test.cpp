@@ -91,6 +91,60 @@ TEST(Options, CpuKernelAndBenchmark) {
     EXPECT_EQ(o.benchmarkRuns, 1);
 }
 
+TEST(Options, LiveQualityAndPreview) {
+    Options o;
+    std::string error;
+    EXPECT_TRUE(o.adaptiveQuality) << "the live show adapts by default";
+    EXPECT_DOUBLE_EQ(o.targetFps, 30.0);
+    ASSERT_TRUE(parse({"--quality", "exact", "--target-fps", "60", "--stats", "s.txt"}, o, error)) << error;
+    EXPECT_FALSE(o.adaptiveQuality);
+    EXPECT_DOUBLE_EQ(o.targetFps, 60.0);
+    EXPECT_EQ(o.statsPath, "s.txt");
+    for (const std::vector<std::string>& args : {std::vector<std::string>{"--still", "5", "--preview"},
+                                                 {"--capture", "d", "--preview"}, {"--video=v.mp4", "--preview"}}) {
+        ASSERT_TRUE(parse(args, o = Options(), error)) << error;
+        EXPECT_TRUE(o.preview);
+    }
+    const std::vector<std::pair<std::vector<std::string>, std::string>> refused = {
+        {{"--preview"}, "--preview only applies to --still, --capture and --video"},
+        {{"--benchmark", "--preview"}, "--preview only applies"},
+        {{"--still", "5", "--quality", "exact"}, "--quality only applies to the live show"},
+        {{"--video", "v.mp4", "--stats", "s.txt"}, "--stats only applies to the live show"},
+        {{"--target-fps", "0"}, "from 1 to 240"}, {{"--quality", "best"}, "'best' is not one of adaptive, exact"},
+    };
+    for (const auto& [args, culprit] : refused) {
+        EXPECT_FALSE(parse(args, o = Options(), error)) << ::testing::PrintToString(args);
+        EXPECT_NE(error.find(culprit), std::string::npos) << ::testing::PrintToString(args) << " -> " << error;
+    }
+}
+
+TEST(Options, WindowSizeAndFullscreen) {
+    Options o;
+    std::string error;
+    EXPECT_EQ(o.windowWidth, 640);
+    EXPECT_EQ(o.windowHeight, 480);
+    EXPECT_FALSE(o.fullscreen);
+    ASSERT_TRUE(parse({"--window", "160x16384", "--fullscreen"}, o, error)) << error;
+    EXPECT_EQ(o.windowWidth, 160);
+    EXPECT_EQ(o.windowHeight, 16384);
+    EXPECT_TRUE(o.fullscreen);
+    ASSERT_TRUE(parse({"--window=1920x0001080"}, o = Options(), error)) << error;
+    EXPECT_EQ(o.windowWidth, 1920);
+    EXPECT_EQ(o.windowHeight, 1080);
+    const std::string range = "is not a size WxH with both sides from 160 to 16384";
+    for (const std::string bad : {"159x600", "800x16385", "800x0", "800", "800x", "x600", "800x600x2", "800X600",
+                                   "800*600", "-800x600", "+800x600", "800.0x600", " 800x600", "1e3x600", "0x10",
+                                   "99999999999999999999x600", ""}) {
+        EXPECT_FALSE(parse({"--window", bad}, o = Options(), error)) << bad;
+        EXPECT_NE(error.find("--window: '" + bad + "' " + range), std::string::npos) << bad << " -> " << error;
+    }
+    for (const std::string job : {"--still=5", "--benchmark"})
+        for (const std::string option : {"--window=800x600", "--fullscreen"}) {
+            EXPECT_FALSE(parse({job, option}, o = Options(), error)) << job << " " << option;
+            EXPECT_NE(error.find("only applies to the live show"), std::string::npos) << error;
+        }
+}
+
 TEST(Options, TakeTheirValueAfterAnEqualsSign) {
     Options spaced, joined;
     std::string error;

@@ -2,11 +2,14 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <fstream>
 #include <string>
 #include <vector>
 
 #include "demo/surface.h"
+#include "kernel/build_setting.h"
+#include "scene/upscale.h"
 #include "demo/music.h"
 #include "demo/overlays.h"
 #include "demo/sprite.h"
@@ -86,4 +89,59 @@ TEST(Game, OptionalPartsStayOffAndRefusedPartsFailInit) {
     EXPECT_FALSE(Game(options).init(error));
     EXPECT_NE(error.find("CUDA"), std::string::npos) << error;
 #endif
+}
+
+TEST(Game, ReducedFramesFillTheDisplayAndRefiningAveragesPassesBeforeTheToneCurve) {
+    GameOptions options = cpuOptions(scratchDir("game_refine"));
+    options.overlays = false;
+    Game game(options);
+    std::string error;
+    ASSERT_TRUE(game.init(error)) << error;
+    std::vector<uint32_t> pixels(640 * 480, 0u);
+    Surface display(640, 480, pixels.data(), 640);
+    game.surface = &display;
+    game.advance(0.0f);
+    game.advance(13000.0f);
+
+    // The lowest live setting still fills every display pixel (scaled up), from a small record.
+    game.setRenderSetting(previewSetting());
+    std::fill(pixels.begin(), pixels.end(), 0xFF000000u);
+    ASSERT_EQ(game.tick(0.0f, error), TickResult::Running) << error;
+    EXPECT_EQ(game.renderedRecord().width, previewSetting().width);
+    EXPECT_EQ(game.renderedRecord().samplesPerFrame, previewSetting().samples);
+    EXPECT_EQ(std::count_if(pixels.begin(), pixels.end(), [](uint32_t v) { return v >> 24 != 0; }), 0);
+
+    // Two refining passes of 16 samples (no filter once they hold a full
+    // frame's samples): the picture is the tone curve of the two passes' mean
+    // light, pass by pass as the driver renders them.
+    const ShowState paused = game.show;
+    const auto pausedTick = [&] {
+        game.show = paused;
+        return game.tick(0.0f, error);
+    };
+    RenderSetting half = liveSettings().front();
+    half.samples = samplesPerFrame / 2;
+    game.setRenderSetting(half);
+    game.setRefining(true);
+    frameDriver().setPassCounter(500);
+    for (int i = 0; i < 2; ++i) ASSERT_EQ(pausedTick(), TickResult::Running) << error;
+    EXPECT_EQ(game.refinedPasses(), 2);
+    const FrameData record = game.renderedRecord();
+    EXPECT_EQ(record.samplesPerFrame, half.samples);
+    std::vector<float> mean(640 * 480 * 3, 0.0f);
+    std::vector<double> sum(mean.size(), 0.0);
+    frameDriver().setPassCounter(500);
+    for (int i = 0; i < 2; ++i) {
+        ASSERT_TRUE(frameDriver().renderFrameWithLayers(record, error)) << error;
+        ASSERT_TRUE(frameDriver().layersValid());
+        for (size_t v = 0; v < sum.size(); ++v) sum[v] += frameDriver().radiance()[v];
+    }
+    for (size_t v = 0; v < sum.size(); ++v) mean[v] = static_cast<float>(sum[v] / 2);
+    std::vector<uint32_t> want(640 * 480);
+    toneAndScale(640, 480, mean.data(), 640, 480, want.data());
+    EXPECT_EQ(pixels, want);
+    // Another moment starts the sum afresh.
+    game.advance(500.0f);
+    ASSERT_EQ(game.tick(0.0f, error), TickResult::Running) << error;
+    EXPECT_EQ(game.refinedPasses(), 1);
 }

@@ -4,13 +4,17 @@
 
 #include <algorithm>
 #include <chrono>
+#include <cmath>
 #include <cstdint>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
+#include <iterator>
 #include <thread>
 #include <vector>
 
+#include "support/disk_audio.h"
+#include "support/run_program.h"
 #include "support/test_paths.h"
 
 TEST(MusicFade, FullUntil96ThenDownTo0At106) {
@@ -96,4 +100,72 @@ TEST(Music, RefusesTracksThatAreNotMp3BeforeTheMixerPlaysThemAsSilence) {
         EXPECT_FALSE(musicPlaying());
     }
     stopMusic();
+}
+
+TEST(MusicLength, CountsTheTracksFramesAndNothingElse) {
+    const std::string dir = scratchDir("music_length");
+    const std::string wav = dir + "/tone.wav", track = dir + "/tone.mp3";
+    const std::string make = "sox -n -r 44100 -c 2 -b 16 " + wav + " synth 1.5 sine 440 && lame --quiet -b 128 " +
+                             wav + " " + track;
+    if (std::system((make + " >/dev/null 2>&1").c_str()) != 0) GTEST_SKIP() << "sox and lame make the test track";
+    // The encoder adds its delay and pads to whole frames of 1152 samples.
+    const double seconds = trackSeconds(track);
+    EXPECT_GE(seconds, 1.5);
+    EXPECT_LT(seconds, 1.5 + 3 * 1152 / 44100.0);
+    // An ID3v1 tag after the frames and an ID3v2 tag before them add nothing.
+    const std::string tagged = dir + "/tagged.mp3";
+    std::ifstream in(track, std::ios::binary);
+    const std::string frames((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+    std::ofstream(tagged, std::ios::binary) << std::string("ID3\x03\0\0\0\0\x01\x02", 10) << std::string(130, '\0')
+                                            << frames << "TAG" << std::string(125, ' ');
+    EXPECT_DOUBLE_EQ(trackSeconds(tagged), seconds);
+    // The show's own track, as ffprobe measures it.
+    const std::string showTrack = sourceDir() + "/data/track.mp3";
+    const ProgramResult probe =
+        runProgram({"ffprobe", "-v", "error", "-show_entries", "format=duration", "-of", "csv=p=0", showTrack});
+    if (probe.exitCode == 0) {
+        EXPECT_NEAR(trackSeconds(showTrack), std::atof(probe.output.c_str()), 0.01);
+    }
+    std::ofstream(dir + "/junk.mp3") << std::string(5000, 'j');
+    EXPECT_EQ(trackSeconds(dir + "/junk.mp3"), 0.0);
+    EXPECT_EQ(trackSeconds(dir + "/missing.mp3"), 0.0);
+}
+
+TEST(Music, PauseFallsSilentAndAJumpLandsInTheLoopedTrackAtItsVolume) {
+    // One second of tone, then one of silence. SDL's disk driver records at about real time.
+    const std::string dir = scratchDir("music_pause");
+    const std::string wav = dir + "/tone.wav", track = dir + "/tone.mp3", out = dir + "/audio.raw";
+    const std::string make = "sox -n -r 44100 -c 2 -b 16 " + wav +
+                             " synth 1 sine 440 vol 0.5 pad 0 1 && lame --quiet -b 128 " + wav + " " + track;
+    if (std::system((make + " >/dev/null 2>&1").c_str()) != 0) GTEST_SKIP() << "sox and lame make the test track";
+    setenv("SDL_AUDIODRIVER", "disk", 1);
+    setenv("SDL_DISKAUDIOFILE", out.c_str(), 1);
+    setenv("SDL_DISKAUDIODELAY", "23", 1);
+    const long second = diskAudioSecond;
+    const double length = trackSeconds(track);
+    ASSERT_GT(length, 2.0);
+
+    std::string why;
+    ASSERT_TRUE(startMusic(track, 0.0f, why)) << why;
+    ASSERT_TRUE(waitForRecorded(out, second * 3 / 10));
+    pauseMusic();
+    const long pausedAt = recordedBytes(out);
+    ASSERT_TRUE(waitForRecorded(out, pausedAt + second * 6 / 10));
+    // Half a second into the third loop of the show's music; silent and turned down while it waits.
+    setMusicVolume(0);
+    seekMusic(static_cast<float>(2 * length + 1.5));
+    resumeMusic();
+    const long resumedAt = recordedBytes(out);
+    ASSERT_TRUE(waitForRecorded(out, resumedAt + second * 3 / 2));
+    EXPECT_TRUE(musicPlaying());
+    stopMusic();
+
+    const Recording recording(out);
+    const auto peak = [&](long from, long to) { return recording.peak(from, to); };
+    const long margin = 4 * 1024 * 4;  // a change lands within a buffer or two
+    EXPECT_GT(peak(second / 20, second / 4), 12000) << "the track starts with its tone";
+    EXPECT_LT(peak(pausedAt + margin, pausedAt + second * 6 / 10), 50) << "paused";
+    // From 1.5 s: the rest of the silent second, the next loop's tone at full volume.
+    EXPECT_LT(peak(resumedAt + margin, resumedAt + second * 45 / 100), 50) << "the jump landed early in the track";
+    EXPECT_GT(peak(resumedAt + second * 8 / 10, resumedAt + second * 3 / 2), 12000) << "the tone after the loop";
 }

@@ -3,5 +3,7 @@ list(APPEND TPL_DESKTOP_TESTS_ONCE
   ${CMAKE_CURRENT_LIST_DIR}/overlays_test.cpp
   ${CMAKE_CURRENT_LIST_DIR}/image_test.cpp
   ${CMAKE_CURRENT_LIST_DIR}/music_test.cpp
+  ${CMAKE_CURRENT_LIST_DIR}/readout_font_test.cpp
   ${CMAKE_CURRENT_LIST_DIR}/game_test.cpp
+  ${CMAKE_CURRENT_LIST_DIR}/live_quality_test.cpp
 )

@@ -10,7 +10,9 @@ ProgramResult runProgram(const std::vector<std::string>& args, const std::vector
                          const std::string& workDir) {
     ProgramResult result;
     int pipeFds[2];
-    if (pipe(pipeFds) != 0) return result;
+    // Close-on-exec: a program another thread starts meanwhile must not inherit
+    // the write end and hold back this one's end of output until it exits itself.
+    if (pipe2(pipeFds, O_CLOEXEC) != 0) return result;
     pid_t pid = fork();
     if (pid == 0) {
         dup2(pipeFds[1], 1);

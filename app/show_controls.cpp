@@ -1,0 +1,114 @@
+#include "app/show_controls.h"
+
+#include <algorithm>
+#include <cstdio>
+
+#include "demo/music.h"
+#include "demo/readout_font.h"
+#include "demo/surface.h"
+
+namespace {
+
+// The fixed step of a jump into the show; the same as the headless modes use.
+constexpr float skipStepMs = 10.0f;
+// The share of a new frame time in the smoothed one.
+constexpr double frameTimeWeight = 0.1;
+constexpr int readoutMargin = 4;
+
+void setPaused(Game& game, ShowControls& controls, bool paused) {
+    controls.paused = paused;
+    // A paused picture converges: its frames are averaged pass by pass.
+    game.setRefining(paused);
+    if (paused) {
+        controls.pausedAt = game.show;
+        pauseMusic();
+    } else {
+        game.show = controls.pausedAt;
+        resumeMusic();
+    }
+}
+
+std::string fixed(double value, int decimals) {
+    char text[32];
+    std::snprintf(text, sizeof text, "%.*f", decimals, value);
+    return text;
+}
+
+}  // namespace
+
+void noteFrameTime(FrameRateMeter& meter, double frameMs) {
+    meter.lastMs = frameMs;
+    meter.smoothedMs = meter.smoothedMs > 0.0 ? meter.smoothedMs + (frameMs - meter.smoothedMs) * frameTimeWeight
+                                              : frameMs;
+}
+
+double framesPerSecond(const FrameRateMeter& meter) {
+    return meter.smoothedMs > 0.0 ? 1000.0 / meter.smoothedMs : 0.0;
+}
+
+// Beyond the show's end there is nothing to skip to (and a float clock would
+// stop advancing long before an arbitrary target).
+void skipAhead(Game& game, double seconds) {
+    if (seconds <= 0.0) return;
+    const float target = static_cast<float>(std::min(seconds, static_cast<double>(showLengthSeconds)));
+    game.advance(0.0f);
+    while (game.show.demoTime < target) game.advance(skipStepMs);
+}
+
+void seekShow(Game& game, double seconds) {
+    const double target = std::clamp(seconds, 0.0, static_cast<double>(showLengthSeconds));
+    if (target < game.show.demoTime) {
+        game.show = ShowState{};
+        startShow(game.show, game.options().cameraFile);
+    }
+    // Held flight keys would fly the camera through every skipped step; the
+    // window reads them again before the next tick.
+    game.show.keys = HeldKeys{};
+    skipAhead(game, target);
+    seekMusic(static_cast<float>(target));
+}
+
+void applyShowKeys(Game& game, ShowControls& controls, const ShowKeys& keys) {
+    if (keys.seekSteps != 0) {
+        if (controls.paused) game.show = controls.pausedAt;
+        seekShow(game, game.show.demoTime + seekStepSeconds * keys.seekSteps);
+        if (controls.paused) controls.pausedAt = game.show;
+    }
+    if (keys.pausePresses % 2 != 0) setPaused(game, controls, !controls.paused);
+    if (keys.readoutPresses % 2 != 0) controls.readout = !controls.readout;
+}
+
+TickResult tickShow(Game& game, ShowControls& controls, float frameMs, std::string& error) {
+    if (!controls.paused) return game.tick(frameMs, error);
+    // Always from the paused state: a 0 ms tick moves nothing, except a step
+    // boundary that a long frame left due, which must not be crossed while
+    // paused. The frame driver numbers each render of the paused moment as the
+    // next pass, so successive frames here are further passes of one moment.
+    const HeldKeys keys = game.show.keys;
+    game.show = controls.pausedAt;
+    game.show.keys = keys;
+    return game.tick(0.0f, error);
+}
+
+void finishFrame(const Game& game, ShowControls& controls, double frameMs) {
+    noteFrameTime(controls.meter, frameMs);
+    if (!controls.readout || !game.surface || !game.surface->pixels) return;
+    drawTextBox(*game.surface, readoutMargin, readoutMargin, readoutFor(game, controls));
+}
+
+std::vector<std::string> readoutFor(const Game& game, const ShowControls& controls) {
+    const RenderBackend* backend = frameDriver().backend();
+    // A refined picture holds the samples of all its passes.
+    FrameData shown = game.renderedRecord();
+    if (game.refinedPasses() > 1) shown.samplesPerFrame *= game.refinedPasses();
+    return readoutLines(controls.meter, shown, backend ? backend->describe() : "no backend",
+                        game.show.demoTime, controls.paused);
+}
+
+std::vector<std::string> readoutLines(const FrameRateMeter& meter, const FrameData& rendered,
+                                      const std::string& backend, float demoTime, bool paused) {
+    return {fixed(framesPerSecond(meter), 1) + " fps  " + fixed(meter.lastMs, 1) + " ms",
+            std::to_string(rendered.samplesPerFrame) + " spp  " + std::to_string(rendered.width) + "x" +
+                std::to_string(rendered.height),
+            backend, "t " + fixed(demoTime, 2) + " s" + (paused ? "  paused" : "")};
+}

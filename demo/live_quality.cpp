@@ -1,0 +1,87 @@
+#include "demo/live_quality.h"
+
+#include <algorithm>
+
+#include "kernel/build_setting.h"
+
+const std::vector<RenderSetting>& liveSettings() {
+    static const std::vector<RenderSetting> settings = [] {
+        std::vector<RenderSetting> list{{samplesPerFrame, frameWidth, frameHeight, 0}};
+        // Halve the samples down to one primary ray's four sub-paths...
+        for (int samples = samplesPerFrame / 2; samples >= 4; samples /= 2)
+            list.push_back({samples, frameWidth, frameHeight, samples >= 16 ? 2 : samples >= 8 ? 3 : 4});
+        // ...then halve the pixels, keeping 4:3.
+        for (const int width : {448, 320, 224, 160}) list.push_back({4, width, width * 3 / 4, 4});
+        return list;
+    }();
+    return settings;
+}
+
+std::string describeSetting(const RenderSetting& setting) {
+    return std::to_string(setting.samples) + " samples per pixel at " + std::to_string(setting.width) + " x " +
+           std::to_string(setting.height) + (setting.denoisePasses > 0 ? ", filtered" : "");
+}
+
+const RenderSetting& previewSetting() {
+    return liveSettings().back();
+}
+
+double settingWork(const RenderSetting& setting) {
+    return static_cast<double>(setting.samples) * setting.width * setting.height /
+           (static_cast<double>(samplesPerFrame) * frameWidth * frameHeight);
+}
+
+FrameData applySetting(const FrameData& record, const RenderSetting& setting) {
+    FrameData out = record;
+    out.samplesPerFrame = setting.samples;
+    if (setting.width != record.width || setting.height != record.height) {
+        out.width = setting.width;
+        out.height = setting.height;
+        out.invWidth = 1.0f / static_cast<float>(setting.width);
+        out.invHeight = 1.0f / static_cast<float>(setting.height);
+    }
+    return out;
+}
+
+LiveQuality::LiveQuality(double targetFps, bool adaptive)
+    : budgetMs_(1000.0 / std::max(targetFps, 1.0)), adaptive_(adaptive) {}
+
+void LiveQuality::startLow() {
+    if (!adaptive_) return;
+    level_ = static_cast<int>(liveSettings().size()) - 1;
+    measuring_ = true;
+}
+
+bool LiveQuality::frameDone(double frameMs, double renderMs, double nowSeconds) {
+    if (!adaptive_ || !(frameMs > 0.0)) return false;
+    const std::vector<RenderSetting>& settings = liveSettings();
+    // The render grows with the setting's work; the rest of the frame (title
+    // images, presenting, events) does not.
+    renderMs = std::clamp(renderMs, 0.0, frameMs);
+    const double fullMs = renderMs / settingWork(settings[level_]);
+    const double otherMs = frameMs - renderMs;
+    // Smooth over a few frames, but let one slow frame after a change count at once.
+    const bool fresh = fullWorkMs_ < 0.0;
+    fullWorkMs_ = fresh ? fullMs : 0.6 * fullWorkMs_ + 0.4 * fullMs;
+    otherMs_ = fresh ? otherMs : 0.6 * otherMs_ + 0.4 * otherMs;
+    if (nowSeconds - lastChange_ < qualityChangeSeconds) return false;
+
+    const auto predicted = [&](int level) { return otherMs_ + fullWorkMs_ * settingWork(settings[level]); };
+    int wanted = level_;
+    if (measuring_) {
+        // The first measure: the best setting with room to spare.
+        measuring_ = false;
+        while (wanted > 0 && predicted(wanted - 1) <= raiseHeadroom * budgetMs_) --wanted;
+    } else if (predicted(level_) > budgetMs_) {
+        // Too slow: straight down to the first setting that fits (or the lowest).
+        while (wanted + 1 < static_cast<int>(settings.size()) && predicted(wanted) > budgetMs_) ++wanted;
+    } else if (level_ > 0 && predicted(level_ - 1) <= raiseHeadroom * budgetMs_) {
+        wanted = level_ - 1;  // room to spare: one step up
+    }
+    if (wanted == level_) return false;
+    level_ = wanted;
+    lastChange_ = nowSeconds;
+    // The new setting's first frames tell the truth; start the smoothing afresh.
+    fullWorkMs_ = -1.0;
+    return true;
+}
