@@ -2,9 +2,12 @@
 // under a private X server, its music recorded by SDL's disk audio driver.
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <chrono>
 #include <cstdlib>
 #include <functional>
 #include <future>
+#include <thread>
 
 #include "demo/readout_font.h"
 #include "support/disk_audio.h"
@@ -16,10 +19,19 @@ namespace {
 
 constexpr int width = 640, height = 480;
 
-// Polls the window until `wanted` holds (a CPU frame can take seconds).
+// Polls the window until `wanted` holds (a CPU frame can take seconds) for a
+// whole picture. A loaded X server can be read halfway through putting a frame
+// up, so a grab only counts once one a moment later agrees with it.
 template <class Wanted>
 Pixels grabWhen(const std::string& display, unsigned long window, Wanted wanted) {
-    return grabWindowWhen(display, window, width, height, 120, wanted);
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(120);
+    for (;;) {
+        const double left = std::chrono::duration<double>(deadline - std::chrono::steady_clock::now()).count();
+        const Pixels p = grabWindowWhen(display, window, width, height, std::max(left, 0.0), wanted);
+        if (!wanted(p) || left <= 0.0) return p;
+        std::this_thread::sleep_for(std::chrono::milliseconds(150));
+        if (grabWindow(display, window, width, height) == p) return p;
+    }
 }
 
 // The next frame presented after `shown`: every frame differs from the last,
@@ -88,7 +100,7 @@ TEST(ShowControlsProgram, SpacePausesPictureAndMusicArrowsJumpAndIShowsTheReadou
     ASSERT_FALSE(server.name.empty()) << "Xvfb did not start";
     const std::string& x = server.name;
     const std::string audio = scratchDir("show_controls_program") + "/audio.raw";
-    const std::vector<std::string> args{"timeout", "400", programPath(), "--no-overlays", "--backend", "cpu",
+    const std::vector<std::string> args{"timeout", "550", programPath(), "--no-overlays", "--backend", "cpu",
                                         "--threads", "2", "--quality", "exact", "--start", "20"};
     const std::vector<std::string> env{"DISPLAY=" + x, "SDL_VIDEODRIVER=", "SDL_AUDIODRIVER=disk",
                                        "SDL_DISKAUDIOFILE=" + audio, "SDL_DISKAUDIODELAY=23"};
@@ -105,13 +117,19 @@ TEST(ShowControlsProgram, SpacePausesPictureAndMusicArrowsJumpAndIShowsTheReadou
         ~EndShow() { end(); }
     } endShow{[&] { runProgram({"xdotool", "key", "--window", std::to_string(window), "Escape"}, {"DISPLAY=" + x}); }};
     // The first frame after which the clock reads the same on two frames in a row.
+    // (A frame whose clock cannot be read does not count; a window that stops changing ends the wait.)
     const auto settled = [&](Pixels p) {
-        for (Pixels next; clockLine(next = nextFrame(x, window, p)) != clockLine(p);) p = next;
-        return p;
+        for (;;) {
+            Pixels next = nextFrame(x, window, p);
+            if (next == p || (!clockLine(p).empty() && clockLine(next) == clockLine(p))) return p;
+            p = std::move(next);
+        }
     };
     // Once the clock reads otherwise than on `from`, where it comes to rest.
     const auto movedFrom = [&](const Pixels& from) {
-        return settled(grabWhen(x, window, [&](const Pixels& p) { return clockLine(p) != clockLine(from); }));
+        return settled(grabWhen(x, window, [&](const Pixels& p) {
+            return !clockLine(p).empty() && clockLine(p) != clockLine(from);
+        }));
     };
 
     const Pixels first = grabWhen(x, window, [](const Pixels& p) {
