@@ -4,7 +4,7 @@
 // (linear filtering when scaled), black bars around it.
 #include <cstdint>
 
-#include "app/letterbox.h"
+#include "demo/letterbox.h"
 
 #define NO_SDL_GLEXT
 #include <SDL_opengl.h>

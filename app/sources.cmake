@@ -5,7 +5,6 @@ template_folder(app
     options.cpp
     data_dir.cpp
     # live show
-    letterbox.cpp
     gl_display.cpp
     window.cpp
     show_loop.cpp

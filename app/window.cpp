@@ -9,7 +9,7 @@
 #include "app/fatal_error.h"
 #include "app/gl_display.h"
 #include "app/show_keys.h"
-#include "app/letterbox.h"
+#include "demo/letterbox.h"
 #include "demo/surface.h"
 
 namespace {

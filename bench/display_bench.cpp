@@ -7,7 +7,7 @@
 #include <vector>
 
 #include "app/data_dir.h"
-#include "app/letterbox.h"
+#include "demo/letterbox.h"
 #include "app/window.h"
 #include "demo/image_file.h"
 #include "demo/surface.h"

@@ -1,11 +1,13 @@
 #include "demo/game.h"
 
+#include <algorithm>
 #include <chrono>
 #include <cstdio>
 #include <cstring>
 
 #include "demo/music.h"
 #include "demo/surface.h"
+#include "kernel/build_setting.h"
 #include "scene/denoise.h"
 #include "scene/sampler_table.h"
 #include "scene/upscale.h"
@@ -15,6 +17,13 @@ Game::~Game() {
 }
 
 bool Game::init(std::string& error) {
+    if (options_.pictureWidth <= 0 || options_.pictureHeight <= 0 || options_.passes < 1) {
+        error = "bad picture size or pass count";
+        return false;
+    }
+    area_ = {0, 0, options_.pictureWidth, options_.pictureHeight};
+    if (options_.keepAspect) area_ = letterbox(options_.pictureWidth, options_.pictureHeight, frameWidth, frameHeight);
+    if (area_.width != frameWidth || area_.height != frameHeight) setting_ = {samplesPerFrame, area_.width, area_.height, 0};
     const std::vector<unsigned char> table = buildSamplerTable();
     startShow(show, options_.cameraFile);
     if (!frameDriver().setup(show.world.frame, table.data(), static_cast<int>(table.size()), options_.driver, error))
@@ -27,10 +36,24 @@ bool Game::init(std::string& error) {
     }
 
     if (options_.overlays) {
-        for (int i = 0; i < overlayCount; ++i) {
+        for (int i = 0; i < overlayCount; ++i)
             if (!loadImage(options_.dataDir + "/" + overlayFileNames[i], images_[i], error)) return false;
-            overlays[i] = std::make_unique<Sprite>(&images_[i].surface, 1);
-        }
+        if (area_.height != frameHeight && !scaleOverlays(error)) return false;
+        for (int i = 0; i < overlayCount; ++i) overlays[i] = std::make_unique<Sprite>(&images_[i].surface, 1);
+    }
+    return true;
+}
+
+bool Game::scaleOverlays(std::string& error) {
+    for (Image& image : images_) {
+        const Surface& s = image.surface;
+        const auto scaled = [&](int size) {
+            return std::max(1, static_cast<int>((static_cast<long long>(size) * area_.height * 2 + frameHeight) /
+                                                (2 * frameHeight)));
+        };
+        Image resized;
+        if (!scaleImage(image, scaled(s.width), scaled(s.height), resized, error)) return false;
+        image = std::move(resized);
     }
     return true;
 }
@@ -43,12 +66,13 @@ void Game::setRefining(bool on) {
 const uint32_t* Game::refineFrame(std::string& error) {
     FrameDriver& driver = frameDriver();
     RenderSetting pass = setting_;
-    pass.width = frameWidth;
-    pass.height = frameHeight;
+    const int w = area_.width, h = area_.height;
+    pass.width = w;
+    pass.height = h;
     rendered_ = applySetting(show.world.frame, pass);
     if (!driver.renderFrameWithLayers(rendered_, error)) return nullptr;
     if (!driver.layersValid()) return driver.frameBuffer();
-    const size_t values = static_cast<size_t>(frameWidth) * frameHeight * 3;
+    const size_t values = static_cast<size_t>(w) * h * 3;
     if (refinedPasses_ == 0 || std::memcmp(&refinedMoment_, &show.world.frame, sizeof refinedMoment_) != 0) {
         refinedMoment_ = show.world.frame;
         refinedSum_.assign(values, 0.0);
@@ -61,30 +85,55 @@ const uint32_t* Game::refineFrame(std::string& error) {
     for (size_t i = 0; i < values; ++i) filtered_[i] = static_cast<float>(refinedSum_[i] / refinedPasses_);
     // Until the passes hold as many samples as a full frame, the filter helps.
     if (refinedPasses_ * pass.samples < samplesPerFrame)
-        denoiseFrame(frameWidth, frameHeight, filtered_.data(), driver.guide(), 3, filtered_.data());
-    display_.resize(static_cast<size_t>(frameWidth) * frameHeight);
-    toneAndScale(frameWidth, frameHeight, filtered_.data(), frameWidth, frameHeight, display_.data());
+        denoiseFrame(w, h, filtered_.data(), driver.guide(), 3, filtered_.data());
+    display_.resize(static_cast<size_t>(w) * h);
+    toneAndScale(w, h, filtered_.data(), w, h, display_.data());
+    return display_.data();
+}
+
+const uint32_t* Game::averagedFrame(const FrameData& record, std::string& error) {
+    FrameDriver& driver = frameDriver();
+    const size_t values = static_cast<size_t>(record.width) * record.height * 3;
+    lightSum_.assign(values, 0.0);
+    for (int pass = 0; pass < options_.passes; ++pass) {
+        if (!driver.renderFrameWithLight(record, error)) return nullptr;
+        if (!driver.layersValid()) {
+            error = "this renderer gives no light to average passes with";
+            return nullptr;
+        }
+        const float* light = driver.radiance();
+        for (size_t i = 0; i < values; ++i) lightSum_[i] += light[i];
+    }
+    // The mean in linear light; one pass gives back its own light, and so its own pixels.
+    light_.resize(values);
+    for (size_t i = 0; i < values; ++i) light_[i] = static_cast<float>(lightSum_[i] / options_.passes);
+    lightValid_ = options_.keepLight;
+    display_.resize(static_cast<size_t>(record.width) * record.height);
+    toneAndScale(record.width, record.height, light_.data(), record.width, record.height, display_.data());
     return display_.data();
 }
 
 const uint32_t* Game::renderFrame(std::string& error) {
     FrameDriver& driver = frameDriver();
+    lightValid_ = false;
     if (refining_) return refineFrame(error);
     rendered_ = applySetting(show.world.frame, setting_);
-    if (setting_.denoisePasses == 0 && setting_.width == frameWidth && setting_.height == frameHeight &&
-        setting_.samples == show.world.frame.samplesPerFrame)
-        return driver.renderFrame(show.world.frame, error) ? driver.frameBuffer() : nullptr;
-    // A reduced frame: filtered before the tone curve, then scaled to the display.
+    const int w = area_.width, h = area_.height;
+    const bool exact = setting_.denoisePasses == 0 && setting_.width == w && setting_.height == h &&
+                       setting_.samples == show.world.frame.samplesPerFrame;
+    if (exact && (options_.passes > 1 || options_.keepLight)) return averagedFrame(rendered_, error);
+    if (exact) return driver.renderFrame(rendered_, error) ? driver.frameBuffer() : nullptr;
+    // A reduced frame: filtered before the tone curve, then scaled to the view.
     const FrameData& record = rendered_;
     if (!driver.renderFrameWithLayers(record, error)) return nullptr;
-    const int w = record.width, h = record.height;
-    display_.resize(static_cast<size_t>(frameWidth) * frameHeight);
+    const int rw = record.width, rh = record.height;
+    display_.resize(static_cast<size_t>(w) * h);
     if (driver.layersValid()) {
-        filtered_.resize(static_cast<size_t>(w) * h * 3);
-        denoiseFrame(w, h, driver.radiance(), driver.guide(), setting_.denoisePasses, filtered_.data());
-        toneAndScale(w, h, filtered_.data(), frameWidth, frameHeight, display_.data());
+        filtered_.resize(static_cast<size_t>(rw) * rh * 3);
+        denoiseFrame(rw, rh, driver.radiance(), driver.guide(), setting_.denoisePasses, filtered_.data());
+        toneAndScale(rw, rh, filtered_.data(), w, h, display_.data());
     } else {
-        scalePixels(w, h, driver.frameBuffer(), frameWidth, frameHeight, display_.data());
+        scalePixels(rw, rh, driver.frameBuffer(), w, h, display_.data());
     }
     return display_.data();
 }
@@ -97,11 +146,14 @@ TickResult Game::tick(float dtMs, std::string& error) {
     pictureMs_ = std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - start).count();
     if (!frame) return TickResult::Failed;
     if (surface) {
-        copyFrame(*surface, frame);
+        // The view's part of the surface; bars around it are left as they are.
+        Surface view(area_.width, area_.height, surface->pixels + static_cast<long>(area_.y) * surface->pitch + area_.x,
+                     surface->pitch);
+        copyFrame(view, frame, area_.width, area_.height);
         if (options_.overlays) {
             OverlaySprites due{};
             for (int i = 0; i < overlayCount; ++i) due[i] = overlays[i].get();
-            drawDueOverlays(*surface, t, due);
+            drawDueOverlays(view, t, due);
         }
     }
     if (options_.music && t > musicFadeStartSeconds) setMusicVolume(musicFadeVolume(t));
@@ -111,5 +163,5 @@ TickResult Game::tick(float dtMs, std::string& error) {
 void usePreviewSetting(Game& game) {
     game.setRenderSetting(previewSetting());
     std::printf("preview: %s and scaled to %d x %d (not the exact frame)\n",
-                describeSetting(previewSetting()).c_str(), frameWidth, frameHeight);
+                describeSetting(previewSetting()).c_str(), game.viewArea().width, game.viewArea().height);
 }

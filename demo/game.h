@@ -7,6 +7,7 @@
 
 #include "anim/show_state.h"
 #include "demo/image_file.h"
+#include "demo/letterbox.h"
 #include "demo/live_quality.h"
 #include "demo/overlays.h"
 #include "demo/sprite.h"
@@ -21,6 +22,15 @@ struct GameOptions {
     float musicStartSeconds = 0.0f;  // where in the track the music starts
     const char* cameraFile = "cam.txt";
     DriverOptions driver;
+    // The picture the surface holds. A size that is not 4:3 sees more or less
+    // of the scene's width; with keepAspect the 4:3 view sits between black bars.
+    int pictureWidth = frameWidth;
+    int pictureHeight = frameHeight;
+    bool keepAspect = false;
+    // Passes of each moment averaged before the tone curve (successive pass
+    // numbers from the driver's counter).
+    int passes = 1;
+    bool keepLight = false;  // keep each frame's light for light()
 };
 
 enum class TickResult { Running, ShowOver, Failed };
@@ -58,23 +68,38 @@ public:
     const FrameData& renderedRecord() const { return rendered_; }
     double pictureMs() const { return pictureMs_; }
 
+    // Where the rendered view lies on the surface (all of it unless keepAspect).
+    const PictureArea& viewArea() const { return area_; }
+    // The last frame's light before the tone curve, 3 floats per pixel of the
+    // view area, without the title images; null unless keepLight was asked for
+    // and the frame was rendered exactly (not a filtered preview).
+    const float* light() const { return lightValid_ ? light_.data() : nullptr; }
+
     // While refining, frames of one unchanged moment are averaged (each a new
-    // pass, at 640 x 480, the light summed before the tone curve), so a paused
+    // pass, at the view's size, the light summed before the tone curve), so a paused
     // picture converges to a clean one. How many passes the picture holds.
     void setRefining(bool on);
     int refinedPasses() const { return refinedPasses_; }
 
 private:
-    // Renders the frame at the current setting; the 640 x 480 pixels to show,
+    // Renders the frame at the current setting; the view area's pixels to show,
     // or null (with error) when it could not be rendered.
     const uint32_t* renderFrame(std::string& error);
     // renderFrame while refining; null when this backend gives no light to average.
     const uint32_t* refineFrame(std::string& error);
+    // The exact frame as the average of options.passes passes (or one pass with its light kept).
+    const uint32_t* averagedFrame(const FrameData& record, std::string& error);
+    // Scales the title images to the view's height.
+    bool scaleOverlays(std::string& error);
 
     GameOptions options_;
     std::array<Image, overlayCount> images_;
     bool musicStarted_ = false;
     RenderSetting setting_ = liveSettings().front();
+    PictureArea area_{0, 0, frameWidth, frameHeight};
+    std::vector<double> lightSum_;  // passes being averaged
+    std::vector<float> light_;
+    bool lightValid_ = false;
     std::vector<float> filtered_;    // a reduced frame's light after the filter
     std::vector<uint32_t> display_;  // a reduced frame scaled to the display
     FrameData rendered_{};

@@ -24,3 +24,7 @@ struct Image {
 // <path>" or "Cannot load image: <path>[ (why)]" when it cannot be used. Only
 // regular files are opened, so a FIFO or device cannot block or feed the loader.
 bool loadImage(const std::string& path, Image& image, std::string& error);
+
+// The image resampled to width x height with a sharp cubic filter (for title
+// images drawn on a picture larger or smaller than 640 x 480).
+bool scaleImage(const Image& source, int width, int height, Image& scaled, std::string& error);

@@ -3,6 +3,7 @@
 #include <algorithm>
 
 #include "kernel/build_setting.h"
+#include "scene/world.h"
 
 const std::vector<RenderSetting>& liveSettings() {
     static const std::vector<RenderSetting> settings = [] {
@@ -34,12 +35,8 @@ double settingWork(const RenderSetting& setting) {
 FrameData applySetting(const FrameData& record, const RenderSetting& setting) {
     FrameData out = record;
     out.samplesPerFrame = setting.samples;
-    if (setting.width != record.width || setting.height != record.height) {
-        out.width = setting.width;
-        out.height = setting.height;
-        out.invWidth = 1.0f / static_cast<float>(setting.width);
-        out.invHeight = 1.0f / static_cast<float>(setting.height);
-    }
+    if (setting.width != record.width || setting.height != record.height)
+        setFrameSize(out, setting.width, setting.height);
     return out;
 }
 

@@ -61,18 +61,24 @@ void blendOverlay(Surface& dst, float t, float start, float end, const Sprite& s
     }
 }
 
+int overlayRow(int row, int pictureHeight) {
+    // Rounded to the nearest row; exactly the given row at 480.
+    return static_cast<int>((static_cast<long long>(row) * pictureHeight * 2 + frameHeight) / (2 * frameHeight));
+}
+
 void drawDueOverlays(Surface& dst, float t, const OverlaySprites& sprites) {
     for (const OverlayCue& cue : overlaySchedule) {
         const Sprite* sprite = sprites[cue.sprite];
-        if (sprite && overlayDue(cue, t)) blendOverlay(dst, t, cue.start, cue.end, *sprite, cue.row);
+        if (sprite && overlayDue(cue, t))
+            blendOverlay(dst, t, cue.start, cue.end, *sprite, overlayRow(cue.row, dst.height));
     }
 }
 
-void copyFrame(Surface& dst, const uint32_t* frame) {
+void copyFrame(Surface& dst, const uint32_t* frame, int width, int height) {
     if (!frame || !dst.pixels) return;
-    const int columns = std::min(frameWidth, dst.width);
-    const int rows = std::min(frameHeight, dst.height);
+    const int columns = std::min(width, dst.width);
+    const int rows = std::min(height, dst.height);
     for (int y = 0; y < rows; ++y)
-        std::memcpy(dst.pixels + static_cast<long>(y) * dst.pitch, frame + static_cast<long>(y) * frameWidth,
+        std::memcpy(dst.pixels + static_cast<long>(y) * dst.pitch, frame + static_cast<long>(y) * width,
                     static_cast<size_t>(columns) * sizeof(uint32_t));
 }

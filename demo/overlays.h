@@ -4,6 +4,8 @@
 #include <array>
 #include <cstdint>
 
+#include "kernel/frame_data.h"
+
 class Surface;
 struct Sprite;
 
@@ -68,8 +70,13 @@ void blendOverlay(Surface& dst, float t, float start, float end, const Sprite& s
 // The title images by OverlayId; null where none is loaded.
 using OverlaySprites = std::array<const Sprite*, overlayCount>;
 
-// Draws every overlay of the schedule due at t; a null sprite is skipped.
+// The row a cue's top row (given for a 480-row picture) takes in a picture of
+// this height; the images are scaled by the same factor.
+int overlayRow(int row, int pictureHeight);
+
+// Draws every overlay of the schedule due at t onto the picture dst; a null
+// sprite is skipped. Rows scale with dst's height (sprites are given scaled).
 void drawDueOverlays(Surface& dst, float t, const OverlaySprites& sprites);
 
-// Copies a frameWidth x frameHeight packed frame into dst row by row; null does nothing.
-void copyFrame(Surface& dst, const uint32_t* frame);
+// Copies a width x height packed frame into dst row by row; null does nothing.
+void copyFrame(Surface& dst, const uint32_t* frame, int width = frameWidth, int height = frameHeight);

@@ -7,5 +7,6 @@ template_folder(demo
     overlays.cpp
     music.cpp
     readout_font.cpp
+    letterbox.cpp
   LIBS PkgConfig::SDL PkgConfig::SDL_MIXER ${FREEIMAGE_LIBRARY} ${TPL_ALSA_LIBRARY}
   DEFINES ${TPL_ALSA_DEFINE})

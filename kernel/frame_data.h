@@ -29,7 +29,7 @@ struct MaterialEntry {
 struct FrameData {
     int32_t width;
     int32_t height;
-    float invWidth;
+    float invWidth;   // a pixel's size on the image plane (see setFrameSize)
     float invHeight;  // not read: rows are placed with invWidth; kept for the fixed layout
     float camForward[3];
     float camVertical[3];  // towards increasing row numbers

@@ -63,7 +63,10 @@ TPL_HD uint32_t packPixel(Vec3 acc, int samples) {
     return packLight(exposedLight(acc, samples));
 }
 
-// Pixel p's corner in the image plane, in units of the frame width.
+// Pixel p's corner in the image plane. The plane is one unit wide for a 4:3
+// frame; invWidth is the size of a pixel in it (see setFrameSize), so a frame
+// of any other shape sees the same height of the scene and more or less of
+// its width.
 struct PixelCorner {
     float u;
     float v;
@@ -71,11 +74,15 @@ struct PixelCorner {
 
 TPL_HD PixelCorner pixelCorner(const FrameData& fd, int p) {
     const int width = fd.width;
+    const int height = fd.height;
     const float invW = fd.invWidth;
     const int x = p % width;
-    const int y = static_cast<int>(static_cast<float>(p) * invW);
-    const float u = static_cast<float>(x) * invW;
-    const float v = (static_cast<float>(y) + static_cast<float>(width - fd.height) * 0.5f) * invW;
+    const int y = p / width;
+    // Pixels from the 4:3 view's left edge to this frame's: (4h/3 - w) / 2,
+    // exactly 0 for a 4:3 frame, whose pixels then stay what they always were.
+    const float wider = static_cast<float>(4 * height - 3 * width) * (1.0f / 6.0f);
+    const float u = (static_cast<float>(x) + wider) * invW;
+    const float v = (static_cast<float>(y) + (static_cast<float>(width - height) * 0.5f + wider)) * invW;
     return {u, v};
 }
 

@@ -86,25 +86,31 @@ bool FrameDriver::switchToCpu(const std::string& why, int pixelCount) {
 }
 
 bool FrameDriver::renderFrame(const FrameData& record, std::string& error) {
-    return render(record, false, error);
+    return render(record, Layers::PixelsOnly, error);
 }
 
 bool FrameDriver::renderFrameWithLayers(const FrameData& record, std::string& error) {
-    return render(record, true, error);
+    return render(record, Layers::LightAndGuide, error);
 }
 
-bool FrameDriver::renderOnBackend(bool withLayers, std::string& why) {
-    layersValid_ = withLayers && backend_->givesLayers();
+bool FrameDriver::renderFrameWithLight(const FrameData& record, std::string& error) {
+    return render(record, Layers::Light, error);
+}
+
+bool FrameDriver::renderOnBackend(Layers wanted, std::string& why) {
+    layersValid_ = wanted != Layers::PixelsOnly && backend_->givesLayers();
     if (!layersValid_) return backend_->render(staging_, pass_, hostFrame_.data(), why);
     radiance_.resize(hostFrame_.size() * 3);
-    guide_.resize(hostFrame_.size() * guideFloats);
     FrameLayers layers;
     layers.radiance = radiance_.data();
-    layers.guide = guide_.data();
+    if (wanted == Layers::LightAndGuide) {
+        guide_.resize(hostFrame_.size() * guideFloats);
+        layers.guide = guide_.data();
+    }
     return backend_->renderLayers(staging_, pass_, hostFrame_.data(), layers, why);
 }
 
-bool FrameDriver::render(const FrameData& record, bool withLayers, std::string& error) {
+bool FrameDriver::render(const FrameData& record, Layers withLayers, std::string& error) {
     if (!backend_) {
         error = "the frame driver is not set up";
         return false;

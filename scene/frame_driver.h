@@ -72,6 +72,9 @@ public:
     // renderFrame, and the light and guide layers as well where the backend
     // gives them (layersValid says whether this frame has them).
     bool renderFrameWithLayers(const FrameData& record, std::string& error);
+    // renderFrame, and the light layer alone where the backend gives it (for
+    // averaging passes: no guide rays are traced).
+    bool renderFrameWithLight(const FrameData& record, std::string& error);
     const uint32_t* frameBuffer() const { return hostFrame_.empty() ? nullptr : hostFrame_.data(); }
     bool layersValid() const { return layersValid_; }
     const float* radiance() const { return radiance_.data(); }
@@ -86,8 +89,9 @@ public:
 
 private:
     bool switchToCpu(const std::string& why, int pixelCount);
-    bool render(const FrameData& record, bool withLayers, std::string& error);
-    bool renderOnBackend(bool withLayers, std::string& why);
+    enum class Layers { PixelsOnly, Light, LightAndGuide };
+    bool render(const FrameData& record, Layers layers, std::string& error);
+    bool renderOnBackend(Layers layers, std::string& why);
 
     FrameData staging_{};
     std::vector<uint32_t> hostFrame_;

@@ -1,9 +1,7 @@
 #include "scene/world.h"
 
 void setInitialFrameValues(FrameData& fd) {
-    fd.width = frameWidth;
-    fd.height = frameHeight;
-    fd.invWidth = 0.0015625f;
+    setFrameSize(fd, frameWidth, frameHeight);
     // Placeholder camera: the basis step rewrites it before the first upload.
     const float forward[3] = {0.0f, 0.0f, 1.0f};
     const float vertical[3] = {0.0f, 1.0f, 0.0f};
@@ -15,6 +13,14 @@ void setInitialFrameValues(FrameData& fd) {
         fd.camRight[a] = right[a];
         fd.camPosition[a] = position[a];
     }
+}
+
+void setFrameSize(FrameData& fd, int width, int height) {
+    fd.width = width;
+    fd.height = height;
+    // A pixel's size on an image plane one unit wide for 4:3: 3 / (4 height),
+    // which is 1 / width (rounded alike) for every 4:3 size.
+    fd.invWidth = 0.75f / static_cast<float>(height);
 }
 
 void putSphere(FrameData& fd, int i, Vec3 centre, float radius, float radius2, int material) {

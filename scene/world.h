@@ -22,6 +22,11 @@ struct World {
 // after the first preset; the camera basis step rewrites the camera every tick.
 void setInitialFrameValues(FrameData& fd);
 
+// Sets the frame's size in pixels. The view keeps its vertical extent: a 4:3
+// frame of any size sees what a 640 x 480 one sees, a wider one sees more at
+// the sides, a narrower one less.
+void setFrameSize(FrameData& fd, int width, int height);
+
 // Writes sphere i. Radius squared is given alongside the radius so every value
 // is the float nearest the written decimal.
 void putSphere(FrameData& fd, int i, Vec3 centre, float radius, float radius2, int material);

@@ -13,7 +13,7 @@
 #include <thread>
 
 #include "app/gl_display.h"
-#include "app/letterbox.h"
+#include "demo/letterbox.h"
 #include "app/show_loop.h"
 #include "demo/surface.h"
 #include "app/window.h"

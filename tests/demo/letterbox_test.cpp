@@ -4,7 +4,7 @@
 #include <cstdlib>
 #include <vector>
 
-#include "app/letterbox.h"
+#include "demo/letterbox.h"
 
 namespace {
 

@@ -1,4 +1,4 @@
-#include "app/letterbox.h"
+#include "demo/letterbox.h"
 
 #include <algorithm>
 #include <cstring>

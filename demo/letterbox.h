@@ -1,5 +1,5 @@
 #pragma once
-// Fitting the fixed-size picture into a window of any size: the largest area
+// Fitting a picture of one shape into an area of another: the largest area
 // of the picture's shape, centred, with bars around it; and the nearest-pixel
 // scaler the software display draws it with.
 #include <cstdint>
