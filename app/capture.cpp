@@ -18,6 +18,7 @@
 #include "app/png_writer.h"
 #include "demo/surface.h"
 #include "app/video_encoder.h"
+#include "app/video_output.h"
 #include "demo/music.h"
 #include "kernel/frame_data.h"
 #include "scene/frame_driver.h"
@@ -112,33 +113,6 @@ const char* plural(int count, const char* one, const char* many) {
     return count == 1 ? one : many;
 }
 
-// ffmpeg picks the container from the name; these hold H.264 and AAC.
-bool hasVideoExtension(const std::string& path) {
-    std::string extension = fs::path(path).extension().string();
-    for (char& c : extension) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
-    return extension == ".mp4" || extension == ".mov" || extension == ".mkv";
-}
-
-// The video is encoded beside its place under a hidden name with the same
-// extension and only renamed into place once it reads back, so neither a
-// failed nor an abandoned encoding leaves a broken file under the name asked for.
-std::string partialVideoPath(const std::string& path) {
-    const fs::path target(path);
-    return (target.parent_path() / ("." + target.filename().string() + ".partial" + target.extension().string()))
-        .string();
-}
-
-bool placeVideo(const std::string& partial, const std::string& path, std::string& error) {
-    std::error_code failure;
-    if (probeVideo(partial, error) && checkOutputFile(path, error)) {
-        fs::rename(partial, path, failure);
-        if (!failure) return true;
-        error = failure.message();
-    }
-    fs::remove(partial, failure);
-    return false;
-}
-
 // Makes the folder if needed and proves a file can be created in it.
 bool prepareFolder(const std::string& dir, std::string& error) {
     std::error_code failure;
@@ -156,6 +130,25 @@ bool prepareFolder(const std::string& dir, std::string& error) {
     close(fd);
     unlink(probe.c_str());
     return true;
+}
+
+// Every frame name of the plan must be free or a regular file; an existing
+// frame is replaced only when asked to, so that a capture into the wrong
+// folder does not silently write over another one.
+bool checkFrameFiles(const std::string& dir, const CapturePlan& plan, bool overwrite, std::string& error) {
+    std::string firstTaken;
+    int taken = 0;
+    for (int tick = plan.firstTick; tick <= plan.lastTick; ++tick) {
+        const std::string path = (fs::path(dir) / frameFileName(tick)).string();
+        if (!checkOutputFile(path, error)) return false;
+        std::error_code ignored;
+        if (!overwrite && fs::exists(fs::symlink_status(path, ignored)) && taken++ == 0) firstTaken = path;
+    }
+    if (taken == 0) return true;
+    error = firstTaken + " exists";
+    if (taken > 1) error += " (and " + std::to_string(taken - 1) + " more of the range)";
+    error += ": use --overwrite to replace " + std::string(taken > 1 ? "them" : "it");
+    return false;
 }
 
 }  // namespace
@@ -178,37 +171,23 @@ int runCapture(const Options& options, const GameOptions& gameOptions) {
     // Every check that can be made before rendering is made here.
     VideoSettings video;
     if (toVideo) {
-        if (!hasVideoExtension(options.videoPath))
-            return fail("cannot write " + options.videoPath + ": name the video .mp4, .mov or .mkv");
-        if (findOnPath(video.program).empty())
-            return fail("ffmpeg was not found on PATH; it is needed to write " + options.videoPath);
-        if (!checkOutputFile(options.videoPath, error)) return fail("");
-        video.outputPath = partialVideoPath(options.videoPath);
-        video.width = frameWidth;
-        video.height = frameHeight;
-        video.fps = plan.fps;
-        video.frameCount = plan.frameCount();
-        video.audioStartSeconds = plan.startSeconds();
-        video.fadeStartSeconds = musicFadeStartSeconds;
-        video.fadeSeconds = showLengthSeconds - musicFadeStartSeconds;
-        // A track that cannot be used leaves the video silent rather than failing it.
-        const std::string track = gameOptions.dataDir + "/track.mp3";
-        if (!options.mute && checkTrack(track, error) && checkAudioDecodes(video.program, track, error))
-            video.audioPath = track;
-        else if (!options.mute)
-            std::fprintf(stderr, "capture: no music in the video: %s\n", error.c_str());
+        std::string warning;
+        if (!planVideo(options, gameOptions.dataDir, plan, gameOptions.pictureWidth, gameOptions.pictureHeight, video,
+                       warning, error))
+            return fail("");
+        if (!warning.empty()) std::fprintf(stderr, "capture: %s\n", warning.c_str());
     }
     if (toFrames) {
         if (!prepareFolder(options.captureDir, error)) return fail("");
-        for (int tick = plan.firstTick; tick <= plan.lastTick; ++tick)
-            if (!checkOutputFile((fs::path(options.captureDir) / frameFileName(tick)).string(), error)) return fail("");
+        if (!checkFrameFiles(options.captureDir, plan, options.overwrite, error)) return fail("");
     }
 
     GameOptions headless = gameOptions;
     headless.music = false;  // the sound goes into the video, not to a device
     Game game(headless);
-    std::vector<uint32_t> pixels(static_cast<size_t>(frameWidth) * frameHeight, 0u);
-    Surface surface(frameWidth, frameHeight, pixels.data(), frameWidth);
+    const int width = gameOptions.pictureWidth, height = gameOptions.pictureHeight;
+    std::vector<uint32_t> pixels(static_cast<size_t>(width) * height, 0u);
+    Surface surface(width, height, pixels.data(), width);
     game.surface = &surface;
     if (!game.init(error)) return fail("");
     if (options.preview) usePreviewSetting(game);
@@ -233,8 +212,9 @@ int runCapture(const Options& options, const GameOptions& gameOptions) {
             continue;
         }
         // The kernel seeds its noise from the pass number: keep it the tick
-        // number so that a part renders the same pixels as the whole show.
-        frameDriver().setPassCounter(tick);
+        // number (tick * passes on, with several passes) so that a part
+        // renders the same pixels as the whole show.
+        frameDriver().setPassCounter(tick * options.passes);
         const TickResult result = game.tick(plan.tickMs(tick), error);
         if (result == TickResult::Failed) {
             failure = error;

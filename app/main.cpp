@@ -2,6 +2,7 @@
 #include <cstdio>
 #include <string>
 
+#include "app/assemble.h"
 #include "app/benchmark_mode.h"
 #include "app/capture.h"
 #include "app/exit_codes.h"
@@ -32,6 +33,10 @@ int main(int argc, char** argv) {
     game.music = !options.mute;
     game.musicStartSeconds = static_cast<float>(options.startSeconds);
     game.driver = options.driver;
+    game.pictureWidth = options.outputWidth;
+    game.pictureHeight = options.outputHeight;
+    game.keepAspect = options.keepAspect;
+    game.passes = options.passes;
 
     switch (options.mode) {
         case RunMode::Help:
@@ -46,6 +51,8 @@ int main(int argc, char** argv) {
         case RunMode::Capture:
             game.music = false;  // the video muxes the track itself
             return runCapture(options, game);
+        case RunMode::Assemble:
+            return runAssemble(options, game.dataDir);
         case RunMode::Benchmark:
             return runBenchmark(options);
         case RunMode::Show:

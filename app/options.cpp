@@ -67,16 +67,31 @@ const OptionSpec optionTable[] = {
      [](Options& o, const std::string&, double) { o.mute = true; }},
     {"--still", Value::Seconds, "SECONDS", 0, showSeconds, stillSection, "render the frame shown at that moment",
      [](Options& o, const std::string&, double n) { o.stillSeconds = n; }},
-    {"--out", Value::File, "FILE", 0, 0, stillSection, "PNG to write (default still.png)",
+    {"--out", Value::File, "FILE", 0, 0, stillSection, "image to write: .png, .jpg, .tif or .exr (default still.png)",
      [](Options& o, const std::string& t, double) { o.outPath = t; }},
     {"--dt", Value::FrameMs, "MS", 0, 10000, stillSection, "fixed frame time of the ticks before it (default 10)",
      [](Options& o, const std::string&, double n) { o.dtMs = n; }},
     {"--preview", Value::None, "", 0, 0, stillSection,
      "quick look: the live show's lowest setting, filtered (also for --capture, --video)",
      [](Options& o, const std::string&, double) { o.preview = true; }},
+    {"--size", Value::Size, "WxH", 16, 16384, stillSection,
+     "picture size in pixels (default 640x480; other shapes widen or narrow the view)",
+     [](Options& o, const std::string& t, double) {
+         const std::vector<std::string> sides = splitOn(t, 'x');
+         o.outputWidth = std::atoi(sides[0].c_str());
+         o.outputHeight = std::atoi(sides[1].c_str());
+     }},
+    {"--keep-aspect", Value::None, "", 0, 0, stillSection,
+     "for a size that is not 4:3: the 4:3 view between black bars",
+     [](Options& o, const std::string&, double) { o.keepAspect = true; }},
+    {"--passes", Value::Count, "N", 1, 4096, stillSection,
+     "passes of each moment averaged before the tone curve (default 1; more: less noise)",
+     [](Options& o, const std::string&, double n) { o.passes = static_cast<int>(n); }},
+    {"--overwrite", Value::None, "", 0, 0, stillSection, "replace outputs that exist (else they are refused)",
+     [](Options& o, const std::string&, double) { o.overwrite = true; }},
     {"--capture", Value::Folder, "DIR", 0, 0, captureSection, "write DIR/frame_00000.png and on",
      [](Options& o, const std::string& t, double) { o.captureDir = t; }},
-    {"--video", Value::File, "FILE", 0, 0, captureSection, "encode an H.264 MP4 with music through ffmpeg",
+    {"--video", Value::File, "FILE", 0, 0, captureSection, "encode a video with music through ffmpeg: .mp4, .mov, .mkv or .webm",
      [](Options& o, const std::string& t, double) { o.videoPath = t; }},
     {"--fps", Value::Count, "N", 1, 1000, captureSection, "frames per second (default 60)",
      [](Options& o, const std::string&, double n) { o.fps = static_cast<int>(n); }},
@@ -84,6 +99,14 @@ const OptionSpec optionTable[] = {
      [](Options& o, const std::string&, double n) { o.fromSeconds = n; }},
     {"--to", Value::Seconds, "SECONDS", 0, showSeconds, captureSection, "end of the captured part (default 106)",
      [](Options& o, const std::string&, double n) { o.toSeconds = n; }},
+    {"--codec", Value::Choice, "h264|h265|prores|ffv1|vp9|av1", 0, 0, captureSection,
+     "video codec (default: h264 in .mp4, prores in .mov, ffv1 in .mkv, vp9 in .webm)",
+     [](Options& o, const std::string& t, double) { o.codec = t; }},
+    {"--crf", Value::Count, "N", 0, 63, captureSection, "quality for h264, h265, vp9, av1: lower is better",
+     [](Options& o, const std::string&, double n) { o.crf = static_cast<int>(n); }},
+    {"--assemble", Value::Folder, "DIR", 0, 0, captureSection,
+     "make --video from the frames a capture left in DIR, without rendering",
+     [](Options& o, const std::string& t, double) { o.assembleDir = t; }},
     {"--benchmark", Value::None, "", 0, 0, benchmarkSection, "time frames of the show and print a score",
      [](Options&, const std::string&, double) {}},
     {"--moments", Value::SecondsList, "A,B,...", 0, lastBenchmarkMoment, benchmarkSection,
@@ -221,23 +244,39 @@ bool checkCombination(const std::set<std::string>& given, const Options& o, std:
             if (given.count(name)) return name;
         return "";
     };
-    const bool still = given.count("--still"), captureJob = !firstOf({"--capture", "--video"}).empty();
+    const bool assemble = given.count("--assemble");
+    const bool still = given.count("--still"), captureJob = !firstOf({"--capture", "--video"}).empty() && !assemble;
     const bool benchmark = given.count("--benchmark");
     std::string culprit;
     error.clear();
-    if (still && captureJob)
+    if (assemble && !given.count("--video"))
+        error = "--assemble needs --video FILE";
+    else if (assemble && !(culprit = firstOf({"--capture", "--still", "--benchmark", "--size", "--keep-aspect",
+                                              "--passes", "--preview"}))
+                              .empty())
+        error = "--assemble makes a video of frames already made: it cannot take " + culprit;
+    else if (still && captureJob)
         error = "--still cannot be combined with --capture or --video";
     else if (benchmark && (still || captureJob))
         error = "--benchmark cannot be combined with --still, --capture or --video";
     else if (!still && !(culprit = firstOf({"--out", "--dt"})).empty())
         error = culprit + " only applies to --still";
-    else if (!captureJob && !(culprit = firstOf({"--fps", "--from", "--to"})).empty())
+    else if (!captureJob && !assemble && !(culprit = firstOf({"--fps", "--from", "--to"})).empty())
         error = culprit + " only applies to --capture and --video";
+    else if (!given.count("--video") && !(culprit = firstOf({"--codec", "--crf"})).empty())
+        error = culprit + " only applies to --video";
     else if (!benchmark && !(culprit = firstOf({"--moments", "--runs"})).empty())
         error = culprit + " only applies to --benchmark";
-    else if (!still && !captureJob && given.count("--preview"))
-        error = "--preview only applies to --still, --capture and --video";
-    else if ((still || captureJob || benchmark) &&
+    else if (!still && !captureJob && !(culprit = firstOf({"--preview", "--size", "--keep-aspect", "--passes"})).empty())
+        error = culprit + " only applies to --still, --capture and --video";
+    else if (!still && !captureJob && !assemble && given.count("--overwrite"))
+        error = "--overwrite only applies to --still, --capture, --video and --assemble";
+    else if (static_cast<long long>(o.outputWidth) * o.outputHeight > maxFramePixels)
+        error = "--size: " + std::to_string(o.outputWidth) + "x" + std::to_string(o.outputHeight) +
+                " is more than " + std::to_string(maxFramePixels) + " pixels";
+    else if (o.preview && o.passes > 1)
+        error = "--preview cannot be combined with --passes: a preview is one quick pass";
+    else if ((still || captureJob || benchmark || assemble) &&
              !(culprit = firstOf({"--start", "--software", "--fullscreen", "--window", "--target-fps", "--quality",
                                   "--stats"}))
                   .empty())
@@ -285,6 +324,7 @@ bool parseOptions(int argc, char** argv, Options& o, std::string& error) {
     if (!checkCombination(given, o, error)) return false;
     if (given.count("--still")) o.mode = RunMode::Still;
     if (given.count("--capture") || given.count("--video")) o.mode = RunMode::Capture;
+    if (given.count("--assemble")) o.mode = RunMode::Assemble;
     if (given.count("--benchmark")) o.mode = RunMode::Benchmark;
     return true;
 }

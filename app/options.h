@@ -6,7 +6,7 @@
 #include "anim/show_state.h"
 #include "scene/frame_driver.h"
 
-enum class RunMode { Show, Still, Capture, Benchmark, Help, Version };
+enum class RunMode { Show, Still, Capture, Assemble, Benchmark, Help, Version };
 
 struct Options {
     RunMode mode = RunMode::Show;
@@ -33,7 +33,17 @@ struct Options {
     bool adaptiveQuality = true;   // --quality adaptive|exact
     std::string statsPath;         // --stats FILE: a line per presented frame
     // stills and captures
-    bool preview = false;  // --preview: the lowest live setting, filtered
+    bool preview = false;     // --preview: the lowest live setting, filtered
+    int outputWidth = 640;    // --size WxH: the picture's size
+    int outputHeight = 480;
+    bool keepAspect = false;  // --keep-aspect: a 4:3 picture between bars instead of a wider view
+    int passes = 1;           // --passes N: passes of each moment averaged
+    bool overwrite = false;   // --overwrite: replace existing outputs
+    // videos
+    std::string codec;    // --codec; empty: the container's default
+    int crf = -1;         // --crf; -1: the codec's default quality
+    // --assemble DIR --video FILE: frames already captured into one video
+    std::string assembleDir;
     // shared
     bool overlays = true;  // --no-overlays
     bool mute = false;     // --mute

@@ -32,3 +32,11 @@ bool checkOutputFile(const std::string& path, std::string& error) {
                                      : "it is not a regular file");
     return false;
 }
+
+bool checkNewOutputFile(const std::string& path, bool overwrite, std::string& error) {
+    if (!checkOutputFile(path, error)) return false;
+    struct stat info;
+    if (overwrite || lstat(path.c_str(), &info) != 0) return true;
+    error = path + " exists: use --overwrite to replace it";
+    return false;
+}

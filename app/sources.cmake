@@ -13,10 +13,14 @@ template_folder(app
     frame_stats.cpp
     # headless jobs
     output_file.cpp
+    image_writer.cpp
     png_writer.cpp
+    video_format.cpp
     still.cpp
     video_encoder.cpp
     capture_plan.cpp
     capture.cpp
+    video_output.cpp
+    assemble.cpp
     benchmark_mode.cpp
   LIBS PkgConfig::SDL OpenGL::GL ${X11_LIBRARIES} ${FREEIMAGE_LIBRARY})

@@ -2,11 +2,12 @@
 
 #include <cmath>
 #include <cstdio>
+#include <limits>
 #include <vector>
 
 #include "app/exit_codes.h"
 #include "app/output_file.h"
-#include "app/png_writer.h"
+#include "app/image_writer.h"
 #include "anim/show_clock.h"
 #include "demo/surface.h"
 
@@ -56,13 +57,29 @@ bool stillTick(double seconds, double dtMs, int& tick, std::string& error) {
 int runStill(const Options& options, const GameOptions& gameOptions) {
     std::string error;
     int last = 0;
-    if (!stillTick(options.stillSeconds, options.dtMs, last, error) || !checkOutputFile(options.outPath, error)) {
+    StillFormat format = StillFormat::Png;
+    if (!stillFormatFor(options.outPath, format, error) || !stillTick(options.stillSeconds, options.dtMs, last, error) ||
+        !checkNewOutputFile(options.outPath, options.overwrite, error)) {
         std::fprintf(stderr, "template: %s\n", error.c_str());
         return exitError;
     }
-    Game game(gameOptions);
-    std::vector<uint32_t> pixels(frameWidth * frameHeight, 0u);
-    Surface surface(frameWidth, frameHeight, pixels.data(), frameWidth);
+    const bool exr = format == StillFormat::Exr;
+    if (exr && options.preview) {
+        std::fprintf(stderr, "template: %s holds the exact frame's light: a --preview has none to give\n",
+                     options.outPath.c_str());
+        return exitError;
+    }
+    if (static_cast<long long>(last) * options.passes > std::numeric_limits<int>::max()) {
+        std::fprintf(stderr, "template: --still %g with --passes %d runs past the pass counter: use fewer passes\n",
+                     options.stillSeconds, options.passes);
+        return exitError;
+    }
+    GameOptions stillOptions = gameOptions;
+    stillOptions.keepLight = exr;  // the light before the tone curve is what an .exr keeps
+    Game game(stillOptions);
+    const int width = gameOptions.pictureWidth, height = gameOptions.pictureHeight;
+    std::vector<uint32_t> pixels(static_cast<size_t>(width) * height, 0u);
+    Surface surface(width, height, pixels.data(), width);
     game.surface = &surface;
     if (!game.init(error)) {
         std::fprintf(stderr, "template: %s\n", error.c_str());
@@ -72,13 +89,21 @@ int runStill(const Options& options, const GameOptions& gameOptions) {
     const float dt = static_cast<float>(options.dtMs);
     for (int tick = 0; tick < last; ++tick) game.advance(tick == 0 ? 0.0f : dt);
     // The frame counter seeds the noise: a still is the capture's frame of that tick.
-    frameDriver().setPassCounter(last);
+    // With several passes a tick takes the pass numbers tick * passes on.
+    frameDriver().setPassCounter(last * options.passes);
     if (game.tick(last == 0 ? 0.0f : dt, error) == TickResult::Failed) {
         std::fprintf(stderr, "template: %s\n", error.c_str());
         return exitError;
     }
 
-    if (!writePng(options.outPath.c_str(), pixels.data(), frameWidth, frameHeight, frameWidth, error)) {
+    bool written = false;
+    if (!exr)
+        written = writeStill(options.outPath.c_str(), format, pixels.data(), width, height, width, error);
+    else if (game.light())
+        written = writeExr(options.outPath.c_str(), game.light(), game.viewArea().width, game.viewArea().height, error);
+    else
+        error = "this renderer gave no light for " + options.outPath;
+    if (!written) {
         std::fprintf(stderr, "template: %s\n", error.c_str());
         return exitError;
     }

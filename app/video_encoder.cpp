@@ -141,9 +141,11 @@ std::vector<std::string> ffmpegArguments(const VideoSettings& settings) {
     args.insert(args.end(), {"-map", "0:v:0"});
     if (audio) args.insert(args.end(), {"-map", "1:a:0"});
     args.insert(args.end(), settings.videoCodec.begin(), settings.videoCodec.end());
-    if (audio) args.insert(args.end(), {"-c:a", "aac", "-b:a", "192k"});
+    if (audio) args.insert(args.end(), settings.audioCodec.begin(), settings.audioCodec.end());
     const double duration = static_cast<double>(settings.frameCount) / settings.fps;
-    args.insert(args.end(), {"-t", secondsText(duration), "-movflags", "+faststart", fileUrl(settings.outputPath)});
+    args.insert(args.end(), {"-t", secondsText(duration)});
+    args.insert(args.end(), settings.containerOptions.begin(), settings.containerOptions.end());
+    args.push_back(fileUrl(settings.outputPath));
     return args;
 }
 
@@ -253,6 +255,29 @@ bool runProgram(const std::vector<std::string>& arguments, std::string& error) {
     const bool clean =
         output >= 0 && spawn(arguments, -1, output, pid, error) && judge(arguments[0], waitFor(pid), output, error);
     if (output >= 0) close(output);
+    return clean;
+}
+
+bool readProgramOutput(const std::vector<std::string>& arguments, std::string& output, std::string& error) {
+    output.clear();
+    const int fd = makeOutputFile(error);
+    pid_t pid = -1;
+    if (fd < 0 || !spawn(arguments, -1, fd, pid, error)) {
+        if (fd >= 0) close(fd);
+        return false;
+    }
+    const int status = waitFor(pid);
+    char buffer[65536];
+    ssize_t n = 0;
+    for (off_t at = 0; (n = pread(fd, buffer, sizeof buffer, at)) > 0; at += n) output.append(buffer, n);
+    const bool clean = status >= 0 && WIFEXITED(status) && WEXITSTATUS(status) == 0;
+    if (!clean) {
+        error = status < 0 ? "lost track of " + arguments[0] + ": " + std::strerror(errno)
+                           : describeStatus(arguments[0], status);
+        const std::string said = firstLine(fd);
+        if (!said.empty()) error += ": " + said;
+    }
+    close(fd);
     return clean;
 }
 

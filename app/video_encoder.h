@@ -20,6 +20,8 @@ struct VideoSettings {
     double fadeSeconds = 10.0;       // linear fade to silence
     std::vector<std::string> videoCodec = {"-c:v", "libx264", "-preset",  "veryfast",
                                            "-crf", "20",      "-pix_fmt", "yuv420p"};
+    std::vector<std::string> audioCodec = {"-c:a", "aac", "-b:a", "192k"};
+    std::vector<std::string> containerOptions = {"-movflags", "+faststart"};  // after -t, before the file
 };
 
 // The full command line, program name first.
@@ -60,6 +62,10 @@ private:
 // Runs a program to completion (stdin closed). False with its exit status and
 // first line of output unless it exited with 0 and printed nothing.
 bool runProgram(const std::vector<std::string>& arguments, std::string& error);
+
+// Runs a program to completion (stdin closed) and keeps what it printed. False
+// with its exit status and first line of output unless it exited with 0.
+bool readProgramOutput(const std::vector<std::string>& arguments, std::string& output, std::string& error);
 
 // Reads a finished video back with ffprobe, when there is one on PATH: a video
 // whose trailer never reached the disk fails here.

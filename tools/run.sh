@@ -11,6 +11,6 @@ if [ -n "${DISPLAY:-}" ] || [ -n "${WAYLAND_DISPLAY:-}" ] || [ -n "${SDL_VIDEODR
   exec "$root/build/template" "$@"
 fi
 echo "No display here, so no window: making the show as a video instead, show.mp4 in $PWD (a quick preview)."
-"$root/build/template" --video show.mp4 --fps 30 --preview "$@"
+"$root/build/template" --video show.mp4 --fps 30 --preview --overwrite "$@"
 echo "Watch show.mp4 with any video player. For the exact frames (slow on a CPU):"
-echo "  $root/build/template --video show.mp4 --fps 30"
+echo "  $root/build/template --video show.mp4 --fps 30 --overwrite"

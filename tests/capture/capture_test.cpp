@@ -247,6 +247,7 @@ TEST_F(CaptureProgram, RefusesBeforeRenderingWithoutFfmpegOrAWritableFolder) {
 TEST_F(CaptureProgram, InterruptKeepsFinishedFramesAndAPlayableVideo) {
     for (const std::string signal : {"INT", "TERM"}) {
         fs::remove_all(dir_ + "/frames");
+        fs::remove(dir_ + "/v.mp4");
         const ProgramResult r = capture(
             "--capture frames --video v.mp4 --from 12 --to 15 & "
             "while [ ! -e frames/frame_00121.png ] && kill -0 $!; do sleep 0.05; done; kill -" +
@@ -295,8 +296,8 @@ TEST_F(CaptureProgram, RefusesOutputsThatAreNotRegularFilesAndNamesWithoutAVideo
     const std::vector<std::string> before = filesIn(dir_);
     const std::pair<const char*, const char*> refusals[] = {
         {"--video link.mp4", "symbolic link"},     {"--video pipe.mp4", "not a regular file"},
-        {"--video folder.mp4", "folder"},          {"--video noext", ".mp4, .mov or .mkv"},
-        {"--video v.webm", ".mp4, .mov or .mkv"},  {"--still 12 --out link.png", "symbolic link"},
+        {"--video folder.mp4", "folder"},          {"--video noext", ".mp4, .mov, .mkv or .webm"},
+        {"--video v.avi", ".mp4, .mov, .mkv or .webm"},  {"--still 12 --out link.png", "symbolic link"},
         {"--still 12 --out pipe.png", "not a regular file"}};
     for (auto [args, why] : refusals) {
         const bool still = std::string(args).rfind("--still", 0) == 0;
@@ -331,7 +332,8 @@ TEST_F(CaptureProgram, AnEncoderThatFailsQuietlyFailsTheJob) {
     fs::create_directory(dir_ + "/fake");
     {
         std::ofstream script(dir_ + "/fake/ffmpeg");
-        script << "#!/bin/sh\nfor last; do :; done\ncat >/dev/null\necho junk > \"${last#file:}\"\n"
+        script << "#!/bin/sh\ncase \"$*\" in *-encoders*) printf ' ------\\n V....D libx264 H.264\\n'; exit 0;; esac\n"
+                  "for last; do :; done\ncat >/dev/null\necho junk > \"${last#file:}\"\n"
                   "[ -n \"$QUIET\" ] || echo 'Error writing trailer: No space left on device' >&2\nexit 0\n";
     }
     fs::permissions(dir_ + "/fake/ffmpeg", fs::perms::owner_all);
@@ -342,7 +344,7 @@ TEST_F(CaptureProgram, AnEncoderThatFailsQuietlyFailsTheJob) {
     EXPECT_EQ(filesIn(dir_), std::vector<std::string>{"fake"});
 
     { std::ofstream(dir_ + "/v.mp4") << "an older video"; }
-    const ProgramResult quiet = capture("--video v.mp4 --mute --from 12 --to 12.1", {path, "QUIET=1"});
+    const ProgramResult quiet = capture("--video v.mp4 --overwrite --mute --from 12 --to 12.1", {path, "QUIET=1"});
     EXPECT_EQ(quiet.exitCode, 2) << quiet.output;
     EXPECT_NE(quiet.output.find("ffprobe"), std::string::npos) << quiet.output;
     EXPECT_EQ(filesIn(dir_), (std::vector<std::string>{"fake", "v.mp4"}));

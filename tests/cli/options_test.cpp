@@ -145,6 +145,69 @@ TEST(Options, WindowSizeAndFullscreen) {
         }
 }
 
+TEST(Options, PictureSizeAndPassesForStillsAndCaptures) {
+    Options o;
+    std::string error;
+    EXPECT_EQ(o.outputWidth, 640);
+    EXPECT_EQ(o.outputHeight, 480);
+    EXPECT_EQ(o.passes, 1);
+    EXPECT_FALSE(o.keepAspect);
+    ASSERT_TRUE(parse({"--still", "5", "--size", "1920x1080", "--keep-aspect", "--passes", "16"}, o, error)) << error;
+    EXPECT_EQ(o.outputWidth, 1920);
+    EXPECT_EQ(o.outputHeight, 1080);
+    EXPECT_TRUE(o.keepAspect);
+    EXPECT_EQ(o.passes, 16);
+    ASSERT_TRUE(parse({"--capture", "d", "--size=16x16384", "--passes=4096"}, o = Options(), error)) << error;
+    EXPECT_EQ(o.outputWidth, 16);
+    EXPECT_EQ(o.outputHeight, 16384);
+    for (auto [args, reason] : {
+             std::pair<std::vector<std::string>, std::string>{{"--still", "5", "--size", "15x480"},
+                                                              "with both sides from 16 to 16384"},
+             {{"--still", "5", "--size", "640x16385"}, "with both sides from 16 to 16384"},
+             {{"--still", "5", "--size", "640"}, "with both sides from 16 to 16384"},
+             // Within the sides' range but too many pixels for one frame.
+             {{"--still", "5", "--size", "16384x16384"}, "is more than 67108864 pixels"},
+             {{"--still", "5", "--passes", "0"}, "from 1 to 4096"},
+             {{"--video", "v.mp4", "--passes", "4097"}, "from 1 to 4096"},
+             {{"--still", "5", "--preview", "--passes", "2"}, "--preview cannot be combined with --passes"},
+             {{"--size", "800x600"}, "--size only applies to --still, --capture and --video"},
+             {{"--benchmark", "--passes", "2"}, "--passes only applies to --still, --capture and --video"},
+             {{"--keep-aspect"}, "--keep-aspect only applies to --still, --capture and --video"},
+         }) {
+        EXPECT_FALSE(parse(args, o = Options(), error)) << ::testing::PrintToString(args);
+        EXPECT_NE(error.find(reason), std::string::npos) << ::testing::PrintToString(args) << " -> " << error;
+    }
+}
+
+TEST(Options, CodecQualityAndOverwriteForVideosAndStills) {
+    Options o;
+    std::string error;
+    EXPECT_TRUE(o.codec.empty()) << "the container's own codec by default";
+    EXPECT_EQ(o.crf, -1);
+    EXPECT_FALSE(o.overwrite);
+    ASSERT_TRUE(parse({"--video", "v.webm", "--codec", "av1", "--crf=63", "--overwrite"}, o, error)) << error;
+    EXPECT_EQ(o.codec, "av1");
+    EXPECT_EQ(o.crf, 63);
+    EXPECT_TRUE(o.overwrite);
+    for (const std::vector<std::string>& args : {std::vector<std::string>{"--still", "5", "--overwrite"},
+                                                 {"--capture", "d", "--overwrite"},
+                                                 {"--assemble", "d", "--video", "v.mp4", "--overwrite", "--codec", "ffv1"}})
+        EXPECT_TRUE(parse(args, o = Options(), error)) << ::testing::PrintToString(args) << " -> " << error;
+    for (auto [args, reason] : {
+             std::pair<std::vector<std::string>, std::string>{{"--video", "v.mp4", "--codec", "mpeg2"},
+                                                              "'mpeg2' is not one of h264, h265, prores, ffv1, vp9, av1"},
+             {{"--video", "v.mp4", "--crf", "64"}, "from 0 to 63"},
+             {{"--video", "v.mp4", "--crf", "-1"}, "from 0 to 63"},
+             {{"--capture", "d", "--codec", "h264"}, "--codec only applies to --video"},
+             {{"--still", "5", "--crf", "20"}, "--crf only applies to --video"},
+             {{"--overwrite"}, "--overwrite only applies to"},
+             {{"--benchmark", "--overwrite"}, "--overwrite only applies to"},
+         }) {
+        EXPECT_FALSE(parse(args, o = Options(), error)) << ::testing::PrintToString(args);
+        EXPECT_NE(error.find(reason), std::string::npos) << ::testing::PrintToString(args) << " -> " << error;
+    }
+}
+
 TEST(Options, TakeTheirValueAfterAnEqualsSign) {
     Options spaced, joined;
     std::string error;

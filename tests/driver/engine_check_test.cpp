@@ -38,7 +38,8 @@ TEST(EngineCheck, CpuFrameOfAMomentIsItsStill) {
     ASSERT_EQ(check.exitCode, 0) << check.output;
     // Tick 0 and a later one; the titles over the first seconds belong to the desktop.
     for (const auto& [moment, extra] : {std::pair<std::string, std::string>{"0", "--no-overlays"}, {"60", ""}}) {
-        std::vector<std::string> args = {programPath(), "--still", moment, "--backend", "cpu", "--out", "s.png"};
+        std::vector<std::string> args = {programPath(), "--still", moment, "--backend", "cpu", "--out", "s.png",
+                                         "--overwrite"};
         args.insert(args.end(), {"--data", sourceDir() + "/data"});
         if (!extra.empty()) args.push_back(extra);
         const ProgramResult still = runProgram(args, {}, dir);

@@ -1,0 +1,306 @@
+// The render farm: tools/farm-capture.sh on GNU parallel and
+// tools/farm-capture.sbatch on a real one-node Slurm cluster started here. Each
+// run's frames must be the bytes of a one-machine capture of the same range.
+#include <arpa/inet.h>
+#include <gtest/gtest.h>
+#include <netinet/in.h>
+#include <pwd.h>
+#include <signal.h>
+#include <sys/socket.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <chrono>
+#include <cstdio>
+#include <filesystem>
+#include <fstream>
+#include <random>
+#include <thread>
+
+#include "app/capture_plan.h"
+#include "app/options.h"
+#include "app/video_encoder.h"
+#include "capture/farm_support.h"
+
+namespace fs = std::filesystem;
+
+namespace {
+
+const std::string range = "--fps 10 --from 13 --to 14";
+const std::string quality = "--size 160x120";
+
+std::string located(const std::string& name) {
+    const std::string onPath = findOnPath(name);
+    if (!onPath.empty()) return onPath;
+    const std::string sbin = "/usr/sbin/" + name;
+    return access(sbin.c_str(), X_OK) == 0 ? sbin : "";
+}
+
+bool parse(std::vector<std::string> args, Options& options, std::string& error) {
+    args.insert(args.begin(), "template");
+    std::vector<char*> argv;
+    for (auto& a : args) argv.push_back(a.data());
+    return parseOptions(static_cast<int>(argv.size()), argv.data(), options, error);
+}
+
+std::string readFile(const std::string& path) {
+    std::ifstream file(path);
+    return std::string((std::istreambuf_iterator<char>(file)), std::istreambuf_iterator<char>());
+}
+
+// Renders the reference: the frames and the video of one machine.
+class FarmRun : public ::testing::Test {
+protected:
+    void SetUp() override {
+        if (programPath().empty()) GTEST_SKIP() << "the program is not built";
+        const ProgramResult whole = program("--capture whole --video whole.mp4 " + quality + " " + range);
+        ASSERT_EQ(whole.exitCode, 0) << whole.output;
+    }
+    ProgramResult program(const std::string& args) {
+        return runIn(dir_, "exec \"$PROGRAM\" --data \"$DATA\" " + args);
+    }
+    ProgramResult farm(const std::string& line, std::vector<std::string> env = {}) {
+        env.push_back("TEMPLATE_BIN=" + programPath());
+        return runIn(dir_, line, env);
+    }
+    // The folder holds the reference frames, byte for byte, and the video the same pictures and sound.
+    void expectSameAsOneMachine(const std::string& frames, const std::string& video) {
+        EXPECT_EQ(differingFiles(dir_ + "/whole", dir_ + "/" + frames), std::vector<std::string>{});
+        EXPECT_EQ(videoFacts(dir_ + "/" + video).frames, 10);
+        EXPECT_EQ(decodedChecksums(dir_ + "/" + video), decodedChecksums(dir_ + "/whole.mp4"));
+    }
+    const std::string dir_ = scratchDir(::testing::UnitTest::GetInstance()->current_test_info()->name());
+};
+
+// A Slurm cluster of this machine alone: munged, slurmctld and slurmd on
+// localhost with their configuration, state and logs in a folder of their
+// own. Stops them and removes the folder when it goes, whatever happened.
+class OneNodeCluster {
+public:
+    OneNodeCluster() = default;
+    OneNodeCluster(const OneNodeCluster&) = delete;
+    OneNodeCluster& operator=(const OneNodeCluster&) = delete;
+    ~OneNodeCluster() {
+        if (dir_.empty()) return;
+        stop(dir_ + "/slurmd.pid");
+        stop(dir_ + "/slurmctld.pid");
+        stop(dir_ + "/munge/munged.pid");
+        std::error_code ignored;
+        fs::remove_all(dir_, ignored);
+    }
+
+    std::string conf() const { return dir_ + "/slurm.conf"; }
+    std::string logs() const { return readFile(dir_ + "/slurmctld.log") + readFile(dir_ + "/slurmd.log"); }
+
+    bool start(std::string& error) {
+        const passwd* munge = getpwnam("munge");
+        if (!munge) return fail("there is no user munge to run munged as", error);
+        // The daemons make sockets in it, and a socket's path has at most 108 bytes.
+        char folder[] = "/tmp/farm-slurm-XXXXXX";
+        if (!mkdtemp(folder)) return fail("cannot make a folder for the cluster", error);
+        dir_ = folder;
+        chmod(folder, 0755);
+        const std::string mungeDir = dir_ + "/munge";
+        fs::create_directory(mungeDir);
+        {
+            std::ofstream key(mungeDir + "/munge.key", std::ios::binary);
+            std::random_device random;
+            for (int i = 0; i < 128; ++i) key.put(static_cast<char>(random()));
+        }
+        chmod((mungeDir + "/munge.key").c_str(), 0600);
+        for (const std::string& path : {mungeDir, mungeDir + "/munge.key"})
+            if (chown(path.c_str(), munge->pw_uid, munge->pw_gid) != 0) return fail("cannot chown " + path, error);
+        chmod(mungeDir.c_str(), 0755);  // munged refuses a socket folder others may write to
+        const ProgramResult munged = runProgram(
+            {"runuser", "-u", "munge", "--", located("munged"), "--socket=" + socket(), "--key-file=" + mungeDir + "/munge.key",
+             "--log-file=" + mungeDir + "/munged.log", "--pid-file=" + mungeDir + "/munged.pid",
+             "--seed-file=" + mungeDir + "/munged.seed"});
+        if (munged.exitCode != 0) return fail("munged: " + munged.output, error);
+
+        char host[256] = "";
+        gethostname(host, sizeof host - 1);
+        const unsigned cpus = std::max(1u, std::thread::hardware_concurrency());
+        std::ofstream(conf()) << "ClusterName=farmtest\n"
+                              << "SlurmctldHost=" << host << "(127.0.0.1)\n"
+                              << "SlurmctldPort=" << freePort() << "\nSlurmdPort=" << freePort() << "\n"
+                              << "SlurmUser=root\nSlurmdUser=root\n"
+                              << "AuthType=auth/munge\nCredType=cred/munge\nAuthInfo=socket=" << socket() << "\n"
+                              << "ProctrackType=proctrack/linuxproc\nTaskPlugin=task/none\n"
+                              << "SelectType=select/cons_tres\nSelectTypeParameters=CR_Core\n"
+                              << "MpiDefault=none\nReturnToService=2\nMailProg=/bin/true\n"
+                              << "StateSaveLocation=" << dir_ << "/state\nSlurmdSpoolDir=" << dir_ << "/spool\n"
+                              << "SlurmctldPidFile=" << dir_ << "/slurmctld.pid\n"
+                              << "SlurmdPidFile=" << dir_ << "/slurmd.pid\n"
+                              << "SlurmctldLogFile=" << dir_ << "/slurmctld.log\n"
+                              << "SlurmdLogFile=" << dir_ << "/slurmd.log\n"
+                              << "NodeName=" << host << " NodeAddr=127.0.0.1 CPUs=" << cpus << " State=UNKNOWN\n"
+                              << "PartitionName=farm Nodes=" << host << " Default=YES MaxTime=INFINITE State=UP\n";
+        fs::create_directories(dir_ + "/state");
+        fs::create_directories(dir_ + "/spool");
+        // Both go to the background themselves; their output goes to a file so
+        // that they do not hold our pipe open.
+        for (const std::string daemon : {"slurmctld", "slurmd"}) {
+            const ProgramResult started =
+                runProgram({"/bin/sh", "-c", "exec \"$0\" >\"$1\" 2>&1", located(daemon), dir_ + "/" + daemon + ".out"},
+                           {"SLURM_CONF=" + conf()});
+            if (started.exitCode != 0) return fail(daemon + " did not start: " + readFile(dir_ + "/" + daemon + ".out"), error);
+        }
+        // Up once the node takes jobs.
+        for (int i = 0; i < 300; ++i) {
+            if (runProgram({"sinfo", "-h", "-o", "%T"}, {"SLURM_CONF=" + conf()}).output.find("idle") == 0) return true;
+            std::this_thread::sleep_for(std::chrono::milliseconds(100));
+        }
+        return fail("the node never became idle: " + logs(), error);
+    }
+
+private:
+    std::string socket() const { return dir_ + "/munge/munge.socket"; }
+
+    static bool fail(const std::string& why, std::string& error) {
+        error = why;
+        return false;
+    }
+
+    // A port nothing listens on now.
+    static int freePort() {
+        const int fd = ::socket(AF_INET, SOCK_STREAM, 0);
+        sockaddr_in address{};
+        address.sin_family = AF_INET;
+        address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+        socklen_t length = sizeof address;
+        bind(fd, reinterpret_cast<sockaddr*>(&address), sizeof address);
+        getsockname(fd, reinterpret_cast<sockaddr*>(&address), &length);
+        close(fd);
+        return ntohs(address.sin_port);
+    }
+
+    // SIGTERM to the daemon in the pid file, SIGKILL if it is still there after 5 s.
+    static void stop(const std::string& pidFile) {
+        const pid_t pid = static_cast<pid_t>(std::atoi(readFile(pidFile).c_str()));
+        if (pid <= 1 || kill(pid, SIGTERM) != 0) return;
+        for (int i = 0; i < 50 && kill(pid, 0) == 0; ++i) std::this_thread::sleep_for(std::chrono::milliseconds(100));
+        kill(pid, SIGKILL);
+    }
+
+    std::string dir_;
+};
+
+}  // namespace
+
+// Whatever the rate, range and split, the parts' own --from/--to select, in
+// the program, exactly their ticks, one after the other, and together every
+// tick of the range: at the end of the show too, where the clock runs slow.
+TEST(FarmParts, PartsTogetherSelectEveryTickOfTheRangeExactlyOnce) {
+    struct Case {
+        int fps;
+        std::string from, to, split;
+    };
+    for (const Case& c : {Case{10, "13", "14", "--part-frames 3"}, Case{60, "0", "106", "--parts 7"},
+                          Case{25, "0", "106", "--part-frames 60"}, Case{1000, "105.9", "106", "--parts 3"},
+                          Case{1000, "105.99", "106", "--part-frames 5"}, Case{7, "0.3", "1", "--parts 9"},
+                          Case{10, "105.75", "106", "--parts 3"}, Case{24, "50.02", "50.9", "--part-frames 4"},
+                          Case{30, "99.999", "100.001", "--parts 2"}}) {
+        SCOPED_TRACE(std::to_string(c.fps) + " " + c.from + " " + c.to + " " + c.split);
+        const ProgramResult listed =
+            runIn(sourceDir(), "exec tools/farm-capture.sh --list-parts --fps " + std::to_string(c.fps) + " --from " +
+                                   c.from + " --to " + c.to + " " + c.split);
+        ASSERT_EQ(listed.exitCode, 0) << listed.output;
+        Options whole;
+        std::string error;
+        ASSERT_TRUE(parse({"--capture", "x", "--fps", std::to_string(c.fps), "--from", c.from, "--to", c.to}, whole,
+                          error));
+        CapturePlan plan;
+        ASSERT_TRUE(planCapture(c.fps, whole.fromSeconds, whole.toSeconds, showLengthSeconds, plan, error)) << error;
+
+        std::istringstream lines(listed.output);
+        int next = plan.firstTick, parts = 0;
+        for (std::string line; std::getline(lines, line);) {
+            int first = 0, last = 0;
+            char from[64] = "", to[64] = "";
+            ASSERT_EQ(std::sscanf(line.c_str(), "%d %d %63s %63s", &first, &last, from, to), 4) << line;
+            if (last < first) continue;  // a share with nothing to do
+            Options part;
+            ASSERT_TRUE(parse({"--capture", "x", "--fps", std::to_string(c.fps), "--from", from, "--to", to}, part,
+                              error))
+                << line << ": " << error;
+            CapturePlan partPlan;
+            ASSERT_TRUE(planCapture(c.fps, part.fromSeconds, part.toSeconds, showLengthSeconds, partPlan, error))
+                << line << ": " << error;
+            EXPECT_EQ(partPlan.firstTick, first) << line;
+            EXPECT_EQ(partPlan.lastTick, last) << line;
+            EXPECT_EQ(first, next) << line << ": parts follow each other without a gap or an overlap";
+            next = last + 1;
+            ++parts;
+        }
+        EXPECT_EQ(next, plan.lastTick + 1) << "the parts end where the range ends";
+        EXPECT_GT(parts, 0);
+    }
+    const ProgramResult empty = runIn(sourceDir(), "exec tools/farm-capture.sh --list-parts --fps 10 --from 3.01 --to 3.05");
+    EXPECT_EQ(empty.exitCode, 2);
+    EXPECT_NE(empty.output.find("no frame"), std::string::npos) << empty.output;
+}
+
+TEST_F(FarmRun, GnuParallelWithTwoSlotsMatchesOneMachineAndARerunRedoesOnlyTheFailedPart) {
+    if (located("parallel").empty()) GTEST_SKIP() << "GNU parallel is not installed";
+    // A folder where one frame goes fails the part of ticks 133 to 135, both tries.
+    fs::create_directories(dir_ + "/farmed/frame_00134.png");
+    const std::string command = "exec \"$TOOLS/farm-capture.sh\" --out farmed --data \"$DATA\" --video farmed.mp4 "
+                                "--part-frames 3 " + quality + " " + range;
+    const ProgramResult failed = farm(command + " --jobs 2");
+    EXPECT_EQ(failed.exitCode, 1) << failed.output;
+    EXPECT_NE(failed.output.find("part ticks 133 to 135 (--from 13.25 --to 13.55) failed: 3 frames missing"),
+              std::string::npos)
+        << failed.output;
+    EXPECT_NE(failed.output.find("1 of 4 parts failed"), std::string::npos) << failed.output;
+    EXPECT_FALSE(fs::exists(dir_ + "/farmed.mp4")) << "no video of an incomplete folder";
+    EXPECT_TRUE(fs::exists(dir_ + "/farmed/frame_00139.png")) << "the other parts were done";
+    std::istringstream joblog(readFile(dir_ + "/farmed/.farm-capture.joblog"));
+    std::string failedJob;
+    for (std::string line; std::getline(joblog, line);)
+        if (line.find("--from 13.25") != std::string::npos) failedJob = line;
+    EXPECT_NE(failedJob.find("\t2\t0\t"), std::string::npos) << "the job log shows its exit status: " << failedJob;
+
+    // Again, through a login file of two local slots: only the failed part runs.
+    fs::remove(dir_ + "/farmed/frame_00134.png");
+    std::ofstream(dir_ + "/machines") << "2/:\n";
+    const ProgramResult rerun = farm(command + " --sshloginfile machines");
+    ASSERT_EQ(rerun.exitCode, 0) << rerun.output;
+    EXPECT_NE(rerun.output.find("rendering 1 of 4 parts"), std::string::npos) << rerun.output;
+    expectSameAsOneMachine("farmed", "farmed.mp4");
+}
+
+TEST_F(FarmRun, SlurmArrayOnOneNodeMatchesOneMachineAndARerunRedoesOnlyTheFailedShare) {
+    for (const char* tool : {"sbatch", "sinfo", "slurmctld", "slurmd", "munged", "runuser"})
+        if (located(tool).empty()) GTEST_SKIP() << tool << " is not installed (Debian: slurm-wlm, munge)";
+    if (geteuid() != 0) GTEST_SKIP() << "slurmd must run as root";
+    OneNodeCluster cluster;
+    std::string error;
+    ASSERT_TRUE(cluster.start(error)) << error;
+
+    const std::vector<std::string> env = {"SLURM_CONF=" + cluster.conf()};
+    auto logs = [this, &cluster] {
+        std::string all = cluster.logs();
+        for (const auto& entry : fs::directory_iterator(dir_))
+            if (entry.path().extension() == ".log") all += readFile(entry.path().string());
+        return all;
+    };
+    // A cluster that cannot run the jobs would keep them queued: give up after two minutes.
+    const std::string submit = "rm -f *.log; exec timeout 120 sbatch --wait --array=0-2 \"$TOOLS/farm-capture.sbatch\" --out farmed "
+                               "--data \"$DATA\" --video farmed.mp4 " + quality + " " + range;
+    fs::create_directories(dir_ + "/farmed/frame_00134.png");
+    const ProgramResult failed = farm(submit, env);
+    EXPECT_NE(failed.exitCode, 0) << failed.output << logs();
+    EXPECT_NE(logs().find("share 1/3 (ticks 133 to 135) failed twice: 3 of its frames are missing"), std::string::npos)
+        << logs();
+    EXPECT_FALSE(fs::exists(dir_ + "/farmed.mp4"));
+
+    fs::remove(dir_ + "/farmed/frame_00134.png");
+    const ProgramResult rerun = farm(submit, env);
+    ASSERT_EQ(rerun.exitCode, 0) << rerun.output << logs();
+    const std::string rerunLogs = logs();
+    EXPECT_NE(rerunLogs.find("share 0/3 (ticks 130 to 132) is already there"), std::string::npos) << rerunLogs;
+    EXPECT_NE(rerunLogs.find("share 2/3 (ticks 136 to 139) is already there"), std::string::npos) << rerunLogs;
+    EXPECT_NE(rerunLogs.find("assembled 10 frames"), std::string::npos) << rerunLogs;
+    expectSameAsOneMachine("farmed", "farmed.mp4");
+}
