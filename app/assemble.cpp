@@ -1,9 +1,7 @@
 #include "app/assemble.h"
 
 #include <FreeImage.h>
-#include <signal.h>
 #include <sys/stat.h>
-#include <unistd.h>
 
 #include <cstdio>
 #include <filesystem>
@@ -11,6 +9,7 @@
 
 #include "anim/show_state.h"
 #include "app/exit_codes.h"
+#include "app/interrupt.h"
 #include "app/video_encoder.h"
 #include "app/video_output.h"
 #include "scene/frame_driver.h"
@@ -20,45 +19,6 @@ namespace fs = std::filesystem;
 namespace {
 
 constexpr size_t namesListed = 3;
-
-volatile sig_atomic_t interruptRequested = 0;
-volatile sig_atomic_t encoderPid = 0;
-char partialVideo[4096] = "";
-
-// The first Ctrl-C or SIGTERM stops after the current frame and drops the
-// unfinished video; a second one does that at once.
-void onInterrupt(int) {
-    if (!interruptRequested) {
-        interruptRequested = 1;
-        return;
-    }
-    if (encoderPid > 0) kill(encoderPid, SIGKILL);
-    if (partialVideo[0] != 0) unlink(partialVideo);
-    _exit(exitInterrupted);
-}
-
-class InterruptGuard {
-public:
-    InterruptGuard() {
-        interruptRequested = 0;
-        struct sigaction action {};
-        action.sa_handler = onInterrupt;
-        sigemptyset(&action.sa_mask);
-        action.sa_flags = SA_RESTART;
-        sigaction(SIGINT, &action, &previousInt_);
-        sigaction(SIGTERM, &action, &previousTerm_);
-    }
-    ~InterruptGuard() {
-        sigaction(SIGINT, &previousInt_, nullptr);
-        sigaction(SIGTERM, &previousTerm_, nullptr);
-        encoderPid = 0;
-        partialVideo[0] = 0;
-    }
-
-private:
-    struct sigaction previousInt_ {};
-    struct sigaction previousTerm_ {};
-};
 
 struct BitmapDeleter {
     void operator()(FIBITMAP* bitmap) const { FreeImage_Unload(bitmap); }
@@ -176,22 +136,21 @@ int runAssemble(const Options& options, const std::string& dataDir) {
     VideoEncoder encoder;
     std::error_code ignored;
     fs::remove(video.outputPath, ignored);  // ffmpeg would write through a link left there
-    std::snprintf(partialVideo, sizeof partialVideo, "%s", video.outputPath.c_str());
     if (!encoder.start(video, error)) return fail("");
-    encoderPid = encoder.pid();
+    interruptGuard.watchEncoder(encoder.pid(), video.outputPath);
 
     std::string failure;
     std::vector<uint32_t> pixels;
-    for (int tick = plan.firstTick; tick <= plan.lastTick && failure.empty() && !interruptRequested; ++tick) {
+    for (int tick = plan.firstTick; tick <= plan.lastTick && failure.empty() && !interruptGuard.requested(); ++tick) {
         if (!readFrame(framePath(dir, tick), width, height, pixels, error))
             failure = error;
         else if (!encoder.writeFrame(pixels.data(), width, error))
             failure = "cannot encode " + options.videoPath + ": " + error;
     }
-    const bool interrupted = interruptRequested && failure.empty();
+    const bool interrupted = interruptGuard.requested() && failure.empty();
     if (!encoder.finish(error) && !interrupted)
         failure = failure.empty() ? "cannot encode " + options.videoPath + ": " + error : failure + "; " + error;
-    encoderPid = 0;
+    interruptGuard.encoderDone();
     if (failure.empty() && !interrupted && !placeVideo(video.outputPath, options.videoPath, error))
         failure = "cannot encode " + options.videoPath + ": " + error;
     if (!failure.empty() || interrupted) {

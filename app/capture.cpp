@@ -1,7 +1,6 @@
 #include "app/capture.h"
 
 #include <fcntl.h>
-#include <signal.h>
 #include <unistd.h>
 
 #include <cctype>
@@ -14,6 +13,7 @@
 #include <vector>
 
 #include "app/capture_plan.h"
+#include "app/interrupt.h"
 #include "app/output_file.h"
 #include "app/png_writer.h"
 #include "demo/surface.h"
@@ -26,50 +26,6 @@
 namespace fs = std::filesystem;
 
 namespace {
-
-volatile sig_atomic_t interruptRequested = 0;
-// What a second signal must clean up: the encoder and its unfinished file.
-volatile sig_atomic_t encoderPid = 0;
-volatile sig_atomic_t puttingVideoInPlace = 0;
-char partialVideo[4096] = "";
-
-// The first Ctrl-C or SIGTERM asks for a clean stop after the current frame; a
-// second one gives up at once, killing the encoder and removing its unfinished
-// file, unless the video is already being cut and put in place (a moment).
-void onInterrupt(int) {
-    if (!interruptRequested) {
-        interruptRequested = 1;
-        return;
-    }
-    if (puttingVideoInPlace) return;
-    if (encoderPid > 0) kill(encoderPid, SIGKILL);
-    if (partialVideo[0] != 0) unlink(partialVideo);
-    _exit(exitInterrupted);
-}
-
-class InterruptGuard {
-public:
-    InterruptGuard() {
-        interruptRequested = 0;
-        struct sigaction action {};
-        action.sa_handler = onInterrupt;
-        sigemptyset(&action.sa_mask);
-        action.sa_flags = SA_RESTART;
-        sigaction(SIGINT, &action, &previousInt_);
-        sigaction(SIGTERM, &action, &previousTerm_);
-    }
-    ~InterruptGuard() {
-        sigaction(SIGINT, &previousInt_, nullptr);
-        sigaction(SIGTERM, &previousTerm_, nullptr);
-        encoderPid = 0;
-        puttingVideoInPlace = 0;
-        partialVideo[0] = 0;
-    }
-
-private:
-    struct sigaction previousInt_ {};
-    struct sigaction previousTerm_ {};
-};
 
 std::string clockText(double seconds) {
     if (seconds < 0.0) seconds = 0.0;
@@ -197,16 +153,15 @@ int runCapture(const Options& options, const GameOptions& gameOptions) {
     if (toVideo) {
         std::error_code ignored;
         fs::remove(video.outputPath, ignored);  // ffmpeg would write through a link left there
-        std::snprintf(partialVideo, sizeof partialVideo, "%s", video.outputPath.c_str());
         if (!encoder.start(video, error)) return fail("");
-        encoderPid = encoder.pid();
+        interruptGuard.watchEncoder(encoder.pid(), video.outputPath);
     }
 
     ProgressLine progress(plan.frameCount());
     int written = 0;
     int lastWrittenTick = -1;
     std::string failure;
-    for (int tick = 0; tick <= plan.lastTick && !interruptRequested; ++tick) {
+    for (int tick = 0; tick <= plan.lastTick && !interruptGuard.requested(); ++tick) {
         if (tick < plan.firstTick) {
             game.advance(plan.tickMs(tick));
             continue;
@@ -241,14 +196,14 @@ int runCapture(const Options& options, const GameOptions& gameOptions) {
     }
     progress.close();
 
-    const bool interrupted = interruptRequested && failure.empty() && written < plan.frameCount();
+    const bool interrupted = interruptGuard.requested() && failure.empty() && written < plan.frameCount();
     // With no frame at all ffmpeg has nothing to make a video of; its complaint is moot.
     if (encoder.running() && !encoder.finish(error) && !(interrupted && written == 0)) {
         const std::string why = "cannot encode " + options.videoPath + ": " + error;
         failure = failure.empty() ? why : failure + "; " + why;
     }
-    encoderPid = 0;
-    puttingVideoInPlace = 1;  // from here on the file is only cut and renamed
+    interruptGuard.encoderDone();
+    interruptGuard.puttingVideoInPlace();
     const double keptSeconds = static_cast<double>(written) / plan.fps;
     bool videoKept = toVideo && failure.empty() && written > 0;
     if (videoKept) {

@@ -21,6 +21,7 @@ template_folder(app
     capture_plan.cpp
     capture.cpp
     video_output.cpp
+    interrupt.cpp
     assemble.cpp
     benchmark_mode.cpp
   LIBS PkgConfig::SDL OpenGL::GL ${X11_LIBRARIES} ${FREEIMAGE_LIBRARY})

@@ -7,19 +7,11 @@
 #include <fstream>
 
 #include "app/assemble.h"
-#include "app/options.h"
 #include "capture/farm_support.h"
 
 namespace fs = std::filesystem;
 
 namespace {
-
-bool parse(std::vector<std::string> args, Options& options, std::string& error) {
-    args.insert(args.begin(), "template");
-    std::vector<char*> argv;
-    for (auto& a : args) argv.push_back(a.data());
-    return parseOptions(static_cast<int>(argv.size()), argv.data(), options, error);
-}
 
 class AssembleProgram : public ::testing::Test {
 protected:
@@ -31,25 +23,6 @@ protected:
 };
 
 }  // namespace
-
-TEST(AssembleOptions, NeedsAVideoAndTakesNoRenderingSettings) {
-    Options o;
-    std::string error;
-    ASSERT_TRUE(parse({"--assemble", "frames", "--video", "v.mkv", "--fps", "25", "--from", "3", "--to", "4", "--mute"},
-                      o, error))
-        << error;
-    EXPECT_EQ(o.mode, RunMode::Assemble);
-    EXPECT_EQ(o.assembleDir, "frames");
-    EXPECT_EQ(o.fps, 25);
-    EXPECT_DOUBLE_EQ(o.fromSeconds, 3.0);
-    for (const std::vector<std::string>& args :
-         {std::vector<std::string>{"--assemble", "frames"},
-          {"--assemble", "frames", "--video", "v.mp4", "--capture", "x"},
-          {"--assemble", "frames", "--video", "v.mp4", "--size", "320x240"},
-          {"--assemble", "frames", "--video", "v.mp4", "--passes", "4"},
-          {"--assemble", "frames", "--video", "v.mp4", "--start", "4"}})
-        EXPECT_FALSE(parse(args, o = Options(), error)) << ::testing::PrintToString(args);
-}
 
 TEST(AssembleFrames, MissingFramesAreNamedInTickOrderThenCounted) {
     const std::string dir = scratchDir("assemble_missing");

@@ -55,13 +55,6 @@ std::vector<uint32_t> decodedFrames(const std::string& path) {
     return pixels;
 }
 
-std::string contents(const std::string& path) {
-    std::ifstream file(path, std::ios::binary);
-    std::ostringstream text;
-    text << file.rdbuf();
-    return text.str();
-}
-
 class VideoProgram : public ::testing::Test {
 protected:
     void SetUp() override {
@@ -267,7 +260,7 @@ TEST_F(VideoProgram, ExistingOutputsAreKeptUnlessOverwriting) {
     EXPECT_EQ(video.exitCode, 2) << video.output;
     EXPECT_NE(video.output.find("v.mkv exists: use --overwrite to replace it"), std::string::npos) << video.output;
     for (const char* name : {"frames/frame_00130.png", "frames/frame_00132.png", "v.mkv"})
-        EXPECT_EQ(contents(dir_ + "/" + name), "older") << name;
+        EXPECT_EQ(fileContents(dir_ + "/" + name), "older") << name;
     EXPECT_FALSE(fs::exists(dir_ + "/frames/frame_00131.png")) << "refused before the first frame";
 
     const ProgramResult replaced = capture("--capture frames --video v.mkv --mute --overwrite");

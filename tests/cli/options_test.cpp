@@ -208,6 +208,25 @@ TEST(Options, CodecQualityAndOverwriteForVideosAndStills) {
     }
 }
 
+TEST(Options, AssembleNeedsAVideoAndTakesNoRenderingSettings) {
+    Options o;
+    std::string error;
+    ASSERT_TRUE(parse({"--assemble", "frames", "--video", "v.mkv", "--fps", "25", "--from", "3", "--to", "4", "--mute"},
+                      o, error))
+        << error;
+    EXPECT_EQ(o.mode, RunMode::Assemble);
+    EXPECT_EQ(o.assembleDir, "frames");
+    EXPECT_EQ(o.fps, 25);
+    EXPECT_DOUBLE_EQ(o.fromSeconds, 3.0);
+    for (const std::vector<std::string>& args :
+         {std::vector<std::string>{"--assemble", "frames"},
+          {"--assemble", "frames", "--video", "v.mp4", "--capture", "x"},
+          {"--assemble", "frames", "--video", "v.mp4", "--size", "320x240"},
+          {"--assemble", "frames", "--video", "v.mp4", "--passes", "4"},
+          {"--assemble", "frames", "--video", "v.mp4", "--start", "4"}})
+        EXPECT_FALSE(parse(args, o = Options(), error)) << ::testing::PrintToString(args);
+}
+
 TEST(Options, TakeTheirValueAfterAnEqualsSign) {
     Options spaced, joined;
     std::string error;

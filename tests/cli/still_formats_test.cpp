@@ -8,7 +8,6 @@
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
-#include <sstream>
 
 #include "app/image_writer.h"
 #include "scene/upscale.h"
@@ -67,13 +66,6 @@ std::vector<uint32_t> toned(const std::vector<float>& light, int width, int heig
     std::vector<uint32_t> pixels(static_cast<size_t>(width) * height);
     toneAndScale(width, height, light.data(), width, height, pixels.data());
     return pixels;
-}
-
-std::string contents(const std::string& path) {
-    std::ifstream file(path, std::ios::binary);
-    std::ostringstream text;
-    text << file.rdbuf();
-    return text.str();
 }
 
 }  // namespace
@@ -150,7 +142,7 @@ TEST(StillFormats, RefusesUnknownNamesAndExistingFilesUnlessOverwriting) {
     EXPECT_EQ(kept.exitCode, 2) << kept.output;
     EXPECT_NE(kept.output.find("old.png exists: use --overwrite to replace it"), std::string::npos) << kept.output;
     EXPECT_EQ(kept.output.find("sampler"), std::string::npos) << "refused before rendering: " << kept.output;
-    EXPECT_EQ(contents(dir + "/old.png"), "an older picture");
+    EXPECT_EQ(fileContents(dir + "/old.png"), "an older picture");
 
     const ProgramResult replaced = still(dir, "--size 32x24 --out old.png --overwrite");
     ASSERT_EQ(replaced.exitCode, 0) << replaced.output;

@@ -6,3 +6,5 @@ std::string sourceDir();
 std::string programPath();
 // A fresh, empty folder under the build tree for the calling test.
 std::string scratchDir(const std::string& name);
+// A whole file as bytes; empty when it cannot be read.
+std::string fileContents(const std::string& path);
