@@ -25,6 +25,9 @@ trap 'rm -rf "$work"' EXIT
 # to end in the faster ones and in the runs below.
 slow='ShowProgram\.(StartingNearTheEnd|WindowShows)|Still\.RendersAPlausible|CaptureProgram\.(PartWrites|Interrupt|GivingUp)'
 slow+='|BatchedFrames\.WholeFrameOfTheClosedRoom|Benchmark\.'
+# Many full frames each (passes, large pictures): their code runs under the
+# sanitizers in the title-image and still-format tests at small sizes.
+slow+='|GamePicture\.OnePass|PictureSize\.'
 
 asan() {
   local build="$root/build-asan" flags="-fsanitize=address,undefined -fno-omit-frame-pointer -fno-sanitize-recover=undefined"

@@ -87,11 +87,11 @@ TEST(GamePicture, TitleImagesScaleWithThePictureAndKeepTheirPlace) {
     const std::string dir = scratchDir("game_picture_titles");
     for (int i = 0; i < overlayCount; ++i)
         std::ofstream(dir + "/" + overlayFileNames[i]) << "P5 " << 10 + i << " 2 255\n" << std::string(20 + 2 * i, '\xFF');
-    // A 720-row picture scales them by 1.5; with --keep-aspect the 4:3 view sits
-    // between bars that are left as they were. At 1.25 s the "re" image (row 400
-    // of 480) is at full strength.
+    // A 360-row picture scales them by 0.75; with --keep-aspect the 4:3 view
+    // sits between bars that are left as they were. At 1.25 s the "re" image
+    // (row 400 of 480) is at full strength.
     for (const bool keepAspect : {false, true}) {
-        GameOptions options = sized(keepAspect ? 1280 : 960, 720);
+        GameOptions options = sized(keepAspect ? 640 : 480, 360);
         options.overlays = true;
         options.keepAspect = keepAspect;
         options.dataDir = dir;
@@ -99,21 +99,22 @@ TEST(GamePicture, TitleImagesScaleWithThePictureAndKeepTheirPlace) {
         const Picture titled = render(options, 1.25f, 125, fill);
         options.overlays = false;
         const Picture bare = render(options, 1.25f, 125, fill);
-        const int width = options.pictureWidth, left = keepAspect ? 160 : 0;
-        const int reWidth = (3 * (10 + reOverlayId) + 1) / 2, reLeft = left + (960 - reWidth) / 2;
+        const int width = options.pictureWidth, left = keepAspect ? 80 : 0;
+        // Scaled sizes round to the nearest pixel: 2 rows stay 2, row 400 becomes 300.
+        const int reWidth = (3 * (10 + reOverlayId) + 2) / 4, reLeft = left + (480 - reWidth) / 2;
         int brightened = 0;
-        for (int y = 0; y < 720; ++y)
+        for (int y = 0; y < 360; ++y)
             for (int x = 0; x < width; ++x) {
                 const uint32_t t = titled.pixels[y * width + x], b = bare.pixels[y * width + x];
-                const bool onRe = y >= 600 && y < 603 && x >= reLeft && x < reLeft + reWidth;
-                if (x < left || x >= left + 960) {
+                const bool onRe = y >= 300 && y < 302 && x >= reLeft && x < reLeft + reWidth;
+                if (x < left || x >= left + 480) {
                     ASSERT_EQ(t, fill) << "bar at " << x << "," << y;
                 } else if (onRe) {
                     brightened += t != b;
-                } else if (y >= 590 && y < 613) {
+                } else if (y >= 290 && y < 312) {
                     ASSERT_EQ(t, b) << "title outside its place at " << x << "," << y;
                 }
             }
-        EXPECT_GT(brightened, reWidth * 3 / 2) << (keepAspect ? "letterboxed" : "960 x 720");
+        EXPECT_GT(brightened, reWidth) << (keepAspect ? "letterboxed" : "480 x 360");
     }
 }
