@@ -3,6 +3,7 @@
 #include <fcntl.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cctype>
 #include <cerrno>
 #include <chrono>
@@ -38,16 +39,30 @@ std::string clockText(double seconds) {
 // One stderr line rewritten in place, at most a few times a second.
 class ProgressLine {
 public:
-    explicit ProgressLine(int total) : total_(total), start_(Clock::now()), lastShown_(start_) {}
+    ProgressLine(int total, int passes) : total_(total), passes_(passes), start_(Clock::now()), lastShown_(start_) {}
 
-    void update(int done, bool force = false) {
+    // `done` frames written, and `pass` passes of the next: with many passes a
+    // frame can take minutes, and the rate and time left count the passes too.
+    void update(int done, bool force = false, int pass = 0) {
         const Clock::time_point now = Clock::now();
         if (!force && now - lastShown_ < std::chrono::milliseconds(250)) return;
         lastShown_ = now;
         const double elapsed = std::chrono::duration<double>(now - start_).count();
-        const double rate = elapsed > 0.0 ? done / elapsed : 0.0;
-        const std::string left = rate > 0.0 ? clockText((total_ - done) / rate) : "?";
-        std::fprintf(stderr, "\rframe %d/%d  %.2f frames/s  %s left   ", done, total_, rate, left.c_str());
+        const double frames = done + static_cast<double>(pass) / passes_;
+        const double rate = elapsed > 0.0 ? frames / elapsed : 0.0;
+        const std::string left = rate > 0.0 ? clockText((total_ - frames) / rate) : "?";
+        const std::string next = passes_ > 1 && done < total_ ? ", pass " + std::to_string(pass) + "/" +
+                                                                    std::to_string(passes_) + " of the next"
+                                                              : "";
+        // Three significant digits: a slow job shows 0.0167, not 0.02.
+        char text[160];
+        std::snprintf(text, sizeof text, "frame %d/%d%s  %.3g frames/s  %s left", done, total_, next.c_str(), rate,
+                      left.c_str());
+        // Blanks over whatever a longer line before left on the terminal.
+        std::string line = text;
+        width_ = std::max(width_, line.size());
+        line.resize(width_, ' ');
+        std::fprintf(stderr, "\r%s", line.c_str());
         std::fflush(stderr);
         shown_ = true;
     }
@@ -60,6 +75,8 @@ public:
 private:
     using Clock = std::chrono::steady_clock;
     int total_;
+    int passes_;
+    size_t width_ = 0;  // the longest line shown
     Clock::time_point start_;
     Clock::time_point lastShown_;
     bool shown_ = false;
@@ -157,8 +174,9 @@ int runCapture(const Options& options, const GameOptions& gameOptions) {
         interruptGuard.watchEncoder(encoder.pid(), video.outputPath);
     }
 
-    ProgressLine progress(plan.frameCount());
+    ProgressLine progress(plan.frameCount(), options.passes);
     int written = 0;
+    game.onPassDone = [&](int pass, int) { progress.update(written, false, pass); };
     int lastWrittenTick = -1;
     std::string failure;
     for (int tick = 0; tick <= plan.lastTick && !interruptGuard.requested(); ++tick) {

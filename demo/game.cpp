@@ -103,6 +103,7 @@ const uint32_t* Game::averagedFrame(const FrameData& record, std::string& error)
         }
         const float* light = driver.radiance();
         for (size_t i = 0; i < values; ++i) lightSum_[i] += light[i];
+        if (onPassDone) onPassDone(pass + 1, options_.passes);
     }
     // The mean in linear light; one pass gives back its own light, and so its own pixels.
     light_.resize(values);

@@ -1,6 +1,7 @@
 #pragma once
 // The demo object: the show's state, its one-time set-up and its per-frame tick.
 #include <array>
+#include <functional>
 #include <memory>
 #include <string>
 #include <vector>
@@ -67,6 +68,10 @@ public:
     // and how long making its picture took (render, filter, scaling).
     const FrameData& renderedRecord() const { return rendered_; }
     double pictureMs() const { return pictureMs_; }
+
+    // Told after each pass of a frame of several passes (passes done, of how
+    // many), so that a long frame can show how far it has come.
+    std::function<void(int, int)> onPassDone;
 
     // Where the rendered view lies on the surface (all of it unless keepAspect).
     const PictureArea& viewArea() const { return area_; }

@@ -229,6 +229,19 @@ TEST_F(CaptureProgram, PartWritesFramesAndVideoAndTicksMatchFromAnotherStart) {
     EXPECT_NE(tick122, readPng(dir_ + "/a/frame_00121.png", w, h));
 }
 
+// A frame of several passes can take minutes: the progress line moves with
+// its passes, and the frames are the picture size asked for.
+TEST_F(CaptureProgram, ProgressCountsThePassesOfEachFrame) {
+    const ProgramResult r = capture("--capture f --from 13 --to 13.1 --passes 3 --size 800x450 --no-overlays");
+    ASSERT_EQ(r.exitCode, 0) << r.output;
+    EXPECT_NE(r.output.find("frame 0/1, pass 1/3 of the next  "), std::string::npos) << r.output;
+    EXPECT_NE(r.output.find("frame 1/1  "), std::string::npos) << r.output;
+    int w = 0, h = 0;
+    EXPECT_FALSE(readPng(dir_ + "/f/frame_00130.png", w, h).empty());
+    EXPECT_EQ(w, 800);
+    EXPECT_EQ(h, 450);
+}
+
 TEST_F(CaptureProgram, RefusesBeforeRenderingWithoutFfmpegOrAWritableFolder) {
     const ProgramResult noEncoder = capture("--video v.mp4 --capture frames --from 12 --to 12.3", {"PATH=/nonexistent"});
     EXPECT_NE(noEncoder.exitCode, 0);
