@@ -28,6 +28,9 @@ slow+='|BatchedFrames\.WholeFrameOfTheClosedRoom|Benchmark\.'
 # Many full frames each (passes, large pictures): their code runs under the
 # sanitizers in the title-image and still-format tests at small sizes.
 slow+='|GamePicture\.OnePass|PictureSize\.'
+# The show under keys and disk audio renders full frames for minutes; the live
+# show runs under the sanitizers below, and the controls in ShowControls.
+slow+='|ShowControlsProgram\.'
 
 asan() {
   local build="$root/build-asan" flags="-fsanitize=address,undefined -fno-omit-frame-pointer -fno-sanitize-recover=undefined"
