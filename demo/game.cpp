@@ -60,7 +60,7 @@ bool Game::scaleOverlays(std::string& error) {
 
 void Game::setRefining(bool on) {
     refining_ = on;
-    refinedPasses_ = 0;
+    refined_.passes = 0;
 }
 
 const uint32_t* Game::refineFrame(std::string& error) {
@@ -73,18 +73,14 @@ const uint32_t* Game::refineFrame(std::string& error) {
     if (!driver.renderFrameWithLayers(rendered_, error)) return nullptr;
     if (!driver.layersValid()) return driver.frameBuffer();
     const size_t values = static_cast<size_t>(w) * h * 3;
-    if (refinedPasses_ == 0 || std::memcmp(&refinedMoment_, &show.world.frame, sizeof refinedMoment_) != 0) {
+    if (refined_.passes == 0 || std::memcmp(&refinedMoment_, &show.world.frame, sizeof refinedMoment_) != 0) {
         refinedMoment_ = show.world.frame;
-        refinedSum_.assign(values, 0.0);
-        refinedPasses_ = 0;
+        refined_.clear(values);
     }
-    const float* light = driver.radiance();
-    for (size_t i = 0; i < values; ++i) refinedSum_[i] += light[i];
-    ++refinedPasses_;
-    filtered_.resize(values);
-    for (size_t i = 0; i < values; ++i) filtered_[i] = static_cast<float>(refinedSum_[i] / refinedPasses_);
+    refined_.add(driver.radiance());
+    refined_.mean(filtered_);
     // Until the passes hold as many samples as a full frame, the filter helps.
-    if (refinedPasses_ * pass.samples < samplesPerFrame)
+    if (refined_.passes * pass.samples < samplesPerFrame)
         denoiseFrame(w, h, filtered_.data(), driver.guide(), 3, filtered_.data());
     display_.resize(static_cast<size_t>(w) * h);
     toneAndScale(w, h, filtered_.data(), w, h, display_.data());
@@ -94,20 +90,18 @@ const uint32_t* Game::refineFrame(std::string& error) {
 const uint32_t* Game::averagedFrame(const FrameData& record, std::string& error) {
     FrameDriver& driver = frameDriver();
     const size_t values = static_cast<size_t>(record.width) * record.height * 3;
-    lightSum_.assign(values, 0.0);
+    passSum_.clear(values);
     for (int pass = 0; pass < options_.passes; ++pass) {
         if (!driver.renderFrameWithLight(record, error)) return nullptr;
         if (!driver.layersValid()) {
             error = "this renderer gives no light to average passes with";
             return nullptr;
         }
-        const float* light = driver.radiance();
-        for (size_t i = 0; i < values; ++i) lightSum_[i] += light[i];
+        passSum_.add(driver.radiance());
         if (onPassDone) onPassDone(pass + 1, options_.passes);
     }
     // The mean in linear light; one pass gives back its own light, and so its own pixels.
-    light_.resize(values);
-    for (size_t i = 0; i < values; ++i) light_[i] = static_cast<float>(lightSum_[i] / options_.passes);
+    passSum_.mean(light_);
     lightValid_ = options_.keepLight;
     display_.resize(static_cast<size_t>(record.width) * record.height);
     toneAndScale(record.width, record.height, light_.data(), record.width, record.height, display_.data());

@@ -9,6 +9,7 @@
 #include "anim/show_state.h"
 #include "demo/image_file.h"
 #include "demo/letterbox.h"
+#include "demo/light_sum.h"
 #include "demo/live_quality.h"
 #include "demo/overlays.h"
 #include "demo/sprite.h"
@@ -84,7 +85,7 @@ public:
     // pass, at the view's size, the light summed before the tone curve), so a paused
     // picture converges to a clean one. How many passes the picture holds.
     void setRefining(bool on);
-    int refinedPasses() const { return refinedPasses_; }
+    int refinedPasses() const { return refined_.passes; }
 
 private:
     // Renders the frame at the current setting; the view area's pixels to show,
@@ -102,7 +103,6 @@ private:
     bool musicStarted_ = false;
     RenderSetting setting_ = liveSettings().front();
     PictureArea area_{0, 0, frameWidth, frameHeight};
-    std::vector<double> lightSum_;  // passes being averaged
     std::vector<float> light_;
     bool lightValid_ = false;
     std::vector<float> filtered_;    // a reduced frame's light after the filter
@@ -111,8 +111,8 @@ private:
     double pictureMs_ = 0.0;
     bool refining_ = false;
     FrameData refinedMoment_{};    // the record whose passes are summed
-    std::vector<double> refinedSum_;
-    int refinedPasses_ = 0;
+    LightSum passSum_;  // the passes of an exact frame of several
+    LightSum refined_;  // the passes of a paused moment
 };
 
 // Makes the game's frames at the lowest live setting (--preview) and says so.
