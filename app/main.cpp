@@ -5,6 +5,7 @@
 #include "app/assemble.h"
 #include "app/benchmark_mode.h"
 #include "app/capture.h"
+#include "app/capture_parts.h"
 #include "app/exit_codes.h"
 #include "app/console.h"
 #include "app/data_dir.h"
@@ -22,7 +23,8 @@ int main(int argc, char** argv) {
         return exitError;
     }
     // A mistyped --data is reported as such, before anything starts, not as a missing image.
-    const bool job = options.mode != RunMode::Help && options.mode != RunMode::Version;
+    const bool job =
+        options.mode != RunMode::Help && options.mode != RunMode::Version && options.mode != RunMode::ListParts;
     if (job && !checkDataDir(options.dataDir, error)) {
         std::fprintf(stderr, "template: %s\n", error.c_str());
         return exitError;
@@ -53,6 +55,8 @@ int main(int argc, char** argv) {
             return runCapture(options, game);
         case RunMode::Assemble:
             return runAssemble(options, game.dataDir);
+        case RunMode::ListParts:
+            return runListParts(options);
         case RunMode::Benchmark:
             return runBenchmark(options);
         case RunMode::Show:

@@ -107,6 +107,13 @@ const OptionSpec optionTable[] = {
     {"--assemble", Value::Folder, "DIR", 0, 0, captureSection,
      "make --video from the frames a capture left in DIR, without rendering",
      [](Options& o, const std::string& t, double) { o.assembleDir = t; }},
+    {"--list-parts", Value::None, "", 0, 0, captureSection,
+     "print the parts of --fps/--from/--to for a farm: first and last tick, --from, --to",
+     [](Options&, const std::string&, double) {}},
+    {"--part-frames", Value::Count, "N", 1, 1000000, captureSection, "frames in each listed part (default 60)",
+     [](Options& o, const std::string&, double n) { o.partFrames = static_cast<int>(n); }},
+    {"--parts", Value::Count, "N", 1, 1000000, captureSection, "list N equal parts instead",
+     [](Options& o, const std::string&, double n) { o.partShares = static_cast<int>(n); }},
     {"--benchmark", Value::None, "", 0, 0, benchmarkSection, "time frames of the show and print a score",
      [](Options&, const std::string&, double) {}},
     {"--moments", Value::SecondsList, "A,B,...", 0, lastBenchmarkMoment, benchmarkSection,
@@ -247,9 +254,16 @@ bool checkCombination(const std::set<std::string>& given, const Options& o, std:
     const bool assemble = given.count("--assemble");
     const bool still = given.count("--still"), captureJob = !firstOf({"--capture", "--video"}).empty() && !assemble;
     const bool benchmark = given.count("--benchmark");
+    const bool listParts = given.count("--list-parts");
     std::string culprit;
     error.clear();
-    if (assemble && !given.count("--video"))
+    if (listParts && !(culprit = firstOf({"--still", "--capture", "--video", "--assemble", "--benchmark"})).empty())
+        error = "--list-parts only lists the parts of a capture: it cannot take " + culprit;
+    else if (!listParts && !(culprit = firstOf({"--part-frames", "--parts"})).empty())
+        error = culprit + " only applies to --list-parts";
+    else if (given.count("--part-frames") && given.count("--parts"))
+        error = "--part-frames and --parts cannot be combined";
+    else if (assemble && !given.count("--video"))
         error = "--assemble needs --video FILE";
     else if (assemble && !(culprit = firstOf({"--capture", "--still", "--benchmark", "--size", "--keep-aspect",
                                               "--passes", "--preview"}))
@@ -261,8 +275,8 @@ bool checkCombination(const std::set<std::string>& given, const Options& o, std:
         error = "--benchmark cannot be combined with --still, --capture or --video";
     else if (!still && !(culprit = firstOf({"--out", "--dt"})).empty())
         error = culprit + " only applies to --still";
-    else if (!captureJob && !assemble && !(culprit = firstOf({"--fps", "--from", "--to"})).empty())
-        error = culprit + " only applies to --capture and --video";
+    else if (!captureJob && !assemble && !listParts && !(culprit = firstOf({"--fps", "--from", "--to"})).empty())
+        error = culprit + " only applies to --capture, --video and --list-parts";
     else if (!given.count("--video") && !(culprit = firstOf({"--codec", "--crf"})).empty())
         error = culprit + " only applies to --video";
     else if (!benchmark && !(culprit = firstOf({"--moments", "--runs"})).empty())
@@ -276,7 +290,12 @@ bool checkCombination(const std::set<std::string>& given, const Options& o, std:
                 " is more than " + std::to_string(maxFramePixels) + " pixels";
     else if (o.preview && o.passes > 1)
         error = "--preview cannot be combined with --passes: a preview is one quick pass";
-    else if ((still || captureJob || benchmark || assemble) &&
+    else if (listParts && !(culprit = firstOf({"--size", "--keep-aspect", "--passes", "--preview", "--overwrite",
+                                               "--no-overlays", "--mute", "--backend", "--threads", "--cpu-kernel",
+                                               "--data"}))
+                               .empty())
+        error = "--list-parts renders nothing: it cannot take " + culprit;
+    else if ((still || captureJob || benchmark || assemble || listParts) &&
              !(culprit = firstOf({"--start", "--software", "--fullscreen", "--window", "--target-fps", "--quality",
                                   "--stats"}))
                   .empty())
@@ -325,6 +344,7 @@ bool parseOptions(int argc, char** argv, Options& o, std::string& error) {
     if (given.count("--still")) o.mode = RunMode::Still;
     if (given.count("--capture") || given.count("--video")) o.mode = RunMode::Capture;
     if (given.count("--assemble")) o.mode = RunMode::Assemble;
+    if (given.count("--list-parts")) o.mode = RunMode::ListParts;
     if (given.count("--benchmark")) o.mode = RunMode::Benchmark;
     return true;
 }

@@ -6,7 +6,7 @@
 #include "anim/show_state.h"
 #include "scene/frame_driver.h"
 
-enum class RunMode { Show, Still, Capture, Assemble, Benchmark, Help, Version };
+enum class RunMode { Show, Still, Capture, Assemble, ListParts, Benchmark, Help, Version };
 
 struct Options {
     RunMode mode = RunMode::Show;
@@ -44,6 +44,9 @@ struct Options {
     int crf = -1;         // --crf; -1: the codec's default quality
     // --assemble DIR --video FILE: frames already captured into one video
     std::string assembleDir;
+    // --list-parts [--part-frames N | --parts N]: a capture's parts for a farm
+    int partFrames = 60;
+    int partShares = 0;  // 0: parts of partFrames frames
     // shared
     bool overlays = true;  // --no-overlays
     bool mute = false;     // --mute

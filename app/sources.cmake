@@ -19,6 +19,7 @@ template_folder(app
     still.cpp
     video_encoder.cpp
     capture_plan.cpp
+    capture_parts.cpp
     capture.cpp
     video_output.cpp
     interrupt.cpp

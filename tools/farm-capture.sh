@@ -42,10 +42,9 @@ die() {
 
 root="$(cd "$(dirname "$0")/.." && pwd)"
 program="${TEMPLATE_BIN:-$root/build/template}"
-show_seconds=106
 
 out="" jobs="" sshloginfile="" video="" task="" list_parts=0 overwrite=0
-fps=60 from=0 to=$show_seconds part_frames=60 parts=""
+fps=60 from=0 to=106 part_frames=60 parts=""
 render=()  # options every part gives the program
 encode=()  # options for the video
 data=()
@@ -86,66 +85,15 @@ while [ $# -gt 0 ]; do
   esac
 done
 
-# The parts as "first-tick last-tick from to" lines. The ticks are the ones
-# the program itself picks for --fps/--from/--to (from <= tick/fps < to, and
-# not past the show's last frame, found on its clock: single-precision steps
-# of 1000/fps ms), and each part's --from/--to select exactly its own ticks,
-# so together they hold every frame once. Split "frames N" (parts of N
-# frames) or "shares N" (N parts; an empty one is "0 -1 - -").
+# The parts as "first-tick last-tick from to" lines, as the program itself
+# plans them on its own clock (template --list-parts): each part's --from/--to
+# select exactly its ticks, and together they hold every frame of the range
+# once. Split "frames N" (parts of N frames) or "shares N" (N parts; an empty
+# one is "0 -1 - -").
 plan_parts() {
-  perl -e '
-    use strict;
-    use POSIX qw(ceil floor);
-    my ($fps, $from, $to, $show, $mode, $n) = @ARGV;
-    sub single { unpack "f", pack "f", shift }
-    sub seconds { my $s = sprintf "%.12f", shift; $s =~ s/0+$//; $s =~ s/\.$//; $s }
-    my $number = qr/^(\d+(\.\d*)?|\.\d+)$/;
-    sub refuse { print STDERR "farm-capture: @_\n"; exit 2 }
-    refuse("--fps must be a whole number from 1 to 1000") unless $fps =~ /^\d+$/ && $fps >= 1 && $fps <= 1000;
-    refuse("--from and --to must be times from 0 to $show seconds, --from before --to")
-      unless $from =~ $number && $to =~ $number && $from < $to && $to <= $show;
-    refuse("--part-frames and --parts must be whole numbers from 1 on") unless $n =~ /^\d+$/ && $n >= 1;
-    my $step = single(single(1000 / $fps) * single(0.001));
-    my ($last, $clock) = (0, 0);
-    while (1) {
-      my $next = single($clock + $step);
-      last if $next > $show || $next == $clock;
-      ($clock, $last) = ($next, $last + 1);
-    }
-    my $first = ceil($from * $fps - 1e-6);
-    my $end = $to >= $show ? $last : ceil($to * $fps - 1e-6) - 1;
-    $end = $last if $end > $last;
-    refuse("no frame between $from s and $to s at $fps frames/s") if $first > $end;
-    my $count = $end - $first + 1;
-    my @starts;
-    if ($mode eq "frames") {
-      for (my $a = $first; $a <= $end; $a += $n) { push @starts, $a }
-    } else {
-      push @starts, $first + floor($_ * $count / $n) for 0 .. $n;
-      pop @starts;
-    }
-    # A part may not start past the show'"'"'s length (its --from could not say so):
-    # at high rates the clock runs a little slow and the show presents more
-    # ticks than that; the part before takes them.
-    my $cap = $show * $fps;
-    my @parts;
-    for my $i (0 .. $#starts) {
-      my $a = $starts[$i];
-      my $b = $i < $#starts ? $starts[$i + 1] - 1 : $end;
-      if ($b < $a) { push @parts, undef }
-      elsif ($a > $cap) { (grep { defined } @parts)[-1]->[1] = $b; push @parts, undef }
-      else { push @parts, [$a, $b] }
-    }
-    # Half a tick before a part and after it: --from/--to select exactly its
-    # ticks whatever the rounding of the decimal text. The last part keeps the
-    # --to asked for: at the end of the show it means "to the last frame".
-    for my $part (@parts) {
-      if (!defined $part) { print "0 -1 - -\n" if $mode ne "frames"; next }
-      my ($a, $b) = @$part;
-      printf "%d %d %s %s\n", $a, $b, $a == 0 ? "0" : seconds(($a - 0.5) / $fps),
-        $b == $end ? $to : seconds(($b + 0.5) / $fps);
-    }
-  ' "$fps" "$from" "$to" "$show_seconds" "$@"
+  local split=(--part-frames "$2")
+  [ "$1" = shares ] && split=(--parts "$2")
+  "$program" --list-parts --fps "$fps" --from "$from" --to "$to" "${split[@]}" || exit 2
 }
 
 frame_name() {
@@ -169,6 +117,7 @@ if [ -n "$task" ]; then
   task_index=${BASH_REMATCH[1]}
   split=(shares "${BASH_REMATCH[2]}")
 fi
+[ -x "$program" ] || die "cannot run $program: build it (tools/build.sh template) or set TEMPLATE_BIN"
 part_lines=$(plan_parts "${split[@]}") || exit 2
 if [ "$list_parts" -eq 1 ]; then
   echo "$part_lines"
@@ -176,7 +125,6 @@ if [ "$list_parts" -eq 1 ]; then
 fi
 
 [ -n "$out" ] || die "--out DIR is needed (see --help)"
-[ -x "$program" ] || die "cannot run $program: build it (tools/build.sh template) or set TEMPLATE_BIN"
 [[ $program == /* ]] || program="$(cd "$(dirname "$program")" && pwd)/$(basename "$program")"
 mkdir -p -- "$out" || die "cannot make $out"
 dir="$(cd "$out" && pwd)"  # absolute, so every machine writes to the same place

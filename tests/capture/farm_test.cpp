@@ -18,6 +18,7 @@
 #include <random>
 #include <thread>
 
+#include "app/capture_parts.h"
 #include "app/capture_plan.h"
 #include "app/options.h"
 #include "app/video_encoder.h"
@@ -188,9 +189,10 @@ private:
 
 }  // namespace
 
-// Whatever the rate, range and split, the parts' own --from/--to select, in
-// the program, exactly their ticks, one after the other, and together every
-// tick of the range: at the end of the show too, where the clock runs slow.
+// Whatever the rate, range and split, the parts the script plans (through the
+// program's --list-parts) select, by their own --from/--to, exactly their
+// ticks, one after the other, and together every tick of the range: at the
+// end of the show too, where the clock runs slow.
 TEST(FarmParts, PartsTogetherSelectEveryTickOfTheRangeExactlyOnce) {
     struct Case {
         int fps;
@@ -204,7 +206,7 @@ TEST(FarmParts, PartsTogetherSelectEveryTickOfTheRangeExactlyOnce) {
         SCOPED_TRACE(std::to_string(c.fps) + " " + c.from + " " + c.to + " " + c.split);
         const ProgramResult listed =
             runIn(sourceDir(), "exec tools/farm-capture.sh --list-parts --fps " + std::to_string(c.fps) + " --from " +
-                                   c.from + " --to " + c.to + " " + c.split);
+                                   c.from + " --to " + c.to + " " + c.split, {"TEMPLATE_BIN=" + programPath()});
         ASSERT_EQ(listed.exitCode, 0) << listed.output;
         Options whole;
         std::string error;
@@ -236,9 +238,33 @@ TEST(FarmParts, PartsTogetherSelectEveryTickOfTheRangeExactlyOnce) {
         EXPECT_EQ(next, plan.lastTick + 1) << "the parts end where the range ends";
         EXPECT_GT(parts, 0);
     }
-    const ProgramResult empty = runIn(sourceDir(), "exec tools/farm-capture.sh --list-parts --fps 10 --from 3.01 --to 3.05");
+    const ProgramResult empty = runIn(sourceDir(), "exec tools/farm-capture.sh --list-parts --fps 10 --from 3.01 --to 3.05",
+                                      {"TEMPLATE_BIN=" + programPath()});
     EXPECT_EQ(empty.exitCode, 2);
     EXPECT_NE(empty.output.find("no frame"), std::string::npos) << empty.output;
+}
+
+// Known answers: shares past the frame count are empty, and at 1000 frames
+// per second the ticks the slow clock adds after 106 s join the last part
+// that a --from can reach.
+TEST(FarmParts, EmptySharesAndTheTicksPastTheShowsLength) {
+    CapturePlan plan;
+    std::string error;
+    ASSERT_TRUE(planCapture(7, 0.3, 1.0, showLengthSeconds, plan, error)) << error;
+    std::vector<std::string> lines;
+    for (const CapturePart& part : splitCapture(plan, PartSplit::Shares, 6, showLengthSeconds))
+        lines.push_back(partLine(part, plan, "1"));
+    // Ticks 3 to 6 in six shares start at 3 + floor(4i / 6): 3, 3, 4, 5, 5, 6.
+    EXPECT_EQ(lines, (std::vector<std::string>{"0 -1 - -", "3 3 0.357142857143 0.5", "4 4 0.5 0.642857142857",
+                                               "0 -1 - -", "5 5 0.642857142857 0.785714285714", "6 6 0.785714285714 1"}));
+
+    ASSERT_TRUE(planCapture(1000, 105.99, 106.0, showLengthSeconds, plan, error)) << error;
+    ASSERT_GT(plan.lastTick, 106000) << "the clock at 1 ms steps runs slow";
+    const std::vector<CapturePart> parts = splitCapture(plan, PartSplit::Frames, 5, showLengthSeconds);
+    ASSERT_EQ(parts.size(), 3u);
+    EXPECT_EQ(parts[2].firstTick, 106000);
+    EXPECT_EQ(parts[2].lastTick, plan.lastTick);
+    EXPECT_EQ(partLine(parts[2], plan, "106"), "106000 " + std::to_string(plan.lastTick) + " 105.9995 106");
 }
 
 TEST_F(FarmRun, GnuParallelWithTwoSlotsMatchesOneMachineAndARerunRedoesOnlyTheFailedPart) {

@@ -227,6 +227,29 @@ TEST(Options, AssembleNeedsAVideoAndTakesNoRenderingSettings) {
         EXPECT_FALSE(parse(args, o = Options(), error)) << ::testing::PrintToString(args);
 }
 
+TEST(Options, ListPartsTakesTheRangeAndOneSplitAndNothingToRender) {
+    Options o;
+    std::string error;
+    ASSERT_TRUE(parse({"--list-parts", "--fps", "30", "--from", "90", "--to", "94", "--parts", "3"}, o, error)) << error;
+    EXPECT_EQ(o.mode, RunMode::ListParts);
+    EXPECT_EQ(o.partShares, 3);
+    ASSERT_TRUE(parse({"--list-parts"}, o = Options(), error)) << error;
+    EXPECT_EQ(o.partFrames, 60);
+    EXPECT_EQ(o.partShares, 0) << "parts of 60 frames by default";
+    for (auto [args, reason] : {
+             std::pair<std::vector<std::string>, std::string>{{"--list-parts", "--parts", "2", "--part-frames", "5"},
+                                                              "cannot be combined"},
+             {{"--capture", "d", "--parts", "2"}, "--parts only applies to --list-parts"},
+             {{"--list-parts", "--video", "v.mp4"}, "cannot take --video"},
+             {{"--list-parts", "--passes", "4"}, "--passes"},
+             {{"--list-parts", "--data", "d"}, "cannot take --data"},
+             {{"--list-parts", "--parts", "0"}, "from 1 to"},
+         }) {
+        EXPECT_FALSE(parse(args, o = Options(), error)) << ::testing::PrintToString(args);
+        EXPECT_NE(error.find(reason), std::string::npos) << ::testing::PrintToString(args) << " -> " << error;
+    }
+}
+
 TEST(Options, TakeTheirValueAfterAnEqualsSign) {
     Options spaced, joined;
     std::string error;
