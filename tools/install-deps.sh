@@ -8,8 +8,8 @@ packages=(
   libgtest-dev libbenchmark-dev libhwy-dev
   ffmpeg xvfb xauth xdotool x11-utils wmctrl openbox libx11-dev
   sox lame imagemagick fonts-dejavu-core
-  # the render farm's engines: GNU parallel, and Slurm with munge
-  parallel slurm-wlm munge
+  # the render farm's engines: GNU parallel (and an SSH server for its remote test), and Slurm with munge
+  parallel slurm-wlm munge openssh-server
   # checks: the fuzzers (clang with libFuzzer, llvm-symbolizer for readable
   # reports), the Debian package (dpkg-shlibdeps) and its manual page
   clang libclang-rt-14-dev llvm dpkg-dev man-db

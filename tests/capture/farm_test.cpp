@@ -1,6 +1,7 @@
-// The render farm: tools/farm-capture.sh on GNU parallel and
-// tools/farm-capture.sbatch on a real one-node Slurm cluster started here. Each
-// run's frames must be the bytes of a one-machine capture of the same range.
+// The render farm: tools/farm-capture.sh on GNU parallel (local slots, and a
+// real SSH login) and tools/farm-capture.sbatch on a real one-node Slurm
+// cluster started here. Each run's frames must be the bytes of a one-machine
+// capture of the same range.
 #include <arpa/inet.h>
 #include <gtest/gtest.h>
 #include <netinet/in.h>
@@ -50,6 +51,27 @@ std::string readFile(const std::string& path) {
     return std::string((std::istreambuf_iterator<char>(file)), std::istreambuf_iterator<char>());
 }
 
+// A port nothing listens on now.
+int freePort() {
+    const int fd = ::socket(AF_INET, SOCK_STREAM, 0);
+    sockaddr_in address{};
+    address.sin_family = AF_INET;
+    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    socklen_t length = sizeof address;
+    bind(fd, reinterpret_cast<sockaddr*>(&address), sizeof address);
+    getsockname(fd, reinterpret_cast<sockaddr*>(&address), &length);
+    close(fd);
+    return ntohs(address.sin_port);
+}
+
+// SIGTERM to the daemon in the pid file, SIGKILL if it is still there after 5 s.
+void stopDaemon(const std::string& pidFile) {
+    const pid_t pid = static_cast<pid_t>(std::atoi(readFile(pidFile).c_str()));
+    if (pid <= 1 || kill(pid, SIGTERM) != 0) return;
+    for (int i = 0; i < 50 && kill(pid, 0) == 0; ++i) std::this_thread::sleep_for(std::chrono::milliseconds(100));
+    kill(pid, SIGKILL);
+}
+
 // Renders the reference: the frames and the video of one machine.
 class FarmRun : public ::testing::Test {
 protected:
@@ -84,9 +106,9 @@ public:
     OneNodeCluster& operator=(const OneNodeCluster&) = delete;
     ~OneNodeCluster() {
         if (dir_.empty()) return;
-        stop(dir_ + "/slurmd.pid");
-        stop(dir_ + "/slurmctld.pid");
-        stop(dir_ + "/munge/munged.pid");
+        stopDaemon(dir_ + "/slurmd.pid");
+        stopDaemon(dir_ + "/slurmctld.pid");
+        stopDaemon(dir_ + "/munge/munged.pid");
         std::error_code ignored;
         fs::remove_all(dir_, ignored);
     }
@@ -163,28 +185,71 @@ private:
         return false;
     }
 
-    // A port nothing listens on now.
-    static int freePort() {
-        const int fd = ::socket(AF_INET, SOCK_STREAM, 0);
-        sockaddr_in address{};
-        address.sin_family = AF_INET;
-        address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-        socklen_t length = sizeof address;
-        bind(fd, reinterpret_cast<sockaddr*>(&address), sizeof address);
-        getsockname(fd, reinterpret_cast<sockaddr*>(&address), &length);
-        close(fd);
-        return ntohs(address.sin_port);
-    }
-
-    // SIGTERM to the daemon in the pid file, SIGKILL if it is still there after 5 s.
-    static void stop(const std::string& pidFile) {
-        const pid_t pid = static_cast<pid_t>(std::atoi(readFile(pidFile).c_str()));
-        if (pid <= 1 || kill(pid, SIGTERM) != 0) return;
-        for (int i = 0; i < 50 && kill(pid, 0) == 0; ++i) std::this_thread::sleep_for(std::chrono::milliseconds(100));
-        kill(pid, SIGKILL);
-    }
-
     std::string dir_;
+};
+
+// An SSH server for this user on a free loopback port, with its own host key
+// and a key pair whose public half it accepts, all in a folder of its own:
+// "another machine" that shares this one's files, as a farm's machines share
+// the frame folder. Stops the server and removes the folder when it goes.
+class LoopbackSsh {
+public:
+    LoopbackSsh() = default;
+    LoopbackSsh(const LoopbackSsh&) = delete;
+    LoopbackSsh& operator=(const LoopbackSsh&) = delete;
+    ~LoopbackSsh() {
+        if (dir_.empty()) return;
+        stopDaemon(dir_ + "/sshd.pid");
+        std::error_code ignored;
+        fs::remove_all(dir_, ignored);
+    }
+
+    // The machine as GNU parallel's --sshloginfile names it: the ssh command with its options, then user@host.
+    std::string login() const {
+        return "ssh -p " + std::to_string(port_) + " -i " + dir_ + "/user_key -o BatchMode=yes -o LogLevel=ERROR" +
+               " -o StrictHostKeyChecking=no -o UserKnownHostsFile=/dev/null " + user_ + "@127.0.0.1";
+    }
+    std::string log() const { return readFile(dir_ + "/sshd.log"); }
+
+    bool start(std::string& error) {
+        char folder[] = "/tmp/farm-ssh-XXXXXX";
+        if (!mkdtemp(folder)) return failed("cannot make a folder for the server", error);
+        dir_ = folder;
+        const passwd* me = getpwuid(geteuid());
+        if (!me) return failed("this user has no name", error);
+        user_ = me->pw_name;
+        for (const std::string key : {"host_key", "user_key"}) {
+            const ProgramResult made =
+                runProgram({"ssh-keygen", "-q", "-t", "ed25519", "-N", "", "-f", dir_ + "/" + key});
+            if (made.exitCode != 0) return failed("ssh-keygen: " + made.output, error);
+        }
+        fs::copy_file(dir_ + "/user_key.pub", dir_ + "/authorized_keys");
+        port_ = freePort();
+        std::ofstream(dir_ + "/sshd_config") << "Port " << port_ << "\nListenAddress 127.0.0.1\n"
+                                             << "HostKey " << dir_ << "/host_key\nPidFile " << dir_ << "/sshd.pid\n"
+                                             << "AuthorizedKeysFile " << dir_ << "/authorized_keys\n"
+                                             << "PasswordAuthentication no\nKbdInteractiveAuthentication no\n"
+                                             << "PermitRootLogin prohibit-password\nStrictModes no\nUsePAM no\n";
+        // As root sshd wants its empty privilege-separation folder.
+        if (geteuid() == 0) fs::create_directories("/run/sshd");
+        const ProgramResult started =
+            runProgram({located("sshd"), "-f", dir_ + "/sshd_config", "-E", dir_ + "/sshd.log"});
+        if (started.exitCode != 0) return failed("sshd: " + started.output + log(), error);
+        for (int i = 0; i < 50; ++i) {
+            if (runProgram({"/bin/sh", "-c", login() + " true"}).exitCode == 0) return true;
+            std::this_thread::sleep_for(std::chrono::milliseconds(100));
+        }
+        return failed("cannot log in: " + log(), error);
+    }
+
+private:
+    static bool failed(const std::string& why, std::string& error) {
+        error = why;
+        return false;
+    }
+
+    std::string dir_, user_;
+    int port_ = 0;
 };
 
 }  // namespace
@@ -294,6 +359,32 @@ TEST_F(FarmRun, GnuParallelWithTwoSlotsMatchesOneMachineAndARerunRedoesOnlyTheFa
     ASSERT_EQ(rerun.exitCode, 0) << rerun.output;
     EXPECT_NE(rerun.output.find("rendering 1 of 4 parts"), std::string::npos) << rerun.output;
     expectSameAsOneMachine("farmed", "farmed.mp4");
+}
+
+// Through a real SSH login (a server on the loopback port, so the "remote"
+// machine shares this one's files): the parts' command lines survive ssh's
+// second round of shell quoting, a folder name with a space included.
+TEST_F(FarmRun, GnuParallelOverSshMatchesOneMachine) {
+    for (const char* tool : {"parallel", "sshd", "ssh", "ssh-keygen"})
+        if (located(tool).empty()) GTEST_SKIP() << tool << " is not installed (Debian: parallel, openssh-server)";
+    LoopbackSsh machine;
+    std::string error;
+    ASSERT_TRUE(machine.start(error)) << error;
+    std::ofstream(dir_ + "/machines") << "2/" << machine.login() << "\n";
+    const ProgramResult run = farm("exec \"$TOOLS/farm-capture.sh\" --out 'over ssh' --data \"$DATA\" --video farmed.mp4 "
+                                   "--sshloginfile machines --part-frames 3 " + quality + " " + range);
+    ASSERT_EQ(run.exitCode, 0) << run.output << machine.log();
+    expectSameAsOneMachine("over ssh", "farmed.mp4");
+    // Every part ran through the login, none on this machine directly.
+    std::istringstream joblog(readFile(dir_ + "/over ssh/.farm-capture.joblog"));
+    int throughSsh = 0, jobs = 0;
+    for (std::string line; std::getline(joblog, line);) {
+        if (line.rfind("Seq", 0) == 0) continue;
+        ++jobs;
+        if (line.find("\tssh -p ") != std::string::npos) ++throughSsh;
+    }
+    EXPECT_EQ(jobs, 4);
+    EXPECT_EQ(throughSsh, jobs) << readFile(dir_ + "/over ssh/.farm-capture.joblog");
 }
 
 TEST_F(FarmRun, SlurmArrayOnOneNodeMatchesOneMachineAndARerunRedoesOnlyTheFailedShare) {
