@@ -290,10 +290,10 @@ bool checkCombination(const std::set<std::string>& given, const Options& o, std:
                 " is more than " + std::to_string(maxFramePixels) + " pixels";
     else if (o.preview && o.passes > 1)
         error = "--preview cannot be combined with --passes: a preview is one quick pass";
-    else if (listParts && !(culprit = firstOf({"--size", "--keep-aspect", "--passes", "--preview", "--overwrite",
-                                               "--no-overlays", "--mute", "--backend", "--threads", "--cpu-kernel",
-                                               "--data"}))
-                               .empty())
+    // (The picture's options and --overwrite are refused above, as for any job but a still or capture.)
+    else if (listParts &&
+             !(culprit = firstOf({"--no-overlays", "--mute", "--backend", "--threads", "--cpu-kernel", "--data"}))
+                  .empty())
         error = "--list-parts renders nothing: it cannot take " + culprit;
     else if ((still || captureJob || benchmark || assemble || listParts) &&
              !(culprit = firstOf({"--start", "--software", "--fullscreen", "--window", "--target-fps", "--quality",
