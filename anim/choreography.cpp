@@ -73,17 +73,17 @@ char figureChar(const Choreography& ch) {
 void applySceneSwitches(Choreography& ch, World& w) {
     FrameData& fd = w.frame;
     if (figureChar(ch) == 'X') {
-        buildSceneX(w);
+        buildSpheresScene(w);
         fd.sceneId = spheresSceneId;
         advanceBoth(ch);
     }
     if (figureChar(ch) == 'Y') {
-        buildSceneY(w);
+        buildPedestalScene(w);
         fd.sceneId = pedestalSceneId;
         advanceBoth(ch);
     }
     if (figureChar(ch) == 'Z') {
-        buildSceneZ(w);
+        buildRoomScene(w);
         fd.sceneId = roomSceneId;
         ch.figurePos = {-4.0f, 0.0f, 0.0f};
         ch.companionPos = {4.0f, 0.0f, 0.0f};

@@ -9,7 +9,7 @@
 void startShow(ShowState& show, const char* cameraFile) {
     show.camera = Camera{};
     if (cameraFile) loadCameraFile(show.camera, cameraFile);
-    buildSceneY(show.world);
+    buildPedestalScene(show.world);
     setInitialFrameValues(show.world.frame);
 }
 

@@ -3,4 +3,5 @@ template_folder(anim
     camera.cpp
     choreography.cpp
     show_state.cpp
-    show_clock.cpp)
+    show_clock.cpp
+    show_replay.cpp)

@@ -1,6 +1,5 @@
 #include "app/assemble.h"
 
-#include <FreeImage.h>
 #include <sys/stat.h>
 
 #include <cstdio>
@@ -9,21 +8,16 @@
 
 #include "anim/show_state.h"
 #include "app/exit_codes.h"
-#include "app/interrupt.h"
-#include "app/video_encoder.h"
 #include "app/video_output.h"
+#include "app/video_sink.h"
 #include "scene/frame_driver.h"
+#include "demo/bitmap.h"
 
 namespace fs = std::filesystem;
 
 namespace {
 
 constexpr size_t namesListed = 3;
-
-struct BitmapDeleter {
-    void operator()(FIBITMAP* bitmap) const { FreeImage_Unload(bitmap); }
-};
-using Bitmap = std::unique_ptr<FIBITMAP, BitmapDeleter>;
 
 // The size a PNG declares, from its header alone.
 bool frameSize(const std::string& path, int& width, int& height, std::string& error) {
@@ -112,49 +106,46 @@ std::string listFrames(const std::vector<std::string>& names) {
     return text;
 }
 
-int runAssemble(const Options& options, const std::string& dataDir) {
+int runAssemble(const CaptureSettings& capture, bool overwrite, const DemoOptions& demoOptions) {
     std::string error;
     auto fail = [&error](const std::string& what) {
         std::fprintf(stderr, "assemble: %s\n", what.empty() ? error.c_str() : what.c_str());
         return exitError;
     };
 
-    const std::string& dir = options.assembleDir;
+    const std::string& dir = capture.frameDir;
     if (!fs::is_directory(dir)) return fail("cannot read frames from " + dir + ": not a folder");
     CapturePlan plan;
-    if (!planCapture(options.fps, options.fromSeconds, options.toSeconds, showLengthSeconds, plan, error))
-        return fail("");
+    if (!planCapture(capture.range, plan, error)) return fail("");
     int width = 0, height = 0;
     if (!checkFrames(dir, plan, width, height, error)) return fail("");
 
     VideoSettings video;
     std::string warning;
-    if (!planVideo(options, dataDir, plan, width, height, video, warning, error)) return fail("");
+    if (!planVideo(capture.video, overwrite, demoOptions.music, demoOptions.dataDir, plan, width, height, video, warning,
+                   error))
+        return fail("");
     if (!warning.empty()) std::fprintf(stderr, "assemble: %s\n", warning.c_str());
 
     InterruptGuard interruptGuard;
-    VideoEncoder encoder;
-    std::error_code ignored;
-    fs::remove(video.outputPath, ignored);  // ffmpeg would write through a link left there
-    if (!encoder.start(video, error)) return fail("");
-    interruptGuard.watchEncoder(encoder.pid(), video.outputPath);
+    VideoSink sink(interruptGuard);
+    if (!sink.start(video, error)) return fail("");
 
     std::string failure;
     std::vector<uint32_t> pixels;
     for (int tick = plan.firstTick; tick <= plan.lastTick && failure.empty() && !interruptGuard.requested(); ++tick) {
         if (!readFrame(framePath(dir, tick), width, height, pixels, error))
             failure = error;
-        else if (!encoder.writeFrame(pixels.data(), width, error))
-            failure = "cannot encode " + options.videoPath + ": " + error;
+        else if (!sink.writeFrame(pixels.data(), width, error))
+            failure = "cannot encode " + capture.video.path + ": " + error;
     }
     const bool interrupted = interruptGuard.requested() && failure.empty();
-    if (!encoder.finish(error) && !interrupted)
-        failure = failure.empty() ? "cannot encode " + options.videoPath + ": " + error : failure + "; " + error;
-    interruptGuard.encoderDone();
-    if (failure.empty() && !interrupted && !placeVideo(video.outputPath, options.videoPath, error))
-        failure = "cannot encode " + options.videoPath + ": " + error;
+    if (!sink.finish(error) && !interrupted)
+        failure = failure.empty() ? "cannot encode " + capture.video.path + ": " + error : failure + "; " + error;
+    if (failure.empty() && !interrupted && !sink.place(capture.video.path, error))
+        failure = "cannot encode " + capture.video.path + ": " + error;
     if (!failure.empty() || interrupted) {
-        fs::remove(video.outputPath, ignored);
+        sink.discard();
         if (interrupted) {
             std::fprintf(stderr, "assemble: interrupted; no video was made\n");
             return exitInterrupted;
@@ -163,6 +154,6 @@ int runAssemble(const Options& options, const std::string& dataDir) {
     }
     std::printf("assembled %d %s (ticks %d to %d, %.3f s at %d frames/s) from %s into %s%s\n", plan.frameCount(),
                 plan.frameCount() == 1 ? "frame" : "frames", plan.firstTick, plan.lastTick, plan.durationSeconds(),
-                plan.fps, dir.c_str(), options.videoPath.c_str(), video.audioPath.empty() ? " (no music)" : "");
+                plan.fps, dir.c_str(), capture.video.path.c_str(), video.audioPath.empty() ? " (no music)" : "");
     return exitDone;
 }

@@ -4,8 +4,8 @@
 #include <string>
 #include <vector>
 
+#include "app/capture.h"
 #include "app/capture_plan.h"
-#include "app/options.h"
 
 // The frame files of the plan that are not in dir, in tick order.
 std::vector<std::string> missingFrames(const std::string& dir, const CapturePlan& plan);
@@ -14,9 +14,9 @@ std::vector<std::string> missingFrames(const std::string& dir, const CapturePlan
 // few names, then a count, so a folder missing thousands stays one line.
 std::string listFrames(const std::vector<std::string>& names);
 
-// Uses options.assembleDir, videoPath, fps, fromSeconds, toSeconds, mute and
-// the video settings; the frames are those a capture with the same --fps,
-// --from and --to writes. Refuses, before ffmpeg starts, a folder missing any
+// Makes capture.video from the frames in capture.frameDir, with the music of
+// demoOptions.dataDir unless demoOptions.music is off; the frames are those a
+// capture of the same range writes. Refuses, before ffmpeg starts, a folder missing any
 // of them (naming them) or holding frames of different sizes. Returns the
 // process exit code.
-int runAssemble(const Options& options, const std::string& dataDir);
+int runAssemble(const CaptureSettings& capture, bool overwrite, const DemoOptions& demoOptions);

@@ -9,6 +9,8 @@
 
 #include "app/exit_codes.h"
 #include "app/still.h"
+#include "anim/show_replay.h"
+#include "base/median.h"
 #include "kernel/build_setting.h"
 #include "scene/sampler_table.h"
 
@@ -21,18 +23,12 @@ struct Moment {
     int tick;
 };
 
-double median(std::vector<double> values) {
-    std::sort(values.begin(), values.end());
-    const size_t n = values.size();
-    return n % 2 ? values[n / 2] : 0.5 * (values[n / 2 - 1] + values[n / 2]);
-}
-
 }  // namespace
 
-int runBenchmark(const Options& options) {
+int runBenchmark(const BenchmarkSettings& benchmark, const DriverOptions& driverOptions) {
     std::string error;
     std::vector<Moment> moments;
-    for (double seconds : options.benchmarkMoments) {
+    for (double seconds : benchmark.moments) {
         int tick = 0;
         if (!stillTick(seconds, tickMs, tick, error)) {
             std::fprintf(stderr, "template: --benchmark: %s\n", error.c_str());
@@ -48,22 +44,21 @@ int runBenchmark(const Options& options) {
     startShow(show, nullptr);
     const std::vector<unsigned char> table = buildSamplerTable();
     FrameDriver driver;
-    if (!driver.setup(show.world.frame, table.data(), static_cast<int>(table.size()), options.driver, error)) {
+    if (!driver.setup(show.world.frame, table.data(), static_cast<int>(table.size()), driverOptions, error)) {
         std::fprintf(stderr, "template: %s\n", error.c_str());
         return exitError;
     }
     std::printf("benchmark: %d x %d, %d samples per pixel, median of %d frame%s after a warm-up\n",
-                show.world.frame.width, show.world.frame.height, samplesPerFrame, options.benchmarkRuns,
-                options.benchmarkRuns == 1 ? "" : "s");
+                show.world.frame.width, show.world.frame.height, samplesPerFrame, benchmark.runs,
+                benchmark.runs == 1 ? "" : "s");
     std::printf("%9s %10s %10s\n", "moment", "ms/frame", "frames/s");
     std::fflush(stdout);
     double logRateSum = 0.0;
     int nextTick = 0;
     for (const Moment& moment : moments) {
-        // The still's sequence: tick 0 takes 0 ms, each later one 10 ms.
-        for (; nextTick <= moment.tick; ++nextTick) advanceShow(show, nextTick == 0 ? 0.0f : float(tickMs));
+        nextTick = replayShow(show, nextTick, moment.tick + 1, float(tickMs));
         std::vector<double> times;
-        for (int run = 0; run <= options.benchmarkRuns; ++run) {
+        for (int run = 0; run <= benchmark.runs; ++run) {
             driver.setPassCounter(moment.tick);  // each frame is the still of that moment
             const auto begin = std::chrono::steady_clock::now();
             if (!driver.renderFrame(show.world.frame, error)) {

@@ -16,10 +16,10 @@
 #include "app/capture_plan.h"
 #include "app/interrupt.h"
 #include "app/output_file.h"
-#include "app/png_writer.h"
+#include "app/image_writer.h"
 #include "demo/surface.h"
-#include "app/video_encoder.h"
 #include "app/video_output.h"
+#include "app/video_sink.h"
 #include "demo/music.h"
 #include "kernel/frame_data.h"
 #include "scene/frame_driver.h"
@@ -126,69 +126,61 @@ bool checkFrameFiles(const std::string& dir, const CapturePlan& plan, bool overw
 
 }  // namespace
 
-int runCapture(const Options& options, const GameOptions& gameOptions) {
+int runCapture(const CaptureSettings& capture, const OutputChoices& output, const DemoOptions& demoOptions) {
     std::string error;
     auto fail = [&error](const std::string& what) {
         std::fprintf(stderr, "capture: %s\n", what.empty() ? error.c_str() : what.c_str());
         return exitError;
     };
 
-    const bool toFrames = !options.captureDir.empty();
-    const bool toVideo = !options.videoPath.empty();
+    const bool toFrames = !capture.frameDir.empty();
+    const bool toVideo = !capture.video.path.empty();
     if (!toFrames && !toVideo) return fail("nothing to do: give a folder for frames or a video file");
 
     CapturePlan plan;
-    if (!planCapture(options.fps, options.fromSeconds, options.toSeconds, showLengthSeconds, plan, error))
-        return fail("");
+    if (!planCapture(capture.range, plan, error)) return fail("");
 
     // Every check that can be made before rendering is made here.
     VideoSettings video;
     if (toVideo) {
         std::string warning;
-        if (!planVideo(options, gameOptions.dataDir, plan, gameOptions.pictureWidth, gameOptions.pictureHeight, video,
-                       warning, error))
+        if (!planVideo(capture.video, output.overwrite, demoOptions.music, demoOptions.dataDir, plan,
+                       demoOptions.pictureWidth, demoOptions.pictureHeight, video, warning, error))
             return fail("");
         if (!warning.empty()) std::fprintf(stderr, "capture: %s\n", warning.c_str());
     }
     if (toFrames) {
-        if (!prepareFolder(options.captureDir, error)) return fail("");
-        if (!checkFrameFiles(options.captureDir, plan, options.overwrite, error)) return fail("");
+        if (!prepareFolder(capture.frameDir, error)) return fail("");
+        if (!checkFrameFiles(capture.frameDir, plan, output.overwrite, error)) return fail("");
     }
 
-    GameOptions headless = gameOptions;
+    DemoOptions headless = demoOptions;
     headless.music = false;  // the sound goes into the video, not to a device
-    Game game(headless);
-    const int width = gameOptions.pictureWidth, height = gameOptions.pictureHeight;
+    FrameDriver driver;
+    Demo demo(headless, driver);
+    const int width = demoOptions.pictureWidth, height = demoOptions.pictureHeight;
     std::vector<uint32_t> pixels(static_cast<size_t>(width) * height, 0u);
     Surface surface(width, height, pixels.data(), width);
-    game.surface = &surface;
-    if (!game.init(error)) return fail("");
-    if (options.preview) usePreviewSetting(game);
+    demo.surface = &surface;
+    if (!demo.init(error)) return fail("");
+    if (output.preview) usePreviewSetting(demo);
 
     InterruptGuard interruptGuard;
-    VideoEncoder encoder;
-    if (toVideo) {
-        std::error_code ignored;
-        fs::remove(video.outputPath, ignored);  // ffmpeg would write through a link left there
-        if (!encoder.start(video, error)) return fail("");
-        interruptGuard.watchEncoder(encoder.pid(), video.outputPath);
-    }
+    VideoSink sink(interruptGuard);
+    if (toVideo && !sink.start(video, error)) return fail("");
 
-    ProgressLine progress(plan.frameCount(), options.passes);
+    ProgressLine progress(plan.frameCount(), demoOptions.passes);
     int written = 0;
-    game.onPassDone = [&](int pass, int) { progress.update(written, false, pass); };
+    demo.onPassDone = [&](int pass, int) { progress.update(written, false, pass); };
     int lastWrittenTick = -1;
     std::string failure;
-    for (int tick = 0; tick <= plan.lastTick && !interruptGuard.requested(); ++tick) {
-        if (tick < plan.firstTick) {
-            game.advance(plan.tickMs(tick));
-            continue;
-        }
+    replayShow(demo.show, 0, plan.firstTick, plan.frameMs);
+    for (int tick = plan.firstTick; tick <= plan.lastTick && !interruptGuard.requested(); ++tick) {
         // The kernel seeds its noise from the pass number: keep it the tick
         // number (tick * passes on, with several passes) so that a part
         // renders the same pixels as the whole show.
-        frameDriver().setPassCounter(tick * options.passes);
-        const TickResult result = game.tick(plan.tickMs(tick), error);
+        driver.setPassCounter(tick * demoOptions.passes);
+        const TickResult result = demo.tick(plan.tickMs(tick), error);
         if (result == TickResult::Failed) {
             failure = error;
             break;
@@ -196,16 +188,17 @@ int runCapture(const Options& options, const GameOptions& gameOptions) {
         if (result == TickResult::ShowOver) break;  // never presented
 
         if (toFrames) {
-            const std::string path = (fs::path(options.captureDir) / frameFileName(tick)).string();
-            if (!writePng(path.c_str(), surface.pixels, surface.width, surface.height, surface.pitch, error)) {
+            const std::string path = (fs::path(capture.frameDir) / frameFileName(tick)).string();
+            if (!writeStill(path.c_str(), StillFormat::Png, surface.pixels, surface.width, surface.height,
+                            surface.pitch, error)) {
                 failure = error;
                 break;
             }
         }
-        if (toVideo && !encoder.writeFrame(surface.pixels, surface.pitch, error)) {
-            failure = "cannot encode " + options.videoPath + ": " + error;
+        if (toVideo && !sink.writeFrame(surface.pixels, surface.pitch, error)) {
+            failure = "cannot encode " + capture.video.path + ": " + error;
             std::string status;
-            if (!encoder.finish(status)) failure += "; " + status;
+            if (!sink.finish(status)) failure += "; " + status;
             break;
         }
         ++written;
@@ -216,31 +209,29 @@ int runCapture(const Options& options, const GameOptions& gameOptions) {
 
     const bool interrupted = interruptGuard.requested() && failure.empty() && written < plan.frameCount();
     // With no frame at all ffmpeg has nothing to make a video of; its complaint is moot.
-    if (encoder.running() && !encoder.finish(error) && !(interrupted && written == 0)) {
-        const std::string why = "cannot encode " + options.videoPath + ": " + error;
+    if (sink.running() && !sink.finish(error) && !(interrupted && written == 0)) {
+        const std::string why = "cannot encode " + capture.video.path + ": " + error;
         failure = failure.empty() ? why : failure + "; " + why;
     }
-    interruptGuard.encoderDone();
     interruptGuard.puttingVideoInPlace();
     const double keptSeconds = static_cast<double>(written) / plan.fps;
     bool videoKept = toVideo && failure.empty() && written > 0;
     if (videoKept) {
-        if (interrupted && !video.audioPath.empty() && !trimVideo(video.program, video.outputPath, keptSeconds, error))
+        if (interrupted && !video.audioPath.empty() && !trimVideo(video.program, sink.partialPath(), keptSeconds, error))
             std::fprintf(stderr, "capture: the music in %s runs on past the last frame: %s\n",
-                         options.videoPath.c_str(), error.c_str());
-        videoKept = placeVideo(video.outputPath, options.videoPath, error);
-        if (!videoKept && !interrupted) failure = "cannot encode " + options.videoPath + ": " + error;
+                         capture.video.path.c_str(), error.c_str());
+        videoKept = sink.place(capture.video.path, error);
+        if (!videoKept && !interrupted) failure = "cannot encode " + capture.video.path + ": " + error;
         if (!videoKept && interrupted)
-            std::fprintf(stderr, "capture: cannot keep %s: %s\n", options.videoPath.c_str(), error.c_str());
+            std::fprintf(stderr, "capture: cannot keep %s: %s\n", capture.video.path.c_str(), error.c_str());
     } else if (toVideo) {
-        std::error_code ignored;
-        fs::remove(video.outputPath, ignored);
+        sink.discard();
     }
     if (!failure.empty()) {
         std::fprintf(stderr, "capture: %s\n", failure.c_str());
         if (written > 0 && toFrames)
             std::fprintf(stderr, "capture: %d %s written to %s before that\n", written,
-                         plural(written, "frame was", "frames were"), options.captureDir.c_str());
+                         plural(written, "frame was", "frames were"), capture.frameDir.c_str());
         return exitError;
     }
 
@@ -250,8 +241,8 @@ int runCapture(const Options& options, const GameOptions& gameOptions) {
         } else {
             std::fprintf(stderr, "capture: interrupted; kept %d of %d frames (ticks %d to %d, %.3f s)", written,
                          plan.frameCount(), plan.firstTick, lastWrittenTick, keptSeconds);
-            if (toFrames) std::fprintf(stderr, " in %s", options.captureDir.c_str());
-            if (videoKept) std::fprintf(stderr, "%s%s", toFrames ? " and " : " in ", options.videoPath.c_str());
+            if (toFrames) std::fprintf(stderr, " in %s", capture.frameDir.c_str());
+            if (videoKept) std::fprintf(stderr, "%s%s", toFrames ? " and " : " in ", capture.video.path.c_str());
             std::fprintf(stderr, "\n");
         }
         return exitInterrupted;
@@ -259,9 +250,9 @@ int runCapture(const Options& options, const GameOptions& gameOptions) {
 
     std::printf("captured %d %s (ticks %d to %d, %.3f s at %d frames/s)", written, plural(written, "frame", "frames"),
                 plan.firstTick, lastWrittenTick, keptSeconds, plan.fps);
-    if (toFrames) std::printf(" into %s", options.captureDir.c_str());
+    if (toFrames) std::printf(" into %s", capture.frameDir.c_str());
     if (toVideo)
-        std::printf("%s%s%s", toFrames ? " and " : " into ", options.videoPath.c_str(),
+        std::printf("%s%s%s", toFrames ? " and " : " into ", capture.video.path.c_str(),
                     video.audioPath.empty() ? " (no music)" : "");
     std::printf("\n");
     return 0;

@@ -3,6 +3,7 @@
 #include <cstdio>
 
 #include "app/exit_codes.h"
+#include "base/decimal_text.h"
 
 std::vector<CapturePart> splitCapture(const CapturePlan& plan, PartSplit split, int n, float showSeconds) {
     const int count = plan.frameCount();
@@ -31,33 +32,28 @@ std::vector<CapturePart> splitCapture(const CapturePlan& plan, PartSplit split, 
 
 namespace {
 // Seconds as short decimal text that reads back as the same double's tick.
-std::string secondsText(double seconds) {
-    char text[64];
-    std::snprintf(text, sizeof text, "%.12f", seconds);
-    std::string s = text;
-    while (s.back() == '0') s.pop_back();
-    if (s.back() == '.') s.pop_back();
-    return s;
+std::string partSecondsText(double seconds) {
+    return decimalText(seconds, 12);
 }
 }  // namespace
 
 std::string partLine(const CapturePart& part, const CapturePlan& plan, const std::string& toText) {
     if (part.empty()) return "0 -1 - -";
-    const std::string from = part.firstTick == 0 ? "0" : secondsText((part.firstTick - 0.5) / plan.fps);
-    const std::string to = part.lastTick == plan.lastTick ? toText : secondsText((part.lastTick + 0.5) / plan.fps);
+    const std::string from = part.firstTick == 0 ? "0" : partSecondsText((part.firstTick - 0.5) / plan.fps);
+    const std::string to = part.lastTick == plan.lastTick ? toText : partSecondsText((part.lastTick + 0.5) / plan.fps);
     return std::to_string(part.firstTick) + " " + std::to_string(part.lastTick) + " " + from + " " + to;
 }
 
-int runListParts(const Options& options) {
+int runListParts(const ShowRange& range, const PartSplitSettings& split) {
     CapturePlan plan;
     std::string error;
-    if (!planCapture(options.fps, options.fromSeconds, options.toSeconds, showLengthSeconds, plan, error)) {
+    if (!planCapture(range, plan, error)) {
         std::fprintf(stderr, "template: %s\n", error.c_str());
         return exitError;
     }
-    const PartSplit split = options.partShares > 0 ? PartSplit::Shares : PartSplit::Frames;
-    const int n = options.partShares > 0 ? options.partShares : options.partFrames;
-    for (const CapturePart& part : splitCapture(plan, split, n, showLengthSeconds))
-        std::printf("%s\n", partLine(part, plan, secondsText(options.toSeconds)).c_str());
+    const PartSplit how = split.partShares > 0 ? PartSplit::Shares : PartSplit::Frames;
+    const int n = split.partShares > 0 ? split.partShares : split.partFrames;
+    for (const CapturePart& part : splitCapture(plan, how, n, showLengthSeconds))
+        std::printf("%s\n", partLine(part, plan, partSecondsText(range.toSeconds)).c_str());
     return exitDone;
 }

@@ -6,12 +6,17 @@
 #include <vector>
 
 #include "app/capture_plan.h"
-#include "app/options.h"
 
 struct CapturePart {
     int firstTick = 0;
     int lastTick = -1;  // below firstTick: a share with nothing to render
     bool empty() const { return lastTick < firstTick; }
+};
+
+// --part-frames N or --parts N.
+struct PartSplitSettings {
+    int partFrames = 60;
+    int partShares = 0;  // 0: parts of partFrames frames
 };
 
 enum class PartSplit {
@@ -32,6 +37,6 @@ std::vector<CapturePart> splitCapture(const CapturePlan& plan, PartSplit split, 
 // An empty share is "0 -1 - -"; in Frames mode there is none.
 std::string partLine(const CapturePart& part, const CapturePlan& plan, const std::string& toText);
 
-// --list-parts: prints the parts of options' --fps/--from/--to range split
-// by --part-frames or --parts. Returns the process exit code.
-int runListParts(const Options& options);
+// --list-parts: prints the parts of the range split by --part-frames or
+// --parts. Returns the process exit code.
+int runListParts(const ShowRange& range, const PartSplitSettings& split);

@@ -5,13 +5,14 @@
 #include <cstdint>
 
 #include "demo/letterbox.h"
+#include "kernel/frame_data.h"
 
 #define NO_SDL_GLEXT
 #include <SDL_opengl.h>
 #include <GL/glext.h>
 
-constexpr int displayWidth = 640;
-constexpr int displayHeight = 480;
+constexpr int displayWidth = frameWidth;
+constexpr int displayHeight = frameHeight;
 constexpr int displayBytes = displayWidth * displayHeight * 4;
 
 // The pixel-buffer entry points, fetched once a context exists. Exported under

@@ -1,6 +1,5 @@
 #include "app/image_writer.h"
 
-#include <FreeImage.h>
 #include <fcntl.h>
 #include <unistd.h>
 
@@ -12,6 +11,7 @@
 #include <memory>
 
 #include "app/output_file.h"
+#include "demo/bitmap.h"
 
 namespace {
 
@@ -34,11 +34,6 @@ int DLL_CALLCONV seekProc(fi_handle handle, long offset, int origin) {
 long DLL_CALLCONV tellProc(fi_handle handle) {
     return std::ftell(static_cast<FILE*>(handle));
 }
-
-struct BitmapDeleter {
-    void operator()(FIBITMAP* bitmap) const { FreeImage_Unload(bitmap); }
-};
-using Bitmap = std::unique_ptr<FIBITMAP, BitmapDeleter>;
 
 std::string describeErrno(const std::string& what, const char* path) {
     return what + " " + path + ": " + std::strerror(errno);

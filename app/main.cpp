@@ -3,16 +3,10 @@
 #include <string>
 
 #include "app/assemble.h"
-#include "app/benchmark_mode.h"
-#include "app/capture.h"
-#include "app/capture_parts.h"
-#include "app/exit_codes.h"
 #include "app/console.h"
 #include "app/data_dir.h"
+#include "app/exit_codes.h"
 #include "app/options.h"
-#include "app/show_loop.h"
-#include "app/still.h"
-#include "demo/game.h"
 
 int main(int argc, char** argv) {
     initConsole();
@@ -29,16 +23,8 @@ int main(int argc, char** argv) {
         std::fprintf(stderr, "template: %s\n", error.c_str());
         return exitError;
     }
-    GameOptions game;
-    game.dataDir = findDataDir(options.dataDir);
-    game.overlays = options.overlays;
-    game.music = !options.mute;
-    game.musicStartSeconds = static_cast<float>(options.startSeconds);
-    game.driver = options.driver;
-    game.pictureWidth = options.outputWidth;
-    game.pictureHeight = options.outputHeight;
-    game.keepAspect = options.keepAspect;
-    game.passes = options.passes;
+    DemoOptions& demo = options.demo;
+    demo.dataDir = findDataDir(options.dataDir);
 
     switch (options.mode) {
         case RunMode::Help:
@@ -48,19 +34,17 @@ int main(int argc, char** argv) {
             std::printf("template %s (%d samples per frame)\n", TEMPLATE_VERSION, TPL_SAMPLES_PER_FRAME);
             return exitDone;
         case RunMode::Still:
-            game.music = false;
-            return runStill(options, game);
+            return runStill(options.still, options.output, demo);
         case RunMode::Capture:
-            game.music = false;  // the video muxes the track itself
-            return runCapture(options, game);
+            return runCapture(options.capture, options.output, demo);
         case RunMode::Assemble:
-            return runAssemble(options, game.dataDir);
+            return runAssemble(options.capture, options.output.overwrite, demo);
         case RunMode::ListParts:
-            return runListParts(options);
+            return runListParts(options.capture.range, options.parts);
         case RunMode::Benchmark:
-            return runBenchmark(options);
+            return runBenchmark(options.benchmark, demo.driver);
         case RunMode::Show:
             break;
     }
-    return runShow(options, game);
+    return runShow(options.live, demo);
 }

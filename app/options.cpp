@@ -1,10 +1,10 @@
 #include "app/options.h"
 
-#include <algorithm>
 #include <cstdio>
-#include <cstdlib>
-#include <set>
+#include <iterator>
 #include <string>
+
+#include "base/command_line.h"
 
 namespace {
 
@@ -12,346 +12,301 @@ constexpr double showSeconds = showLengthSeconds;
 // The benchmark replays the show in 10 ms ticks, like a still; the tick after this one ends it.
 constexpr double lastBenchmarkMoment = showSeconds - 0.01;
 
-// What an option's value is; None for a switch. A Choice is one of the words of its placeholder.
-enum class Value { None, Seconds, SecondsList, FrameMs, Count, File, Folder, Choice, Size };
+// The jobs an option applies to. A job is chosen by its option (the live show
+// by none); --video goes with --capture or with --assemble.
+enum Job : unsigned {
+    liveJob = 1u << 0,
+    stillJob = 1u << 1,
+    captureJob = 1u << 2,
+    videoJob = 1u << 3,
+    assembleJob = 1u << 4,
+    listPartsJob = 1u << 5,
+    benchmarkJob = 1u << 6,
+};
+constexpr unsigned everyJob = liveJob | stillJob | captureJob | videoJob | assembleJob | listPartsJob | benchmarkJob;
+constexpr unsigned pictureJobs = stillJob | captureJob | videoJob;  // the jobs that render pictures to keep
+constexpr unsigned rangeJobs = captureJob | videoJob | listPartsJob;
 
-struct OptionSpec {
+struct OptionRow {
+    OptionSyntax syntax;
+    unsigned jobs;       // where it applies; a job's own option: the job it chooses
+    unsigned refusedBy;  // jobs that refuse it in their own words (jobRefusal)
+    const char* help;    // null: left out of --help
+    void (*store)(Options& o, const OptionValue& v);
+};
+
+// A job's own option, the other jobs' options it cannot be given with, and
+// how it words a refusal: "<name><refusal><culprit>" for a job option (null:
+// "<name> cannot be combined with <its conflicts>"), "<name><optionRefusal>
+// <culprit>" for an option of those it refuses (OptionRow::refusedBy).
+struct JobRule {
     const char* name;
-    Value value;
-    const char* placeholder;  // the value's name in --help
-    double lo, hi;            // a number's range
-    const char* section;      // the --help heading it is listed under
-    const char* help;
-    void (*store)(Options& o, const std::string& text, double number);
+    unsigned job;
+    unsigned conflicts;
+    const char* refusal;
+    const char* optionRefusal;
 };
 
-const char* const liveSection = "Live show (default, needs a display):";
-const char* const stillSection = "Still of one moment (headless):";
-const char* const captureSection = "Capture of the show (headless):";
-const char* const benchmarkSection = "Benchmark of the renderer (headless):";
-const char* const commonSection = "Common:";
+const JobRule jobRules[] = {
+    {"--still", stillJob, captureJob | videoJob, nullptr, nullptr},
+    {"--capture", captureJob, 0, nullptr, nullptr},
+    {"--video", videoJob, 0, nullptr, nullptr},
+    {"--assemble", assembleJob, captureJob | stillJob | benchmarkJob,
+     " makes a video of frames already made: it cannot take ", " makes a video of frames already made: it cannot take "},
+    {"--list-parts", listPartsJob, stillJob | captureJob | videoJob | assembleJob | benchmarkJob,
+     " only lists the parts of a capture: it cannot take ", " renders nothing: it cannot take "},
+    {"--benchmark", benchmarkJob, stillJob | captureJob | videoJob, nullptr, nullptr},
+};
 
-std::vector<std::string> splitOn(const std::string& text, char separator) {
-    std::vector<std::string> parts(1);
-    for (char c : text) {
-        if (c == separator)
-            parts.emplace_back();
-        else
-            parts.back().push_back(c);
-    }
-    return parts;
+DriverOptions& driver(Options& o) {
+    return o.demo.driver;
 }
 
-const OptionSpec optionTable[] = {
-    {"--start", Value::Seconds, "SECONDS", 0, showSeconds, liveSection, "begin the show at that moment",
-     [](Options& o, const std::string&, double n) { o.startSeconds = n; }},
-    {"--software", Value::None, "", 0, 0, liveSection, "draw without OpenGL",
-     [](Options& o, const std::string&, double) { o.software = true; }},
-    {"--fullscreen", Value::None, "", 0, 0, liveSection, "start on the whole screen (F11 or Alt+Enter switch)",
-     [](Options& o, const std::string&, double) { o.fullscreen = true; }},
-    {"--window", Value::Size, "WxH", 160, 16384, liveSection, "window size in pixels (default 640x480)",
-     [](Options& o, const std::string& t, double) {
-         const std::vector<std::string> sides = splitOn(t, 'x');
-         o.windowWidth = std::atoi(sides[0].c_str());
-         o.windowHeight = std::atoi(sides[1].c_str());
+const OptionRow optionTable[] = {
+    {{"--start", ValueKind::Seconds, "SECONDS", 0, showSeconds}, liveJob, 0, "begin the show at that moment",
+     [](Options& o, const OptionValue& v) { o.live.startSeconds = v.number; }},
+    {{"--software", ValueKind::None, "", 0, 0}, liveJob, 0, "draw without OpenGL",
+     [](Options& o, const OptionValue&) { o.live.software = true; }},
+    {{"--fullscreen", ValueKind::None, "", 0, 0}, liveJob, 0, "start on the whole screen (F11 or Alt+Enter switch)",
+     [](Options& o, const OptionValue&) { o.live.fullscreen = true; }},
+    {{"--window", ValueKind::Size, "WxH", 160, 16384}, liveJob, 0, "window size in pixels (default 640x480)",
+     [](Options& o, const OptionValue& v) {
+         o.live.windowWidth = v.width;
+         o.live.windowHeight = v.height;
      }},
-    {"--target-fps", Value::Count, "N", 1, 240, liveSection, "frames per second to hold (default 30)",
-     [](Options& o, const std::string&, double n) { o.targetFps = n; }},
-    {"--quality", Value::Choice, "adaptive|exact", 0, 0, liveSection,
+    {{"--target-fps", ValueKind::Count, "N", 1, 240}, liveJob, 0, "frames per second to hold (default 30)",
+     [](Options& o, const OptionValue& v) { o.live.targetFps = v.number; }},
+    {{"--quality", ValueKind::Choice, "adaptive|exact", 0, 0}, liveJob, 0,
      "adaptive: fewer samples and pixels when frames are late (default); exact: always the full frame",
-     [](Options& o, const std::string& t, double) { o.adaptiveQuality = t != "exact"; }},
-    {"--stats", Value::File, "FILE", 0, 0, liveSection,
+     [](Options& o, const OptionValue& v) { o.live.adaptiveQuality = v.text != "exact"; }},
+    {{"--stats", ValueKind::File, "FILE", 0, 0}, liveJob, 0,
      "write a line per frame: demo seconds, frame ms, samples per pixel, WxH",
-     [](Options& o, const std::string& t, double) { o.statsPath = t; }},
-    {"--mute", Value::None, "", 0, 0, liveSection, "no music",
-     [](Options& o, const std::string&, double) { o.mute = true; }},
-    {"--still", Value::Seconds, "SECONDS", 0, showSeconds, stillSection, "render the frame shown at that moment",
-     [](Options& o, const std::string&, double n) { o.stillSeconds = n; }},
-    {"--out", Value::File, "FILE", 0, 0, stillSection, "image to write: .png, .jpg, .tif or .exr (default still.png)",
-     [](Options& o, const std::string& t, double) { o.outPath = t; }},
-    {"--dt", Value::FrameMs, "MS", 0, 10000, stillSection, "fixed frame time of the ticks before it (default 10)",
-     [](Options& o, const std::string&, double n) { o.dtMs = n; }},
-    {"--preview", Value::None, "", 0, 0, stillSection,
+     [](Options& o, const OptionValue& v) { o.live.statsPath = v.text; }},
+    {{"--still", ValueKind::Seconds, "SECONDS", 0, showSeconds}, stillJob, 0, "render the frame shown at that moment",
+     [](Options& o, const OptionValue& v) { o.still.seconds = v.number; }},
+    {{"--out", ValueKind::File, "FILE", 0, 0}, stillJob, 0,
+     "image to write: .png, .jpg, .tif or .exr (default still.png)",
+     [](Options& o, const OptionValue& v) { o.still.outPath = v.text; }},
+    {{"--dt", ValueKind::FrameMs, "MS", 0, 10000}, stillJob, 0, "fixed frame time of the ticks before it (default 10)",
+     [](Options& o, const OptionValue& v) { o.still.dtMs = v.number; }},
+    {{"--preview", ValueKind::None, "", 0, 0}, pictureJobs, assembleJob,
      "quick look: the live show's lowest setting, filtered (also for --capture, --video)",
-     [](Options& o, const std::string&, double) { o.preview = true; }},
-    {"--size", Value::Size, "WxH", 16, 16384, stillSection,
+     [](Options& o, const OptionValue&) { o.output.preview = true; }},
+    {{"--size", ValueKind::Size, "WxH", 16, 16384}, pictureJobs, assembleJob,
      "picture size in pixels (default 640x480; other shapes widen or narrow the view)",
-     [](Options& o, const std::string& t, double) {
-         const std::vector<std::string> sides = splitOn(t, 'x');
-         o.outputWidth = std::atoi(sides[0].c_str());
-         o.outputHeight = std::atoi(sides[1].c_str());
+     [](Options& o, const OptionValue& v) {
+         o.demo.pictureWidth = v.width;
+         o.demo.pictureHeight = v.height;
      }},
-    {"--keep-aspect", Value::None, "", 0, 0, stillSection,
+    {{"--keep-aspect", ValueKind::None, "", 0, 0}, pictureJobs, assembleJob,
      "for a size that is not 4:3: the 4:3 view between black bars",
-     [](Options& o, const std::string&, double) { o.keepAspect = true; }},
-    {"--passes", Value::Count, "N", 1, 4096, stillSection,
+     [](Options& o, const OptionValue&) { o.demo.keepAspect = true; }},
+    {{"--passes", ValueKind::Count, "N", 1, 4096}, pictureJobs, assembleJob,
      "passes of each moment averaged before the tone curve (default 1; more: less noise)",
-     [](Options& o, const std::string&, double n) { o.passes = static_cast<int>(n); }},
-    {"--overwrite", Value::None, "", 0, 0, stillSection, "replace outputs that exist (else they are refused)",
-     [](Options& o, const std::string&, double) { o.overwrite = true; }},
-    {"--capture", Value::Folder, "DIR", 0, 0, captureSection, "write DIR/frame_00000.png and on",
-     [](Options& o, const std::string& t, double) { o.captureDir = t; }},
-    {"--video", Value::File, "FILE", 0, 0, captureSection, "encode a video with music through ffmpeg: .mp4, .mov, .mkv or .webm",
-     [](Options& o, const std::string& t, double) { o.videoPath = t; }},
-    {"--fps", Value::Count, "N", 1, 1000, captureSection, "frames per second (default 60)",
-     [](Options& o, const std::string&, double n) { o.fps = static_cast<int>(n); }},
-    {"--from", Value::Seconds, "SECONDS", 0, showSeconds, captureSection, "start of the captured part (default 0)",
-     [](Options& o, const std::string&, double n) { o.fromSeconds = n; }},
-    {"--to", Value::Seconds, "SECONDS", 0, showSeconds, captureSection, "end of the captured part (default 106)",
-     [](Options& o, const std::string&, double n) { o.toSeconds = n; }},
-    {"--codec", Value::Choice, "h264|h265|prores|ffv1|vp9|av1", 0, 0, captureSection,
+     [](Options& o, const OptionValue& v) { o.demo.passes = static_cast<int>(v.number); }},
+    {{"--overwrite", ValueKind::None, "", 0, 0}, pictureJobs | assembleJob, 0,
+     "replace outputs that exist (else they are refused)",
+     [](Options& o, const OptionValue&) { o.output.overwrite = true; }},
+    {{"--capture", ValueKind::Folder, "DIR", 0, 0}, captureJob, 0, "write DIR/frame_00000.png and on",
+     [](Options& o, const OptionValue& v) { o.capture.frameDir = v.text; }},
+    {{"--video", ValueKind::File, "FILE", 0, 0}, videoJob, 0,
+     "encode a video with music through ffmpeg: .mp4, .mov, .mkv or .webm",
+     [](Options& o, const OptionValue& v) { o.capture.video.path = v.text; }},
+    {{"--fps", ValueKind::Count, "N", 1, 1000}, rangeJobs, 0, "frames per second (default 60)",
+     [](Options& o, const OptionValue& v) { o.capture.range.fps = static_cast<int>(v.number); }},
+    {{"--from", ValueKind::Seconds, "SECONDS", 0, showSeconds}, rangeJobs, 0, "start of the captured part (default 0)",
+     [](Options& o, const OptionValue& v) { o.capture.range.fromSeconds = v.number; }},
+    {{"--to", ValueKind::Seconds, "SECONDS", 0, showSeconds}, rangeJobs, 0, "end of the captured part (default 106)",
+     [](Options& o, const OptionValue& v) { o.capture.range.toSeconds = v.number; }},
+    {{"--codec", ValueKind::Choice, "h264|h265|prores|ffv1|vp9|av1", 0, 0}, videoJob, 0,
      "video codec (default: h264 in .mp4, prores in .mov, ffv1 in .mkv, vp9 in .webm)",
-     [](Options& o, const std::string& t, double) { o.codec = t; }},
-    {"--crf", Value::Count, "N", 0, 63, captureSection, "quality for h264, h265, vp9, av1: lower is better",
-     [](Options& o, const std::string&, double n) { o.crf = static_cast<int>(n); }},
-    {"--assemble", Value::Folder, "DIR", 0, 0, captureSection,
+     [](Options& o, const OptionValue& v) { o.capture.video.codec = v.text; }},
+    {{"--crf", ValueKind::Count, "N", 0, 63}, videoJob, 0, "quality for h264, h265, vp9, av1: lower is better",
+     [](Options& o, const OptionValue& v) { o.capture.video.crf = static_cast<int>(v.number); }},
+    {{"--assemble", ValueKind::Folder, "DIR", 0, 0}, assembleJob, 0,
      "make --video from the frames a capture left in DIR, without rendering",
-     [](Options& o, const std::string& t, double) { o.assembleDir = t; }},
-    {"--list-parts", Value::None, "", 0, 0, captureSection,
+     [](Options& o, const OptionValue& v) { o.capture.frameDir = v.text; }},
+    {{"--list-parts", ValueKind::None, "", 0, 0}, listPartsJob, 0,
      "print the parts of --fps/--from/--to for a farm: first and last tick, --from, --to",
-     [](Options&, const std::string&, double) {}},
-    {"--part-frames", Value::Count, "N", 1, 1000000, captureSection, "frames in each listed part (default 60)",
-     [](Options& o, const std::string&, double n) { o.partFrames = static_cast<int>(n); }},
-    {"--parts", Value::Count, "N", 1, 1000000, captureSection, "list N equal parts instead",
-     [](Options& o, const std::string&, double n) { o.partShares = static_cast<int>(n); }},
-    {"--benchmark", Value::None, "", 0, 0, benchmarkSection, "time frames of the show and print a score",
-     [](Options&, const std::string&, double) {}},
-    {"--moments", Value::SecondsList, "A,B,...", 0, lastBenchmarkMoment, benchmarkSection,
+     [](Options&, const OptionValue&) {}},
+    {{"--part-frames", ValueKind::Count, "N", 1, 1000000}, listPartsJob, 0, "frames in each listed part (default 60)",
+     [](Options& o, const OptionValue& v) { o.parts.partFrames = static_cast<int>(v.number); }},
+    {{"--parts", ValueKind::Count, "N", 1, 1000000}, listPartsJob, 0, "list N equal parts instead",
+     [](Options& o, const OptionValue& v) { o.parts.partShares = static_cast<int>(v.number); }},
+    {{"--benchmark", ValueKind::None, "", 0, 0}, benchmarkJob, 0, "time frames of the show and print a score",
+     [](Options&, const OptionValue&) {}},
+    {{"--moments", ValueKind::SecondsList, "A,B,...", 0, lastBenchmarkMoment}, benchmarkJob, 0,
      "moments to time, in seconds (default 0.5,13,30,60,97)",
-     [](Options& o, const std::string& t, double) {
-         o.benchmarkMoments.clear();
-         for (const std::string& item : splitOn(t, ','))
-             o.benchmarkMoments.push_back(std::strtod(item.c_str(), nullptr));
+     [](Options& o, const OptionValue& v) { o.benchmark.moments = v.numbers; }},
+    {{"--runs", ValueKind::Count, "N", 1, 1000}, benchmarkJob, 0,
+     "timed frames per moment, after a warm-up (default 3)",
+     [](Options& o, const OptionValue& v) { o.benchmark.runs = static_cast<int>(v.number); }},
+    {{"--backend", ValueKind::Choice, "auto|cpu|cuda", 0, 0}, everyJob, listPartsJob,
+     "renderer (default auto: CUDA when usable)",
+     [](Options& o, const OptionValue& v) {
+         driver(o).backend = v.text == "cpu"    ? BackendChoice::Cpu
+                             : v.text == "cuda" ? BackendChoice::Cuda
+                                                : BackendChoice::Auto;
      }},
-    {"--runs", Value::Count, "N", 1, 1000, benchmarkSection, "timed frames per moment, after a warm-up (default 3)",
-     [](Options& o, const std::string&, double n) { o.benchmarkRuns = static_cast<int>(n); }},
-    {"--backend", Value::Choice, "auto|cpu|cuda", 0, 0, commonSection, "renderer (default auto: CUDA when usable)",
-     [](Options& o, const std::string& t, double) {
-         o.driver.backend = t == "cpu" ? BackendChoice::Cpu : t == "cuda" ? BackendChoice::Cuda : BackendChoice::Auto;
-     }},
-    {"--threads", Value::Count, "N", 1, maxCpuThreads, commonSection, "CPU renderer threads (default: one per core)",
-     [](Options& o, const std::string&, double n) { o.driver.threads = static_cast<int>(n); }},
-    {"--cpu-kernel", Value::Choice, "simd|scalar", 0, 0, commonSection,
+    {{"--threads", ValueKind::Count, "N", 1, maxCpuThreads}, everyJob, listPartsJob,
+     "CPU renderer threads (default: one per core)",
+     [](Options& o, const OptionValue& v) { driver(o).threads = static_cast<int>(v.number); }},
+    {{"--cpu-kernel", ValueKind::Choice, "simd|scalar", 0, 0}, everyJob, listPartsJob,
      "CPU renderer: vector lanes or one pixel at a time (default simd)",
-     [](Options& o, const std::string& t, double) {
-         o.driver.cpuKernel = t == "scalar" ? CpuKernel::Scalar : CpuKernel::Batched;
+     [](Options& o, const OptionValue& v) {
+         driver(o).cpuKernel = v.text == "scalar" ? CpuKernel::Scalar : CpuKernel::Batched;
      }},
-    {"--no-overlays", Value::None, "", 0, 0, commonSection, "leave the title images off",
-     [](Options& o, const std::string&, double) { o.overlays = false; }},
-    {"--data", Value::Folder, "DIR", 0, 0, commonSection, "folder holding the images and the track",
-     [](Options& o, const std::string& t, double) { o.dataDir = t; }},
-    {"--help", Value::None, "", 0, 0, commonSection, "this text (also -h)",
-     [](Options& o, const std::string&, double) { o.mode = RunMode::Help; }},
-    {"-h", Value::None, "", 0, 0, nullptr, "",
-     [](Options& o, const std::string&, double) { o.mode = RunMode::Help; }},
-    {"--version", Value::None, "", 0, 0, commonSection, "version and samples per frame",
-     [](Options& o, const std::string&, double) { o.mode = RunMode::Version; }},
+    {{"--no-overlays", ValueKind::None, "", 0, 0}, everyJob, listPartsJob, "leave the title images off",
+     [](Options& o, const OptionValue&) { o.demo.overlays = false; }},
+    {{"--mute", ValueKind::None, "", 0, 0}, everyJob, listPartsJob, "no music",
+     [](Options& o, const OptionValue&) { o.demo.music = false; }},
+    {{"--data", ValueKind::Folder, "DIR", 0, 0}, everyJob, listPartsJob, "folder holding the images and the track",
+     [](Options& o, const OptionValue& v) { o.dataDir = v.text; }},
+    {{"--help", ValueKind::None, "", 0, 0}, everyJob, 0, "this text (also -h)",
+     [](Options& o, const OptionValue&) { o.mode = RunMode::Help; }},
+    {{"-h", ValueKind::None, "", 0, 0}, everyJob, 0, nullptr,
+     [](Options& o, const OptionValue&) { o.mode = RunMode::Help; }},
+    {{"--version", ValueKind::None, "", 0, 0}, everyJob, 0, "version and samples per frame",
+     [](Options& o, const OptionValue&) { o.mode = RunMode::Version; }},
 };
 
-const OptionSpec* findOption(const std::string& name) {
-    for (const OptionSpec& spec : optionTable)
-        if (name == spec.name) return &spec;
-    return nullptr;
+// "--still, --capture and --video" (joined by `last` before the final one), in
+// the order of jobRules.
+std::string jobList(unsigned jobs, const char* last) {
+    std::vector<std::string> names;
+    if (jobs & liveJob) names.push_back("the live show");
+    for (const JobRule& rule : jobRules)
+        if (jobs & rule.job) names.push_back(rule.name);
+    std::string text;
+    for (size_t i = 0; i < names.size(); ++i)
+        text += (i == 0 ? "" : i + 1 == names.size() ? last : ", ") + names[i];
+    return text;
 }
 
-std::string format(const char* pattern, const std::string& text, double lo, double hi) {
-    char buffer[200];
-    std::snprintf(buffer, sizeof buffer, pattern, text.c_str(), lo, hi);
-    return buffer;
+struct GivenOption {
+    const OptionRow* row;
+    std::string name;
+};
+
+unsigned jobsGiven(const std::vector<GivenOption>& given) {
+    unsigned jobs = 0;
+    for (const GivenOption& g : given)
+        for (const JobRule& rule : jobRules)
+            if (g.name == rule.name) jobs |= rule.job;
+    return jobs ? jobs : liveJob;
 }
 
-// Skips the digits at text[i...]; how many there were.
-size_t skipDigits(const std::string& text, size_t& i) {
-    const size_t start = i;
-    while (i < text.size() && text[i] >= '0' && text[i] <= '9') ++i;
-    return i - start;
+// The job options given together must make one job.
+bool checkJobs(const std::vector<GivenOption>& given, unsigned jobs, std::string& error) {
+    for (const GivenOption& g : given)
+        for (const JobRule& rule : jobRules) {
+            if (g.name != rule.name || !(jobs & rule.conflicts)) continue;
+            if (!rule.refusal) {
+                error = g.name + " cannot be combined with " + jobList(rule.conflicts, " or ");
+                return false;
+            }
+            for (const GivenOption& other : given)
+                for (const JobRule& culprit : jobRules)
+                    if (other.name == culprit.name && (rule.conflicts & culprit.job)) {
+                        error = g.name + rule.refusal + other.name;
+                        return false;
+                    }
+        }
+    return true;
 }
 
-// Plain decimal: an optional sign, digits with an optional fraction (or a
-// fraction alone), an optional exponent. A loop, not a regular expression: the
-// standard library's matcher recurses once per character and a long value
-// would overflow the stack.
-bool isPlainDecimal(const std::string& text) {
-    size_t i = 0;
-    if (i < text.size() && (text[i] == '+' || text[i] == '-')) ++i;
-    size_t digits = skipDigits(text, i);
-    if (i < text.size() && text[i] == '.') digits += skipDigits(text, ++i);
-    if (digits == 0) return false;
-    if (i < text.size() && (text[i] == 'e' || text[i] == 'E')) {
-        ++i;
-        if (i < text.size() && (text[i] == '+' || text[i] == '-')) ++i;
-        if (skipDigits(text, i) == 0) return false;
-    }
-    return i == text.size();
-}
-
-bool isDigits(const std::string& text) {
-    size_t i = 0;
-    return skipDigits(text, i) > 0 && i == text.size();
-}
-
-// One number syntax everywhere: plain decimal for times and digits only for
-// counts. strtod alone would also take hex, inf, nan and leading spaces.
-bool readNumber(const OptionSpec& spec, Value kind, const std::string& text, double& number, std::string& error) {
-    const bool syntax = kind == Value::Count ? isDigits(text) : isPlainDecimal(text);
-    number = syntax ? std::strtod(text.c_str(), nullptr) : 0.0;
-    const bool inRange = kind == Value::FrameMs ? number > spec.lo : number >= spec.lo;
-    if (syntax && inRange && number <= spec.hi) return true;
-    error = spec.name + format(kind == Value::Seconds   ? ": '%s' is not a time from %g to %g seconds"
-                               : kind == Value::FrameMs ? ": '%s' is not a frame time above %g and up to %g ms"
-                                                        : ": '%s' is not a whole number from %g to %g",
-                               text, spec.lo, spec.hi);
-    return false;
-}
-
-bool readValue(const OptionSpec& spec, const std::string& text, double& number, std::string& error) {
-    const std::string name = spec.name;
-    switch (spec.value) {
-        case Value::None:
-            return true;
-        case Value::File:
-        case Value::Folder:
-            if (!text.empty()) return true;
-            error = name + " needs " + (spec.value == Value::Folder ? "a folder" : "a file name");
-            return false;
-        case Value::Choice: {
-            const std::vector<std::string> words = splitOn(spec.placeholder, '|');
-            if (std::find(words.begin(), words.end(), text) != words.end()) return true;
-            error = name + ": '" + text + "' is not one of";
-            for (const std::string& word : words) error += " " + word + (&word == &words.back() ? "" : ",");
+// Every other option must apply to the job.
+bool checkApplies(const std::vector<GivenOption>& given, unsigned jobs, std::string& error) {
+    for (const GivenOption& g : given) {
+        const OptionRow& row = *g.row;
+        for (const JobRule& rule : jobRules)
+            if (jobs & row.refusedBy & rule.job) {
+                error = rule.name + std::string(rule.optionRefusal) + g.name;
+                return false;
+            }
+        if (!(jobs & row.jobs)) {
+            error = g.name + " only applies to " + jobList(row.jobs, " and ");
             return false;
         }
-        case Value::Size: {
-            // WIDTHxHEIGHT, each side digits only (as every count) and in range.
-            const std::vector<std::string> sides = splitOn(text, 'x');
-            const auto fits = [&](const std::string& side) {
-                const double n = isDigits(side) ? std::strtod(side.c_str(), nullptr) : 0.0;
-                return n >= spec.lo && n <= spec.hi;
-            };
-            if (sides.size() == 2 && fits(sides[0]) && fits(sides[1])) return true;
-            error = name + format(": '%s' is not a size WxH with both sides from %g to %g", text, spec.lo, spec.hi);
-            return false;
-        }
-        case Value::SecondsList:
-            for (const std::string& item : splitOn(text, ','))
-                if (!readNumber(spec, Value::Seconds, item, number, error)) return false;
-            return true;
-        case Value::Seconds:
-        case Value::FrameMs:
-        case Value::Count:
-            break;
     }
-    return readNumber(spec, spec.value, text, number, error);
+    return true;
 }
 
-// Options that belong to another job than the one asked for are refused.
-bool checkCombination(const std::set<std::string>& given, const Options& o, std::string& error) {
-    auto firstOf = [&](std::initializer_list<const char*> names) -> std::string {
-        for (const char* name : names)
-            if (given.count(name)) return name;
-        return "";
+// The rules between values of several options.
+bool checkValues(const std::vector<GivenOption>& given, unsigned jobs, const Options& o, std::string& error) {
+    const auto isGiven = [&](const char* name) {
+        for (const GivenOption& g : given)
+            if (g.name == name) return true;
+        return false;
     };
-    const bool assemble = given.count("--assemble");
-    const bool still = given.count("--still"), captureJob = !firstOf({"--capture", "--video"}).empty() && !assemble;
-    const bool benchmark = given.count("--benchmark");
-    const bool listParts = given.count("--list-parts");
-    std::string culprit;
-    error.clear();
-    if (listParts && !(culprit = firstOf({"--still", "--capture", "--video", "--assemble", "--benchmark"})).empty())
-        error = "--list-parts only lists the parts of a capture: it cannot take " + culprit;
-    else if (!listParts && !(culprit = firstOf({"--part-frames", "--parts"})).empty())
-        error = culprit + " only applies to --list-parts";
-    else if (given.count("--part-frames") && given.count("--parts"))
+    const long long pixels = static_cast<long long>(o.demo.pictureWidth) * o.demo.pictureHeight;
+    if (isGiven("--part-frames") && isGiven("--parts"))
         error = "--part-frames and --parts cannot be combined";
-    else if (assemble && !given.count("--video"))
+    else if ((jobs & assembleJob) && !(jobs & videoJob))
         error = "--assemble needs --video FILE";
-    else if (assemble && !(culprit = firstOf({"--capture", "--still", "--benchmark", "--size", "--keep-aspect",
-                                              "--passes", "--preview"}))
-                              .empty())
-        error = "--assemble makes a video of frames already made: it cannot take " + culprit;
-    else if (still && captureJob)
-        error = "--still cannot be combined with --capture or --video";
-    else if (benchmark && (still || captureJob))
-        error = "--benchmark cannot be combined with --still, --capture or --video";
-    else if (!still && !(culprit = firstOf({"--out", "--dt"})).empty())
-        error = culprit + " only applies to --still";
-    else if (!captureJob && !assemble && !listParts && !(culprit = firstOf({"--fps", "--from", "--to"})).empty())
-        error = culprit + " only applies to --capture, --video and --list-parts";
-    else if (!given.count("--video") && !(culprit = firstOf({"--codec", "--crf"})).empty())
-        error = culprit + " only applies to --video";
-    else if (!benchmark && !(culprit = firstOf({"--moments", "--runs"})).empty())
-        error = culprit + " only applies to --benchmark";
-    else if (!still && !captureJob && !(culprit = firstOf({"--preview", "--size", "--keep-aspect", "--passes"})).empty())
-        error = culprit + " only applies to --still, --capture and --video";
-    else if (!still && !captureJob && !assemble && given.count("--overwrite"))
-        error = "--overwrite only applies to --still, --capture, --video and --assemble";
-    else if (static_cast<long long>(o.outputWidth) * o.outputHeight > maxFramePixels)
-        error = "--size: " + std::to_string(o.outputWidth) + "x" + std::to_string(o.outputHeight) +
+    else if (pixels > maxFramePixels)
+        error = "--size: " + std::to_string(o.demo.pictureWidth) + "x" + std::to_string(o.demo.pictureHeight) +
                 " is more than " + std::to_string(maxFramePixels) + " pixels";
-    else if (o.preview && o.passes > 1)
+    else if (o.output.preview && o.demo.passes > 1)
         error = "--preview cannot be combined with --passes: a preview is one quick pass";
-    // (The picture's options and --overwrite are refused above, as for any job but a still or capture.)
-    else if (listParts &&
-             !(culprit = firstOf({"--no-overlays", "--mute", "--backend", "--threads", "--cpu-kernel", "--data"}))
-                  .empty())
-        error = "--list-parts renders nothing: it cannot take " + culprit;
-    else if ((still || captureJob || benchmark || assemble || listParts) &&
-             !(culprit = firstOf({"--start", "--software", "--fullscreen", "--window", "--target-fps", "--quality",
-                                  "--stats"}))
-                  .empty())
-        error = culprit + " only applies to the live show";
-    else if (o.fromSeconds >= o.toSeconds)
+    else if (o.capture.range.fromSeconds >= o.capture.range.toSeconds)
         error = "--from must be earlier than --to";
     return error.empty();
+}
+
+RunMode modeOf(unsigned jobs) {
+    if (jobs & benchmarkJob) return RunMode::Benchmark;
+    if (jobs & listPartsJob) return RunMode::ListParts;
+    if (jobs & assembleJob) return RunMode::Assemble;
+    if (jobs & (captureJob | videoJob)) return RunMode::Capture;
+    if (jobs & stillJob) return RunMode::Still;
+    return RunMode::Show;
+}
+
+// The --help headings, in order.
+enum class Section { Live, Still, Capture, Benchmark, Common };
+constexpr Section sections[] = {Section::Live, Section::Still, Section::Capture, Section::Benchmark, Section::Common};
+const char* const sectionTitles[] = {"Live show (default, needs a display):", "Still of one moment (headless):",
+                                     "Capture of the show (headless):", "Benchmark of the renderer (headless):",
+                                     "Common:"};
+
+// An option is listed under the first job it applies to, or under Common when
+// it applies to every job.
+Section sectionOf(unsigned jobs) {
+    if ((jobs & everyJob) == everyJob) return Section::Common;
+    if (jobs & liveJob) return Section::Live;
+    if (jobs & stillJob) return Section::Still;
+    if (jobs & (captureJob | videoJob | assembleJob | listPartsJob)) return Section::Capture;
+    return Section::Benchmark;
 }
 
 }  // namespace
 
 bool parseOptions(int argc, char** argv, Options& o, std::string& error) {
-    std::set<std::string> given;
-    for (int i = 1; i < argc; ++i) {
-        // --name value, or --name=value in one word.
-        std::string name = argv[i], text;
-        const size_t equals = name.find('=');
-        const bool inlineValue = name.compare(0, 2, "--") == 0 && equals != std::string::npos;
-        if (inlineValue) {
-            text = name.substr(equals + 1);
-            name.resize(equals);
-        }
-        const OptionSpec* spec = findOption(name);
-        if (!spec) {
-            error = "unknown option '" + name + "'";
-            return false;
-        }
-        if (spec->value == Value::None && inlineValue) {
-            error = name + " takes no value";
-            return false;
-        }
-        if (spec->value != Value::None && !inlineValue) {
-            if (i + 1 >= argc) {
-                error = name + " needs a value";
-                return false;
-            }
-            text = argv[++i];
-        }
-        double number = 0.0;
-        if (!readValue(*spec, text, number, error)) return false;
-        spec->store(o, text, number);
-        if (o.mode == RunMode::Help || o.mode == RunMode::Version) return true;  // wins over everything else
-        given.insert(name);
-    }
-    if (!checkCombination(given, o, error)) return false;
-    if (given.count("--still")) o.mode = RunMode::Still;
-    if (given.count("--capture") || given.count("--video")) o.mode = RunMode::Capture;
-    if (given.count("--assemble")) o.mode = RunMode::Assemble;
-    if (given.count("--list-parts")) o.mode = RunMode::ListParts;
-    if (given.count("--benchmark")) o.mode = RunMode::Benchmark;
+    std::vector<GivenOption> given;
+    const std::function<bool(const OptionRow&, const OptionValue&, bool&, std::string&)> take =
+        [&](const OptionRow& row, const OptionValue& value, bool& stop, std::string&) {
+            row.store(o, value);
+            // --help and --version win over everything else.
+            stop = o.mode == RunMode::Help || o.mode == RunMode::Version;
+            given.push_back({&row, row.syntax.name});
+            return true;
+        };
+    if (!readCommandLine(argc, argv, optionTable, std::size(optionTable), take, error)) return false;
+    if (o.mode == RunMode::Help || o.mode == RunMode::Version) return true;
+    error.clear();
+    const unsigned jobs = jobsGiven(given);
+    if (!checkJobs(given, jobs, error) || !checkApplies(given, jobs, error) || !checkValues(given, jobs, o, error))
+        return false;
+    o.mode = modeOf(jobs);
     return true;
 }
 
 std::vector<std::string> optionNames() {
     std::vector<std::string> names;
-    for (const OptionSpec& spec : optionTable) names.push_back(spec.name);
+    for (Section section : sections)
+        for (const OptionRow& row : optionTable)
+            if (sectionOf(row.jobs) == section) names.push_back(row.syntax.name);
     return names;
 }
 
@@ -360,14 +315,16 @@ std::string usageText(const char* program) {
                        " [options]\n"
                        "A self-running, path-traced real-time show of 106 seconds.\n"
                        "An option's value follows it as the next word or after '=' (--still=60).\n";
-    const char* section = nullptr;
-    for (const OptionSpec& spec : optionTable) {
-        if (!spec.section) continue;
-        if (spec.section != section) text += std::string("\n") + (section = spec.section) + "\n";
-        const std::string usage = std::string(spec.name) + (*spec.placeholder ? " " : "") + spec.placeholder;
-        char line[160];
-        std::snprintf(line, sizeof line, "  %-24s %s\n", usage.c_str(), spec.help);
-        text += line;
+    for (Section section : sections) {
+        text += std::string("\n") + sectionTitles[static_cast<int>(section)] + "\n";
+        for (const OptionRow& row : optionTable) {
+            if (!row.help || sectionOf(row.jobs) != section) continue;
+            const OptionSyntax& s = row.syntax;
+            const std::string usage = std::string(s.name) + (*s.placeholder ? " " : "") + s.placeholder;
+            char line[160];
+            std::snprintf(line, sizeof line, "  %-24s %s\n", usage.c_str(), row.help);
+            text += line;
+        }
     }
     return text;
 }

@@ -1,6 +1,12 @@
 #pragma once
 #include <string>
 
+// How a headless job makes its outputs.
+struct OutputChoices {
+    bool preview = false;    // --preview: the lowest live setting, filtered
+    bool overwrite = false;  // --overwrite: replace outputs that exist
+};
+
 // Refuses an output file we could never write (missing or read-only folder) or
 // must not replace (anything but a regular file: a folder, a symbolic link, a
 // device, a pipe) before any time is spent rendering it. Cheap enough to ask

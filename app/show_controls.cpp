@@ -15,15 +15,15 @@ constexpr float skipStepMs = 10.0f;
 constexpr double frameTimeWeight = 0.1;
 constexpr int readoutMargin = 4;
 
-void setPaused(Game& game, ShowControls& controls, bool paused) {
+void setPaused(Demo& demo, ShowControls& controls, bool paused) {
     controls.paused = paused;
     // A paused picture converges: its frames are averaged pass by pass.
-    game.setRefining(paused);
+    demo.setRefining(paused);
     if (paused) {
-        controls.pausedAt = game.show;
+        controls.pausedAt = demo.show;
         pauseMusic();
     } else {
-        game.show = controls.pausedAt;
+        demo.show = controls.pausedAt;
         resumeMusic();
     }
 }
@@ -48,61 +48,61 @@ double framesPerSecond(const FrameRateMeter& meter) {
 
 // Beyond the show's end there is nothing to skip to (and a float clock would
 // stop advancing long before an arbitrary target).
-void skipAhead(Game& game, double seconds) {
+void skipAhead(Demo& demo, double seconds) {
     if (seconds <= 0.0) return;
     const float target = static_cast<float>(std::min(seconds, static_cast<double>(showLengthSeconds)));
-    game.advance(0.0f);
-    while (game.show.demoTime < target) game.advance(skipStepMs);
+    demo.advance(0.0f);
+    while (demo.show.demoTime < target) demo.advance(skipStepMs);
 }
 
-void seekShow(Game& game, double seconds) {
+void seekShow(Demo& demo, double seconds) {
     const double target = std::clamp(seconds, 0.0, static_cast<double>(showLengthSeconds));
-    if (target < game.show.demoTime) {
-        game.show = ShowState{};
-        startShow(game.show, game.options().cameraFile);
+    if (target < demo.show.demoTime) {
+        demo.show = ShowState{};
+        startShow(demo.show, demo.options().cameraFile);
     }
     // Held flight keys would fly the camera through every skipped step; the
     // window reads them again before the next tick.
-    game.show.keys = HeldKeys{};
-    skipAhead(game, target);
+    demo.show.keys = HeldKeys{};
+    skipAhead(demo, target);
     seekMusic(static_cast<float>(target));
 }
 
-void applyShowKeys(Game& game, ShowControls& controls, const ShowKeys& keys) {
+void applyShowKeys(Demo& demo, ShowControls& controls, const ShowKeys& keys) {
     if (keys.seekSteps != 0) {
-        if (controls.paused) game.show = controls.pausedAt;
-        seekShow(game, game.show.demoTime + seekStepSeconds * keys.seekSteps);
-        if (controls.paused) controls.pausedAt = game.show;
+        if (controls.paused) demo.show = controls.pausedAt;
+        seekShow(demo, demo.show.demoTime + seekStepSeconds * keys.seekSteps);
+        if (controls.paused) controls.pausedAt = demo.show;
     }
-    if (keys.pausePresses % 2 != 0) setPaused(game, controls, !controls.paused);
+    if (keys.pausePresses % 2 != 0) setPaused(demo, controls, !controls.paused);
     if (keys.readoutPresses % 2 != 0) controls.readout = !controls.readout;
 }
 
-TickResult tickShow(Game& game, ShowControls& controls, float frameMs, std::string& error) {
-    if (!controls.paused) return game.tick(frameMs, error);
+TickResult tickLiveShow(Demo& demo, ShowControls& controls, float frameMs, std::string& error) {
+    if (!controls.paused) return demo.tick(frameMs, error);
     // Always from the paused state: a 0 ms tick moves nothing, except a step
     // boundary that a long frame left due, which must not be crossed while
     // paused. The frame driver numbers each render of the paused moment as the
     // next pass, so successive frames here are further passes of one moment.
-    const HeldKeys keys = game.show.keys;
-    game.show = controls.pausedAt;
-    game.show.keys = keys;
-    return game.tick(0.0f, error);
+    const HeldKeys keys = demo.show.keys;
+    demo.show = controls.pausedAt;
+    demo.show.keys = keys;
+    return demo.tick(0.0f, error);
 }
 
-void finishFrame(const Game& game, ShowControls& controls, double frameMs) {
+void finishFrame(const Demo& demo, ShowControls& controls, double frameMs) {
     noteFrameTime(controls.meter, frameMs);
-    if (!controls.readout || !game.surface || !game.surface->pixels) return;
-    drawTextBox(*game.surface, readoutMargin, readoutMargin, readoutFor(game, controls));
+    if (!controls.readout || !demo.surface || !demo.surface->pixels) return;
+    drawTextBox(*demo.surface, readoutMargin, readoutMargin, readoutFor(demo, controls));
 }
 
-std::vector<std::string> readoutFor(const Game& game, const ShowControls& controls) {
-    const RenderBackend* backend = frameDriver().backend();
+std::vector<std::string> readoutFor(const Demo& demo, const ShowControls& controls) {
+    const RenderBackend* backend = demo.driver().backend();
     // A refined picture holds the samples of all its passes.
-    FrameData shown = game.renderedRecord();
-    if (game.refinedPasses() > 1) shown.samplesPerFrame *= game.refinedPasses();
+    FrameData shown = demo.renderedRecord();
+    if (demo.refinedPasses() > 1) shown.samplesPerFrame *= demo.refinedPasses();
     return readoutLines(controls.meter, shown, backend ? backend->describe() : "no backend",
-                        game.show.demoTime, controls.paused);
+                        demo.show.demoTime, controls.paused);
 }
 
 std::vector<std::string> readoutLines(const FrameRateMeter& meter, const FrameData& rendered,

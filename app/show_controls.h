@@ -6,7 +6,7 @@
 
 #include "anim/show_state.h"
 #include "app/show_keys.h"
-#include "demo/game.h"
+#include "demo/demo.h"
 
 // How far Left and Right jump.
 constexpr double seekStepSeconds = 5.0;
@@ -28,24 +28,24 @@ struct ShowControls {
 
 // Runs the show's animation without rendering up to `seconds` of demo time
 // (at most the show's length), in the 10 ms steps the headless jobs take.
-void skipAhead(Game& game, double seconds);
+void skipAhead(Demo& demo, double seconds);
 // Puts the show at `seconds`, clamped to the show: later moments are reached by
 // running on from the current one, earlier ones by starting the show afresh,
-// as Game::init does, and skipping ahead. The music follows.
-void seekShow(Game& game, double seconds);
+// as Demo::init does, and skipping ahead. The music follows.
+void seekShow(Demo& demo, double seconds);
 
 // Applies the presses of one frame: jumps, then pause or resume (with the
 // music), then the readout.
-void applyShowKeys(Game& game, ShowControls& controls, const ShowKeys& keys);
+void applyShowKeys(Demo& demo, ShowControls& controls, const ShowKeys& keys);
 // One tick of the show: the running show advances by frameMs; a paused show
 // renders its paused moment again.
-TickResult tickShow(Game& game, ShowControls& controls, float frameMs, std::string& error);
+TickResult tickLiveShow(Demo& demo, ShowControls& controls, float frameMs, std::string& error);
 // After a tick, while the surface is still drawable: notes the frame's time and
 // draws the readout over the picture when it is on.
-void finishFrame(const Game& game, ShowControls& controls, double frameMs);
+void finishFrame(const Demo& demo, ShowControls& controls, double frameMs);
 
 // The readout's lines for the frame just made: rate and frame time, samples
 // per pixel and size of the record it was rendered from, the backend, the demo clock.
-std::vector<std::string> readoutFor(const Game& game, const ShowControls& controls);
+std::vector<std::string> readoutFor(const Demo& demo, const ShowControls& controls);
 std::vector<std::string> readoutLines(const FrameRateMeter& meter, const FrameData& rendered,
                                       const std::string& backend, float demoTime, bool paused);

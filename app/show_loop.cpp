@@ -23,11 +23,11 @@ int64_t readCounter() {
 constexpr int64_t counterFrequency = Counter::period::den / Counter::period::num;
 
 // One console line: which quality mode runs, and why.
-void announceQuality(const Options& options) {
-    if (options.adaptiveQuality)
+void announceQuality(const LiveSettings& live) {
+    if (live.adaptiveQuality)
         std::printf("quality: adaptive, aiming at %g frames per second: fewer samples and pixels (filtered) while "
                     "frames take longer (--quality exact turns this off)\n",
-                    options.targetFps);
+                    live.targetFps);
     else
         std::printf("quality: exact, every frame in full (--quality exact)\n");
 }
@@ -39,26 +39,28 @@ double frameMilliseconds(int64_t start, int64_t end, int64_t countsPerSecond) {
     return static_cast<double>(end - start) / static_cast<double>(countsPerMs);
 }
 
-int runShow(const Options& options, const GameOptions& gameOptions) {
+int runShow(const LiveSettings& live, DemoOptions demoOptions) {
+    demoOptions.musicStartSeconds = static_cast<float>(live.startSeconds);
     std::printf("application started.\n");
     std::string error;
-    const WindowRequest window{options.software, options.fullscreen, options.windowWidth, options.windowHeight};
+    const WindowRequest window{live.software, live.fullscreen, live.windowWidth, live.windowHeight};
     if (!openWindow(window, error)) {
         reportFatalError(error);
         return exitError;
     }
 
     FrameStats stats;
-    if (!options.statsPath.empty() && !stats.open(options.statsPath, error)) {
+    if (!live.statsPath.empty() && !stats.open(live.statsPath, error)) {
         reportFatalError(error);
         closeWindow();
         return exitError;
     }
-    LiveQuality quality(options.targetFps, options.adaptiveQuality);
-    announceQuality(options);
+    LiveQuality quality(live.targetFps, live.adaptiveQuality);
+    announceQuality(live);
 
-    Game game(gameOptions);
-    game.surface = displaySurface();
+    FrameDriver driver;
+    Demo demo(demoOptions, driver);
+    demo.surface = displaySurface();
     int64_t lastFrameEnd = -1;
     ShowControls controls;
     bool initPending = true;
@@ -68,37 +70,37 @@ int runShow(const Options& options, const GameOptions& gameOptions) {
     for (bool quit = false; !quit;) {
         presentDisplay();
         if (initPending) {
-            if (!game.init(error)) {
+            if (!demo.init(error)) {
                 exitCode = exitError;
                 break;
             }
             initPending = false;
-            skipAhead(game, options.startSeconds);
+            skipAhead(demo, live.startSeconds);
             // A CPU is far from a full frame per 33 ms: start low rather than
             // with a frame that takes seconds.
-            if (frameDriver().onCpu()) quality.startLow();
-            game.setRenderSetting(quality.setting());
+            if (driver.onCpu()) quality.startLow();
+            demo.setRenderSetting(quality.setting());
         }
 
-        applyShowKeys(game, controls, takeShowKeys());
-        game.show.keys = readHeldKeys();
+        applyShowKeys(demo, controls, takeShowKeys());
+        demo.show.keys = readHeldKeys();
         beginFrame();
         const int64_t start = readCounter();
-        const TickResult result = tickShow(game, controls, static_cast<float>(frameMs), error);
+        const TickResult result = tickLiveShow(demo, controls, static_cast<float>(frameMs), error);
         const int64_t end = readCounter();
         frameMs = frameMilliseconds(start, end, counterFrequency);
         // The whole frame, presenting and events included, from one frame's end to the next.
         double presentedMs = frameMs;
         if (lastFrameEnd >= 0) {
             presentedMs = frameMilliseconds(lastFrameEnd, end, counterFrequency);
-            const FrameData& made = game.renderedRecord();
-            stats.add(game.show.demoTime, presentedMs, made.samplesPerFrame, made.width, made.height);
+            const FrameData& made = demo.renderedRecord();
+            stats.add(demo.show.demoTime, presentedMs, made.samplesPerFrame, made.width, made.height);
             // A paused picture refines at full size: no measure of the running show.
-            if (!controls.paused && quality.frameDone(presentedMs, game.pictureMs(), static_cast<double>(end) / counterFrequency))
-                game.setRenderSetting(quality.setting());
+            if (!controls.paused && quality.frameDone(presentedMs, demo.pictureMs(), static_cast<double>(end) / counterFrequency))
+                demo.setRenderSetting(quality.setting());
         }
         lastFrameEnd = end;
-        finishFrame(game, controls, presentedMs);
+        finishFrame(demo, controls, presentedMs);
         endFrame();
         if (result == TickResult::Failed) {
             exitCode = exitError;

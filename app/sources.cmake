@@ -14,7 +14,6 @@ template_folder(app
     # headless jobs
     output_file.cpp
     image_writer.cpp
-    png_writer.cpp
     video_format.cpp
     still.cpp
     video_encoder.cpp
@@ -22,6 +21,7 @@ template_folder(app
     capture_parts.cpp
     capture.cpp
     video_output.cpp
+    video_sink.cpp
     interrupt.cpp
     assemble.cpp
     benchmark_mode.cpp

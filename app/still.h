@@ -1,12 +1,19 @@
 #pragma once
 #include <string>
 
-#include "app/options.h"
-#include "demo/game.h"
+#include "app/output_file.h"
+#include "demo/demo.h"
 
-// Renders the frame the show presents at Options::stillSeconds when every tick
-// takes Options::dtMs, and writes it as a PNG. Returns the exit code.
-int runStill(const Options& options, const GameOptions& gameOptions);
+struct StillSettings {
+    double seconds = 0.0;             // --still: the moment
+    std::string outPath = "still.png";  // --out
+    double dtMs = 10.0;               // --dt: the frame time of every tick but the first
+};
+
+// Renders the frame the show presents at still.seconds when every tick takes
+// still.dtMs, and writes it in the format its name asks for (PNG,
+// JPEG, TIFF, or OpenEXR for the light before the tone curve). Returns the exit code.
+int runStill(const StillSettings& still, const OutputChoices& output, const DemoOptions& demoOptions);
 
 // The tick showing a moment at a fixed frame time (tick 0 takes 0 ms, each later
 // one dtMs), checked on the show's own clock: false, with the allowed range, when

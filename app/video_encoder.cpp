@@ -15,6 +15,8 @@
 #include <cstring>
 #include <filesystem>
 
+#include "base/decimal_text.h"
+
 extern char** environ;
 
 namespace {
@@ -112,13 +114,7 @@ bool spawn(const std::vector<std::string>& arguments, int stdinFd, int outputFd,
 }  // namespace
 
 std::string secondsText(double seconds) {
-    char text[64];
-    std::snprintf(text, sizeof text, "%.6f", seconds);
-    // Trim trailing zeros: "12.300000" -> "12.3", "96.000000" -> "96".
-    std::string s = text;
-    while (!s.empty() && s.back() == '0') s.pop_back();
-    if (!s.empty() && s.back() == '.') s.pop_back();
-    return s == "-0" ? "0" : s;
+    return decimalText(seconds, 6);
 }
 
 std::vector<std::string> ffmpegArguments(const VideoSettings& settings) {

@@ -7,11 +7,13 @@
 #include <string>
 #include <vector>
 
+#include "kernel/frame_data.h"
+
 struct VideoSettings {
     std::string program = "ffmpeg";
     std::string outputPath;
-    int width = 640;
-    int height = 480;
+    int width = frameWidth;
+    int height = frameHeight;
     int fps = 60;
     int frameCount = 0;              // the video lasts exactly frameCount / fps seconds
     std::string audioPath;           // empty: no audio track
@@ -30,7 +32,7 @@ std::vector<std::string> ffmpegArguments(const VideoSettings& settings);
 // The executable that execvp would run for name, or empty when PATH has none.
 std::string findOnPath(const std::string& name);
 
-// Seconds as ffmpeg reads them, e.g. "12.3", "0.016667".
+// Seconds as ffmpeg reads them, to the microsecond: "12.3", "0.016667".
 std::string secondsText(double seconds);
 
 class VideoEncoder {

@@ -7,6 +7,7 @@
 #include <string>
 
 #include "anim/held_keys.h"
+#include "kernel/frame_data.h"
 
 class Surface;
 union SDL_Event;
@@ -17,8 +18,8 @@ constexpr const char* fallbackCaption = "Template - FALLBACK";
 struct WindowRequest {
     bool software = false;    // skip OpenGL
     bool fullscreen = false;  // start on the whole screen
-    int width = 640;          // the window's size, and the size to return to from the whole screen
-    int height = 480;
+    int width = frameWidth;   // the window's size, and the size to return to from the whole screen
+    int height = frameHeight;
 };
 
 // Opens the window. Without any display to open it on, false with a line that
@@ -36,8 +37,8 @@ void windowSize(int& width, int& height);
 Surface* displaySurface();
 // Shows the previous frame (the first one is black).
 void presentDisplay();
-// Points the display surface at the memory for the next frame, locking the
-// software surface when SDL asks for that.
+// Points the display surface at the memory for the next frame: the mapped
+// pixel buffer, or the software path's own frame surface (which needs no lock).
 void beginFrame();
 void endFrame();
 

@@ -14,8 +14,9 @@
 #include <string>
 #include <vector>
 
-#include "anim/show_clock.h"
-#include "anim/show_state.h"
+#include "anim/show_replay.h"
+#include "base/command_line.h"
+#include "base/median.h"
 #include "frame_compare.h"
 #include "kernel/build_setting.h"
 #include "scene/frame_driver.h"
@@ -53,91 +54,44 @@ struct CheckOptions {
     bool help = false;
 };
 
-bool parseNumber(const std::string& name, const std::string& text, double low, double high, double& value,
-                 std::string& error) {
-    char* end = nullptr;
-    value = std::strtod(text.c_str(), &end);
-    if (text.empty() || *end != '\0' || !std::isfinite(value) || value < low || value > high) {
-        char range[64];
-        std::snprintf(range, sizeof range, " wants a number from %g to %g, not '", low, high);
-        error = name + range + text + "'";
-        return false;
-    }
-    return true;
-}
+struct CheckOption {
+    OptionSyntax syntax;
+    void (*store)(CheckOptions& o, const OptionValue& v);
+};
 
-bool parseCount(const std::string& name, const std::string& text, int low, int high, int& value, std::string& error) {
-    double number = 0;
-    if (!parseNumber(name, text, low, high, number, error)) return false;
-    if (number != std::floor(number)) {
-        error = name + " wants a whole number, not '" + text + "'";
-        return false;
-    }
-    value = static_cast<int>(number);
-    return true;
-}
+// The program's own syntax for every value: plain decimals, digits for counts.
+const CheckOption checkOptions[] = {
+    {{"--moments", ValueKind::SecondsList, "A,B,...", 0, showLengthSeconds},
+     [](CheckOptions& o, const OptionValue& v) { o.moments = v.numbers; }},
+    {{"--runs", ValueKind::Count, "N", 1, 100000},
+     [](CheckOptions& o, const OptionValue& v) { o.runs = static_cast<int>(v.number); }},
+    {{"--cpu-runs", ValueKind::Count, "N", 1, 1000},
+     [](CheckOptions& o, const OptionValue& v) { o.cpuRuns = static_cast<int>(v.number); }},
+    {{"--threads", ValueKind::Count, "N", 0, maxCpuThreads},
+     [](CheckOptions& o, const OptionValue& v) { o.threads = static_cast<int>(v.number); }},
+    {{"--min-psnr", ValueKind::Decimal, "DB", 0, 1000},
+     [](CheckOptions& o, const OptionValue& v) { o.minPsnr = v.number; }},
+    {{"--ppm", ValueKind::Folder, "DIR", 0, 0}, [](CheckOptions& o, const OptionValue& v) { o.ppmDir = v.text; }},
+    {{"--allow-no-gpu", ValueKind::None, "", 0, 0}, [](CheckOptions& o, const OptionValue&) { o.allowNoGpu = true; }},
+    {{"--help", ValueKind::None, "", 0, 0}, [](CheckOptions& o, const OptionValue&) { o.help = true; }},
+    {{"-h", ValueKind::None, "", 0, 0}, [](CheckOptions& o, const OptionValue&) { o.help = true; }},
+};
 
 bool parseOptions(int argc, char** argv, CheckOptions& o, std::string& error) {
-    for (int i = 1; i < argc; ++i) {
-        std::string name = argv[i], value;
-        const bool flag = name == "--help" || name == "-h" || name == "--allow-no-gpu";
-        if (flag) {
-            o.help |= name != "--allow-no-gpu";
-            o.allowNoGpu |= name == "--allow-no-gpu";
-            continue;
-        }
-        static const char* const valued[] = {"--moments", "--runs", "--cpu-runs", "--threads", "--min-psnr", "--ppm"};
-        const size_t equals = name.find('=');
-        if (std::none_of(std::begin(valued), std::end(valued),
-                         [&](const char* known) { return name.substr(0, equals) == known; })) {
-            error = "unknown option '" + name + "'";
-            return false;
-        }
-        if (equals != std::string::npos) {
-            value = name.substr(equals + 1);
-            name.resize(equals);
-        } else if (i + 1 < argc) {
-            value = argv[++i];
-        } else {
-            error = name + " needs a value";
-            return false;
-        }
-        bool done = false;
-        if (name == "--moments") {
-            o.moments.clear();
-            size_t start = 0;
-            do {
-                const size_t comma = value.find(',', start);
-                const std::string item = value.substr(start, comma == std::string::npos ? comma : comma - start);
-                double seconds = 0;
-                if (!parseNumber("--moments", item, 0.0, showLengthSeconds, seconds, error)) return false;
-                o.moments.push_back(seconds);
-                start = comma == std::string::npos ? comma : comma + 1;
-            } while (start != std::string::npos);
-            done = true;
-        } else if (name == "--runs") {
-            done = parseCount(name, value, 1, 100000, o.runs, error);
-        } else if (name == "--cpu-runs") {
-            done = parseCount(name, value, 1, 1000, o.cpuRuns, error);
-        } else if (name == "--threads") {
-            done = parseCount(name, value, 0, maxCpuThreads, o.threads, error);
-        } else if (name == "--min-psnr") {
-            done = parseNumber(name, value, 0.0, 1000.0, o.minPsnr, error);
-        } else if (name == "--ppm") {
-            o.ppmDir = value;
-            done = !value.empty();
-            if (!done) error = "--ppm needs a folder";
-        }
-        if (!done) return false;
-    }
-    return true;
+    return readCommandLine<CheckOption>(argc, argv, checkOptions, std::size(checkOptions),
+                                        [&](const CheckOption& option, const OptionValue& value, bool&, std::string&) {
+                                            option.store(o, value);
+                                            return true;
+                                        },
+                                        error);
 }
 
 // The tick of a moment, refused when the show has ended by then (its clock, like
 // the live one, sums the tick time in single precision).
-bool momentTick(double seconds, int& tick, std::string& error) {
-    tick = static_cast<int>(std::lround(seconds * 1000.0 / tickMs));
-    if (runShowClock(tickMs, tick, showLengthSeconds).tick < tick) {
+bool momentTickAt(double seconds, int& tick, std::string& error) {
+    const MomentTick moment = momentTick(seconds, tickMs);
+    tick = static_cast<int>(moment.ticks);
+    if (moment.reach != MomentReach::Reached) {
         char text[160];
         std::snprintf(text, sizeof text, "moment %g (tick %d) is after the show's last frame", seconds, tick);
         error = text;
@@ -166,12 +120,6 @@ bool writePpm(const std::string& path, const uint32_t* pixels, int width, int he
     if (file && std::fclose(file) != 0) written = false;
     if (!written) error = "cannot write " + path + ": " + std::strerror(errno);
     return written;
-}
-
-double median(std::vector<double> values) {
-    std::sort(values.begin(), values.end());
-    const size_t n = values.size();
-    return n % 2 ? values[n / 2] : 0.5 * (values[n / 2 - 1] + values[n / 2]);
 }
 
 // One moment on one backend: the first frame (kept) and the median time of
@@ -242,7 +190,7 @@ int main(int argc, char** argv) {
     std::vector<Moment> moments;
     for (double seconds : options.moments) {
         int tick = 0;
-        if (!momentTick(seconds, tick, error)) {
+        if (!momentTickAt(seconds, tick, error)) {
             std::fprintf(stderr, "engine-check: %s\n", error.c_str());
             return exitError;
         }
@@ -285,8 +233,7 @@ int main(int argc, char** argv) {
     std::fflush(stdout);
     int nextTick = 0;
     for (const Moment& moment : moments) {
-        // Exactly the still's sequence: tick 0 takes 0 ms, each later tick 10 ms.
-        for (; nextTick <= moment.tick; ++nextTick) advanceShow(show, nextTick == 0 ? 0.0f : tickMs);
+        nextTick = replayShow(show, nextTick, moment.tick + 1, tickMs);
         const FrameData& record = show.world.frame;
         const std::string name = momentName(moment.seconds);
         const BackendFrames onCpu = renderMoment(cpu, record, moment.tick, 0, options.cpuRuns);

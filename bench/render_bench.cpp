@@ -13,7 +13,7 @@
 #include <thread>
 #include <vector>
 
-#include "anim/show_state.h"
+#include "anim/show_replay.h"
 #include "kernel/build_setting.h"
 #include "scene/frame_driver.h"
 #include "scene/sampler_table.h"
@@ -32,11 +32,11 @@ std::vector<Moment> replay(const std::vector<double>& seconds) {
     std::vector<Moment> moments;
     ShowState show;
     startShow(show, nullptr);
-    int tick = 0;
+    int next = 0;
     for (double s : seconds) {
-        const int last = static_cast<int>(s * 100.0 + 0.5);
-        for (; tick <= last; ++tick) advanceShow(show, tick == 0 ? 0.0f : 10.0f);
-        moments.push_back({s, last, show.world.frame});
+        const int tick = momentTick(s, 10.0).run.tick;
+        next = replayShow(show, next, tick + 1, 10.0f);
+        moments.push_back({s, tick, show.world.frame});
     }
     return moments;
 }

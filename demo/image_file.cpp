@@ -1,16 +1,12 @@
 #include "demo/image_file.h"
 
-#include <FreeImage.h>
 #include <sys/stat.h>
 
 #include <cstring>
 
-namespace {
+#include "demo/bitmap.h"
 
-struct BitmapDeleter {
-    void operator()(FIBITMAP* bitmap) const { FreeImage_Unload(bitmap); }
-};
-using Bitmap = std::unique_ptr<FIBITMAP, BitmapDeleter>;
+namespace {
 
 bool refuse(const std::string& path, const std::string& why, std::string& error) {
     error = "Cannot load image: " + path + (why.empty() ? "" : " (" + why + ")");

@@ -1,6 +1,6 @@
 template_folder(demo
   SOURCES
-    game.cpp
+    demo.cpp
     live_quality.cpp
     image_file.cpp
     sprite.cpp

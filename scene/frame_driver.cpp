@@ -147,10 +147,3 @@ bool FrameDriver::render(const FrameData& record, Layers withLayers, std::string
     ++pass_;
     return true;
 }
-
-FrameDriver& frameDriver() {
-    // Lives until the process ends; never destroyed, so no exit-time teardown
-    // races the GPU runtime's own.
-    static FrameDriver* driver = new FrameDriver;
-    return *driver;
-}

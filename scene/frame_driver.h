@@ -104,6 +104,3 @@ private:
     bool onCpu_ = false;
     int pass_ = 0;
 };
-
-// The process-wide driver the demo renders with.
-FrameDriver& frameDriver();

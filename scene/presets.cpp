@@ -84,7 +84,7 @@ static_assert(groupedLooseSpheres.first == groupedFigureSpheres.end() &&
 
 }  // namespace
 
-void buildSceneX(World& w) {
+void buildSpheresScene(World& w) {
     FrameData& fd = w.frame;
     putMaterial(fd, 0, 10.0f, 10.0f, 10.0f, 0.0f);
     putMaterial(fd, 1, 0.8f, 0.8f, 0.3f, 0.0f);
@@ -101,7 +101,7 @@ void buildSceneX(World& w) {
     fd.boxCount = 1;
 }
 
-void buildSceneY(World& w) {
+void buildPedestalScene(World& w) {
     FrameData& fd = w.frame;
     SceneSlots& slots = w.slots;
     putMaterial(fd, 0, 50.0f, 50.0f, 100.0f, 0.0f);
@@ -140,7 +140,7 @@ void buildSceneY(World& w) {
     updatePedestalBounds(w);
 }
 
-void buildSceneZ(World& w) {
+void buildRoomScene(World& w) {
     FrameData& fd = w.frame;
     SceneSlots& slots = w.slots;
     putMaterial(fd, 0, 40.0f, 40.0f, 30.0f, 0.0f);

@@ -1,4 +1,4 @@
-// Pause, jumps and the readout of the live show, on a Game without a window.
+// Pause, jumps and the readout of the live show, on a Demo without a window.
 #include "app/show_controls.h"
 
 #include <gtest/gtest.h>
@@ -13,8 +13,8 @@
 
 namespace {
 
-GameOptions quietOptions() {
-    GameOptions options;
+DemoOptions quietOptions() {
+    DemoOptions options;
     options.overlays = false;
     options.music = false;
     options.cameraFile = nullptr;
@@ -52,38 +52,39 @@ TEST(ShowKeys, CountsTheControlKeysPressedSinceTheLastLook) {
 }
 
 TEST(ShowControls, PauseHoldsTheMomentThroughLongFramesAndResumeGoesOnFromIt) {
-    Game game(quietOptions());
+    FrameDriver driver;
+    Demo demo(quietOptions(), driver);
     std::string error;
-    ASSERT_TRUE(game.init(error)) << error;
+    ASSERT_TRUE(demo.init(error)) << error;
     std::vector<uint32_t> pixels(640 * 480);
     Surface display(640, 480, pixels.data(), 640);
-    game.surface = &display;
+    demo.surface = &display;
     ShowControls controls;
-    skipAhead(game, 13.0);
+    skipAhead(demo, 13.0);
     // A slow frame: several of the choreography's step boundaries fall due at once,
     // and each tick crosses only one.
-    ASSERT_EQ(tickShow(game, controls, 5000.0f, error), TickResult::Running) << error;
-    ASSERT_GE(game.show.choreography.stepProgress, 2.0f);
-    const float pausedTime = game.show.demoTime;
+    ASSERT_EQ(tickLiveShow(demo, controls, 5000.0f, error), TickResult::Running) << error;
+    ASSERT_GE(demo.show.choreography.stepProgress, 2.0f);
+    const float pausedTime = demo.show.demoTime;
 
-    applyShowKeys(game, controls, pausePress);
+    applyShowKeys(demo, controls, pausePress);
     ASSERT_TRUE(controls.paused);
-    const int pass = frameDriver().passCounter();
-    ASSERT_EQ(tickShow(game, controls, 5000.0f, error), TickResult::Running) << error;
-    const ShowState firstPausedFrame = game.show;
+    const int pass = driver.passCounter();
+    ASSERT_EQ(tickLiveShow(demo, controls, 5000.0f, error), TickResult::Running) << error;
+    const ShowState firstPausedFrame = demo.show;
     for (int i = 0; i < 2; ++i) {
-        ASSERT_EQ(tickShow(game, controls, 5000.0f, error), TickResult::Running) << error;
-        EXPECT_TRUE(sameShow(game.show, firstPausedFrame)) << "paused frame " << i + 2;
+        ASSERT_EQ(tickLiveShow(demo, controls, 5000.0f, error), TickResult::Running) << error;
+        EXPECT_TRUE(sameShow(demo.show, firstPausedFrame)) << "paused frame " << i + 2;
     }
-    EXPECT_EQ(game.show.demoTime, pausedTime);
-    EXPECT_EQ(frameDriver().passCounter(), pass + 3) << "each paused frame renders the next pass";
+    EXPECT_EQ(demo.show.demoTime, pausedTime);
+    EXPECT_EQ(driver.passCounter(), pass + 3) << "each paused frame renders the next pass";
 
     // The readout goes over the picture only while it is on, in the top-left corner.
     const std::vector<uint32_t> picture = pixels;
-    finishFrame(game, controls, 80.0);
+    finishFrame(demo, controls, 80.0);
     EXPECT_EQ(pixels, picture);
-    applyShowKeys(game, controls, readoutPress);
-    finishFrame(game, controls, 80.0);
+    applyShowKeys(demo, controls, readoutPress);
+    finishFrame(demo, controls, 80.0);
     int white = 0, changedFarAway = 0;
     for (int y = 0; y < 480; ++y)
         for (int x = 0; x < 640; ++x) {
@@ -93,47 +94,48 @@ TEST(ShowControls, PauseHoldsTheMomentThroughLongFramesAndResumeGoesOnFromIt) {
     EXPECT_GT(white, 200);
     EXPECT_EQ(changedFarAway, 0);
 
-    applyShowKeys(game, controls, pausePress);
+    applyShowKeys(demo, controls, pausePress);
     EXPECT_FALSE(controls.paused);
     // The readout reads what was rendered, also when frames are made smaller.
     const RenderSetting& least = liveSettings().back();
-    game.setRenderSetting(least);
-    ASSERT_EQ(tickShow(game, controls, 40.0f, error), TickResult::Running) << error;
-    EXPECT_EQ(game.show.demoTime, advanceClock(pausedTime, 40.0f));
-    EXPECT_EQ(readoutFor(game, controls)[1], std::to_string(least.samples) + " spp  " + std::to_string(least.width) +
+    demo.setRenderSetting(least);
+    ASSERT_EQ(tickLiveShow(demo, controls, 40.0f, error), TickResult::Running) << error;
+    EXPECT_EQ(demo.show.demoTime, advanceClock(pausedTime, 40.0f));
+    EXPECT_EQ(readoutFor(demo, controls)[1], std::to_string(least.samples) + " spp  " + std::to_string(least.width) +
                                                  "x" + std::to_string(least.height));
 }
 
 TEST(ShowControls, JumpsFiveSecondsWithinTheShowAndBackReplaysFromTheStart) {
-    Game game(quietOptions()), fresh(quietOptions());
+    FrameDriver driver, freshDriver;
+    Demo demo(quietOptions(), driver), fresh(quietOptions(), freshDriver);
     std::string error;
-    ASSERT_TRUE(game.init(error)) << error;
+    ASSERT_TRUE(demo.init(error)) << error;
     ASSERT_TRUE(fresh.init(error)) << error;
     const ShowState start = fresh.show;
     ShowControls controls;
-    skipAhead(game, 20.0);
-    for (float dtMs : {37.5f, 16.7f, 250.0f}) game.advance(dtMs);  // live frames of any length
-    const float before = game.show.demoTime;
-    applyShowKeys(game, controls, seek(1));
-    EXPECT_NEAR(game.show.demoTime, before + 5.0f, 0.0101f);
+    skipAhead(demo, 20.0);
+    for (float dtMs : {37.5f, 16.7f, 250.0f}) demo.advance(dtMs);  // live frames of any length
+    const float before = demo.show.demoTime;
+    applyShowKeys(demo, controls, seek(1));
+    EXPECT_NEAR(demo.show.demoTime, before + 5.0f, 0.0101f);
 
     // Back is a fresh start skipped ahead in the headless steps, the same as --start.
-    const double target = game.show.demoTime - 3 * seekStepSeconds;
-    applyShowKeys(game, controls, seek(-3));
+    const double target = demo.show.demoTime - 3 * seekStepSeconds;
+    applyShowKeys(demo, controls, seek(-3));
     skipAhead(fresh, target);
-    EXPECT_TRUE(sameShow(game.show, fresh.show));
+    EXPECT_TRUE(sameShow(demo.show, fresh.show));
 
-    applyShowKeys(game, controls, seek(-4));
-    EXPECT_TRUE(sameShow(game.show, start)) << "clamped to the start";
+    applyShowKeys(demo, controls, seek(-4));
+    EXPECT_TRUE(sameShow(demo.show, start)) << "clamped to the start";
 
     // A jump while paused stays paused at the new moment; past the end it stops at the end.
-    applyShowKeys(game, controls, pausePress);
-    applyShowKeys(game, controls, seek(30));
+    applyShowKeys(demo, controls, pausePress);
+    applyShowKeys(demo, controls, seek(30));
     EXPECT_TRUE(controls.paused);
-    EXPECT_GE(game.show.demoTime, showLengthSeconds);
-    EXPECT_LT(game.show.demoTime, showLengthSeconds + 0.0101f);
-    EXPECT_TRUE(sameShow(controls.pausedAt, game.show));
-    EXPECT_EQ(tickShow(game, controls, 0.0f, error), TickResult::ShowOver) << error;
+    EXPECT_GE(demo.show.demoTime, showLengthSeconds);
+    EXPECT_LT(demo.show.demoTime, showLengthSeconds + 0.0101f);
+    EXPECT_TRUE(sameShow(controls.pausedAt, demo.show));
+    EXPECT_EQ(tickLiveShow(demo, controls, 0.0f, error), TickResult::ShowOver) << error;
 }
 
 TEST(Readout, SmoothsTheRateAndReadsTheRenderedRecord) {

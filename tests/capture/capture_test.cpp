@@ -15,9 +15,9 @@
 #include <sstream>
 
 #include "app/capture_plan.h"
-#include "app/png_writer.h"
+#include "app/image_writer.h"
 #include "app/video_encoder.h"
-#include "demo/game.h"
+#include "demo/demo.h"
 #include "support/png_read.h"
 #include "support/run_program.h"
 #include "support/test_paths.h"
@@ -98,7 +98,8 @@ TEST(PngWriter, RoundTripKeepsEveryPixelUprightAndLeavesOnlyTheFile) {
         for (int x = 0; x < width; ++x) source[y * pitch + x] = uint32_t(x * 7) << 16 | uint32_t(y * 11) << 8 | (x * y & 0xFF);
     source[0] = 0x00FF0000u;
     std::string error;
-    ASSERT_TRUE(writePng((dir + "/f.png").c_str(), source.data(), width, height, pitch, error)) << error;
+    ASSERT_TRUE(writeStill((dir + "/f.png").c_str(), StillFormat::Png, source.data(), width, height, pitch, error))
+        << error;
     int w = 0, h = 0;
     unsigned bpp = 0;
     const std::vector<uint32_t> back = readPng(dir + "/f.png", w, h, &bpp);
@@ -114,7 +115,7 @@ TEST(PngWriter, RoundTripKeepsEveryPixelUprightAndLeavesOnlyTheFile) {
     // Unwritable paths: a reason naming the path on one line, and no partial file anywhere.
     { std::ofstream(dir + "/plain") << "x"; }
     for (const std::string& path : {dir + "/missing/f.png", dir + "/plain/f.png", dir}) {
-        EXPECT_FALSE(writePng(path.c_str(), source.data(), 8, 8, 8, error)) << path;
+        EXPECT_FALSE(writeStill(path.c_str(), StillFormat::Png, source.data(), 8, 8, 8, error)) << path;
         EXPECT_NE(error.find(path), std::string::npos) << error;
         EXPECT_EQ(error.find('\n'), std::string::npos) << error;
     }
@@ -123,11 +124,11 @@ TEST(PngWriter, RoundTripKeepsEveryPixelUprightAndLeavesOnlyTheFile) {
     // A pipe under the name is refused, not replaced; a link left under the
     // temporary name is not written through.
     ASSERT_EQ(mkfifo((dir + "/pipe.png").c_str(), 0644), 0);
-    EXPECT_FALSE(writePng((dir + "/pipe.png").c_str(), source.data(), 8, 8, 8, error));
+    EXPECT_FALSE(writeStill((dir + "/pipe.png").c_str(), StillFormat::Png, source.data(), 8, 8, 8, error));
     EXPECT_NE(error.find("not a regular file"), std::string::npos) << error;
     EXPECT_TRUE(fs::is_fifo(dir + "/pipe.png"));
     fs::create_symlink("plain", dir + "/g.png.part");
-    ASSERT_TRUE(writePng((dir + "/g.png").c_str(), source.data(), 8, 8, 8, error)) << error;
+    ASSERT_TRUE(writeStill((dir + "/g.png").c_str(), StillFormat::Png, source.data(), 8, 8, 8, error)) << error;
     EXPECT_EQ(fs::file_size(dir + "/plain"), 1u);
     EXPECT_TRUE(fs::is_regular_file(fs::symlink_status(dir + "/g.png")));
     EXPECT_EQ(filesIn(dir), (std::vector<std::string>{"f.png", "g.png", "pipe.png", "plain"}));

@@ -278,7 +278,7 @@ TEST(FarmParts, PartsTogetherSelectEveryTickOfTheRangeExactlyOnce) {
         ASSERT_TRUE(parse({"--capture", "x", "--fps", std::to_string(c.fps), "--from", c.from, "--to", c.to}, whole,
                           error));
         CapturePlan plan;
-        ASSERT_TRUE(planCapture(c.fps, whole.fromSeconds, whole.toSeconds, showLengthSeconds, plan, error)) << error;
+        ASSERT_TRUE(planCapture(c.fps, whole.capture.range.fromSeconds, whole.capture.range.toSeconds, showLengthSeconds, plan, error)) << error;
 
         std::istringstream lines(listed.output);
         int next = plan.firstTick, parts = 0;
@@ -292,7 +292,7 @@ TEST(FarmParts, PartsTogetherSelectEveryTickOfTheRangeExactlyOnce) {
                               error))
                 << line << ": " << error;
             CapturePlan partPlan;
-            ASSERT_TRUE(planCapture(c.fps, part.fromSeconds, part.toSeconds, showLengthSeconds, partPlan, error))
+            ASSERT_TRUE(planCapture(c.fps, part.capture.range.fromSeconds, part.capture.range.toSeconds, showLengthSeconds, partPlan, error))
                 << line << ": " << error;
             EXPECT_EQ(partPlan.firstTick, first) << line;
             EXPECT_EQ(partPlan.lastTick, last) << line;

@@ -29,16 +29,16 @@ TEST(Options, ModesAndTheirSettings) {
     ASSERT_TRUE(parse({"--still", "60", "--out", "s.png", "--dt", "16.5", "--backend", "cpu", "--threads", "3",
                        "--no-overlays"}, o = Options(), error)) << error;
     EXPECT_EQ(o.mode, RunMode::Still);
-    EXPECT_DOUBLE_EQ(o.stillSeconds, 60.0);
-    EXPECT_EQ(o.outPath, "s.png");
-    EXPECT_DOUBLE_EQ(o.dtMs, 16.5);
-    EXPECT_EQ(o.driver.backend, BackendChoice::Cpu);
-    EXPECT_EQ(o.driver.threads, 3);
-    EXPECT_FALSE(o.overlays);
+    EXPECT_DOUBLE_EQ(o.still.seconds, 60.0);
+    EXPECT_EQ(o.still.outPath, "s.png");
+    EXPECT_DOUBLE_EQ(o.still.dtMs, 16.5);
+    EXPECT_EQ(o.demo.driver.backend, BackendChoice::Cpu);
+    EXPECT_EQ(o.demo.driver.threads, 3);
+    EXPECT_FALSE(o.demo.overlays);
     ASSERT_TRUE(parse({"--capture", "d", "--fps", "30", "--from", "5", "--to", "20"}, o, error)) << error;
-    EXPECT_EQ(o.fps, 30);
-    EXPECT_DOUBLE_EQ(o.fromSeconds, 5.0);
-    EXPECT_DOUBLE_EQ(o.toSeconds, 20.0);
+    EXPECT_EQ(o.capture.range.fps, 30);
+    EXPECT_DOUBLE_EQ(o.capture.range.fromSeconds, 5.0);
+    EXPECT_DOUBLE_EQ(o.capture.range.toSeconds, 20.0);
 }
 
 // Each malformed command line is refused with a reason that names the culprit.
@@ -73,37 +73,37 @@ TEST(Options, RefusesMalformedInput) {
 TEST(Options, CpuKernelAndBenchmark) {
     Options o;
     std::string error;
-    EXPECT_EQ(o.driver.cpuKernel, CpuKernel::Batched) << "simd is the default";
+    EXPECT_EQ(o.demo.driver.cpuKernel, CpuKernel::Batched) << "simd is the default";
     ASSERT_TRUE(parse({"--cpu-kernel", "scalar", "--still", "5"}, o, error)) << error;
-    EXPECT_EQ(o.driver.cpuKernel, CpuKernel::Scalar);
+    EXPECT_EQ(o.demo.driver.cpuKernel, CpuKernel::Scalar);
     ASSERT_TRUE(parse({"--cpu-kernel=scalar", "--cpu-kernel=simd"}, o = Options(), error)) << error;
-    EXPECT_EQ(o.driver.cpuKernel, CpuKernel::Batched) << "the last one given wins";
+    EXPECT_EQ(o.demo.driver.cpuKernel, CpuKernel::Batched) << "the last one given wins";
 
     ASSERT_TRUE(parse({"--benchmark", "--threads", "2", "--cpu-kernel", "scalar", "--backend", "cpu"}, o = Options(),
                       error)) << error;
     EXPECT_EQ(o.mode, RunMode::Benchmark);
-    EXPECT_EQ(o.benchmarkMoments, (std::vector<double>{0.5, 13, 30, 60, 97}));
-    EXPECT_EQ(o.benchmarkRuns, 3);
-    EXPECT_EQ(o.driver.threads, 2);
-    EXPECT_EQ(o.driver.cpuKernel, CpuKernel::Scalar);
+    EXPECT_EQ(o.benchmark.moments, (std::vector<double>{0.5, 13, 30, 60, 97}));
+    EXPECT_EQ(o.benchmark.runs, 3);
+    EXPECT_EQ(o.demo.driver.threads, 2);
+    EXPECT_EQ(o.demo.driver.cpuKernel, CpuKernel::Scalar);
     ASSERT_TRUE(parse({"--benchmark", "--moments", "97,.5,105.99", "--runs=1"}, o = Options(), error)) << error;
-    EXPECT_EQ(o.benchmarkMoments, (std::vector<double>{97, 0.5, 105.99}));
-    EXPECT_EQ(o.benchmarkRuns, 1);
+    EXPECT_EQ(o.benchmark.moments, (std::vector<double>{97, 0.5, 105.99}));
+    EXPECT_EQ(o.benchmark.runs, 1);
 }
 
 TEST(Options, LiveQualityAndPreview) {
     Options o;
     std::string error;
-    EXPECT_TRUE(o.adaptiveQuality) << "the live show adapts by default";
-    EXPECT_DOUBLE_EQ(o.targetFps, 30.0);
+    EXPECT_TRUE(o.live.adaptiveQuality) << "the live show adapts by default";
+    EXPECT_DOUBLE_EQ(o.live.targetFps, 30.0);
     ASSERT_TRUE(parse({"--quality", "exact", "--target-fps", "60", "--stats", "s.txt"}, o, error)) << error;
-    EXPECT_FALSE(o.adaptiveQuality);
-    EXPECT_DOUBLE_EQ(o.targetFps, 60.0);
-    EXPECT_EQ(o.statsPath, "s.txt");
+    EXPECT_FALSE(o.live.adaptiveQuality);
+    EXPECT_DOUBLE_EQ(o.live.targetFps, 60.0);
+    EXPECT_EQ(o.live.statsPath, "s.txt");
     for (const std::vector<std::string>& args : {std::vector<std::string>{"--still", "5", "--preview"},
                                                  {"--capture", "d", "--preview"}, {"--video=v.mp4", "--preview"}}) {
         ASSERT_TRUE(parse(args, o = Options(), error)) << error;
-        EXPECT_TRUE(o.preview);
+        EXPECT_TRUE(o.output.preview);
     }
     const std::vector<std::pair<std::vector<std::string>, std::string>> refused = {
         {{"--preview"}, "--preview only applies to --still, --capture and --video"},
@@ -121,16 +121,16 @@ TEST(Options, LiveQualityAndPreview) {
 TEST(Options, WindowSizeAndFullscreen) {
     Options o;
     std::string error;
-    EXPECT_EQ(o.windowWidth, 640);
-    EXPECT_EQ(o.windowHeight, 480);
-    EXPECT_FALSE(o.fullscreen);
+    EXPECT_EQ(o.live.windowWidth, 640);
+    EXPECT_EQ(o.live.windowHeight, 480);
+    EXPECT_FALSE(o.live.fullscreen);
     ASSERT_TRUE(parse({"--window", "160x16384", "--fullscreen"}, o, error)) << error;
-    EXPECT_EQ(o.windowWidth, 160);
-    EXPECT_EQ(o.windowHeight, 16384);
-    EXPECT_TRUE(o.fullscreen);
+    EXPECT_EQ(o.live.windowWidth, 160);
+    EXPECT_EQ(o.live.windowHeight, 16384);
+    EXPECT_TRUE(o.live.fullscreen);
     ASSERT_TRUE(parse({"--window=1920x0001080"}, o = Options(), error)) << error;
-    EXPECT_EQ(o.windowWidth, 1920);
-    EXPECT_EQ(o.windowHeight, 1080);
+    EXPECT_EQ(o.live.windowWidth, 1920);
+    EXPECT_EQ(o.live.windowHeight, 1080);
     const std::string range = "is not a size WxH with both sides from 160 to 16384";
     for (const std::string bad : {"159x600", "800x16385", "800x0", "800", "800x", "x600", "800x600x2", "800X600",
                                    "800*600", "-800x600", "+800x600", "800.0x600", " 800x600", "1e3x600", "0x10",
@@ -148,18 +148,18 @@ TEST(Options, WindowSizeAndFullscreen) {
 TEST(Options, PictureSizeAndPassesForStillsAndCaptures) {
     Options o;
     std::string error;
-    EXPECT_EQ(o.outputWidth, 640);
-    EXPECT_EQ(o.outputHeight, 480);
-    EXPECT_EQ(o.passes, 1);
-    EXPECT_FALSE(o.keepAspect);
+    EXPECT_EQ(o.demo.pictureWidth, 640);
+    EXPECT_EQ(o.demo.pictureHeight, 480);
+    EXPECT_EQ(o.demo.passes, 1);
+    EXPECT_FALSE(o.demo.keepAspect);
     ASSERT_TRUE(parse({"--still", "5", "--size", "1920x1080", "--keep-aspect", "--passes", "16"}, o, error)) << error;
-    EXPECT_EQ(o.outputWidth, 1920);
-    EXPECT_EQ(o.outputHeight, 1080);
-    EXPECT_TRUE(o.keepAspect);
-    EXPECT_EQ(o.passes, 16);
+    EXPECT_EQ(o.demo.pictureWidth, 1920);
+    EXPECT_EQ(o.demo.pictureHeight, 1080);
+    EXPECT_TRUE(o.demo.keepAspect);
+    EXPECT_EQ(o.demo.passes, 16);
     ASSERT_TRUE(parse({"--capture", "d", "--size=16x16384", "--passes=4096"}, o = Options(), error)) << error;
-    EXPECT_EQ(o.outputWidth, 16);
-    EXPECT_EQ(o.outputHeight, 16384);
+    EXPECT_EQ(o.demo.pictureWidth, 16);
+    EXPECT_EQ(o.demo.pictureHeight, 16384);
     for (auto [args, reason] : {
              std::pair<std::vector<std::string>, std::string>{{"--still", "5", "--size", "15x480"},
                                                               "with both sides from 16 to 16384"},
@@ -182,13 +182,13 @@ TEST(Options, PictureSizeAndPassesForStillsAndCaptures) {
 TEST(Options, CodecQualityAndOverwriteForVideosAndStills) {
     Options o;
     std::string error;
-    EXPECT_TRUE(o.codec.empty()) << "the container's own codec by default";
-    EXPECT_EQ(o.crf, -1);
-    EXPECT_FALSE(o.overwrite);
+    EXPECT_TRUE(o.capture.video.codec.empty()) << "the container's own codec by default";
+    EXPECT_EQ(o.capture.video.crf, -1);
+    EXPECT_FALSE(o.output.overwrite);
     ASSERT_TRUE(parse({"--video", "v.webm", "--codec", "av1", "--crf=63", "--overwrite"}, o, error)) << error;
-    EXPECT_EQ(o.codec, "av1");
-    EXPECT_EQ(o.crf, 63);
-    EXPECT_TRUE(o.overwrite);
+    EXPECT_EQ(o.capture.video.codec, "av1");
+    EXPECT_EQ(o.capture.video.crf, 63);
+    EXPECT_TRUE(o.output.overwrite);
     for (const std::vector<std::string>& args : {std::vector<std::string>{"--still", "5", "--overwrite"},
                                                  {"--capture", "d", "--overwrite"},
                                                  {"--assemble", "d", "--video", "v.mp4", "--overwrite", "--codec", "ffv1"}})
@@ -215,9 +215,9 @@ TEST(Options, AssembleNeedsAVideoAndTakesNoRenderingSettings) {
                       o, error))
         << error;
     EXPECT_EQ(o.mode, RunMode::Assemble);
-    EXPECT_EQ(o.assembleDir, "frames");
-    EXPECT_EQ(o.fps, 25);
-    EXPECT_DOUBLE_EQ(o.fromSeconds, 3.0);
+    EXPECT_EQ(o.capture.frameDir, "frames");
+    EXPECT_EQ(o.capture.range.fps, 25);
+    EXPECT_DOUBLE_EQ(o.capture.range.fromSeconds, 3.0);
     for (const std::vector<std::string>& args :
          {std::vector<std::string>{"--assemble", "frames"},
           {"--assemble", "frames", "--video", "v.mp4", "--capture", "x"},
@@ -232,10 +232,10 @@ TEST(Options, ListPartsTakesTheRangeAndOneSplitAndNothingToRender) {
     std::string error;
     ASSERT_TRUE(parse({"--list-parts", "--fps", "30", "--from", "90", "--to", "94", "--parts", "3"}, o, error)) << error;
     EXPECT_EQ(o.mode, RunMode::ListParts);
-    EXPECT_EQ(o.partShares, 3);
+    EXPECT_EQ(o.parts.partShares, 3);
     ASSERT_TRUE(parse({"--list-parts"}, o = Options(), error)) << error;
-    EXPECT_EQ(o.partFrames, 60);
-    EXPECT_EQ(o.partShares, 0) << "parts of 60 frames by default";
+    EXPECT_EQ(o.parts.partFrames, 60);
+    EXPECT_EQ(o.parts.partShares, 0) << "parts of 60 frames by default";
     for (auto [args, reason] : {
              std::pair<std::vector<std::string>, std::string>{{"--list-parts", "--parts", "2", "--part-frames", "5"},
                                                               "cannot be combined"},
@@ -258,15 +258,15 @@ TEST(Options, TakeTheirValueAfterAnEqualsSign) {
     ASSERT_TRUE(parse({"--still=60", "--out=s.png", "--dt=16.5", "--backend=cpu", "--threads=3", "--data=d",
                        "--no-overlays"}, joined, error)) << error;
     EXPECT_EQ(joined.mode, RunMode::Still);
-    EXPECT_EQ(joined.stillSeconds, spaced.stillSeconds);
-    EXPECT_EQ(joined.outPath, spaced.outPath);
-    EXPECT_EQ(joined.dtMs, spaced.dtMs);
-    EXPECT_EQ(joined.driver.backend, spaced.driver.backend);
-    EXPECT_EQ(joined.driver.threads, spaced.driver.threads);
+    EXPECT_EQ(joined.still.seconds, spaced.still.seconds);
+    EXPECT_EQ(joined.still.outPath, spaced.still.outPath);
+    EXPECT_EQ(joined.still.dtMs, spaced.still.dtMs);
+    EXPECT_EQ(joined.demo.driver.backend, spaced.demo.driver.backend);
+    EXPECT_EQ(joined.demo.driver.threads, spaced.demo.driver.threads);
     EXPECT_EQ(joined.dataDir, spaced.dataDir);
     ASSERT_TRUE(parse({"--capture=a=b", "--fps=30", "--from=5", "--to=20"}, joined = Options(), error)) << error;
-    EXPECT_EQ(joined.captureDir, "a=b") << "only the first '=' splits";
-    EXPECT_EQ(joined.fps, 30);
+    EXPECT_EQ(joined.capture.frameDir, "a=b") << "only the first '=' splits";
+    EXPECT_EQ(joined.capture.range.fps, 30);
 
     for (auto [args, reason] : {std::pair<std::vector<std::string>, std::string>{{"--mute=1"}, "--mute takes no value"},
                                 {{"--help=yes"}, "--help takes no value"}, {{"--out="}, "--out needs a file name"},
@@ -305,7 +305,7 @@ TEST(Options, OneNumberSyntaxWithTheRangeInEveryRefusal) {
         const std::string what = std::string(c.option) + " '" + c.text + "': " + error;
         ASSERT_EQ(ok, !std::isnan(c.value)) << what;
         if (ok)
-            EXPECT_EQ(c.option == std::string("--start") ? o.startSeconds : o.driver.threads, c.value) << what;
+            EXPECT_EQ(c.option == std::string("--start") ? o.live.startSeconds : o.demo.driver.threads, c.value) << what;
         else
             EXPECT_NE(error.find(c.option == std::string("--start") ? "from 0 to 106 seconds" : "from 1 to 256"),
                       std::string::npos) << what;
@@ -338,3 +338,93 @@ TEST(Options, HelpAndManualListEveryOption) {
 }
 
 }  // namespace
+
+namespace {
+
+// The options --help lists under a heading, in order.
+std::vector<std::string> listedUnder(const std::string& help, const std::string& heading) {
+    std::vector<std::string> names;
+    size_t at = help.find("\n" + heading + "\n");
+    if (at == std::string::npos) return names;
+    at += heading.size() + 2;
+    while (at < help.size() && help.compare(at, 2, "  ") == 0) {
+        const size_t end = help.find(' ', at + 2);
+        names.push_back(help.substr(at + 2, end - at - 2));
+        at = help.find('\n', at) + 1;
+    }
+    return names;
+}
+
+// A value each option takes, for trying it with every job.
+std::vector<std::string> withValue(const std::string& name) {
+    for (auto [option, value] : {std::pair<std::string, std::string>{"--start", "3"}, {"--window", "800x600"},
+                                 {"--target-fps", "25"}, {"--quality", "exact"}, {"--stats", "s.txt"},
+                                 {"--out", "x.png"}, {"--dt", "16"}, {"--size", "320x240"}, {"--passes", "2"},
+                                 {"--fps", "30"}, {"--from", "1"}, {"--to", "2"}, {"--codec", "h264"}, {"--crf", "20"},
+                                 {"--part-frames", "5"}, {"--parts", "2"}, {"--moments", "13"}, {"--runs", "1"},
+                                 {"--backend", "cpu"}, {"--threads", "2"}, {"--cpu-kernel", "scalar"}, {"--data", "d"}})
+        if (option == name) return {name, value};
+    return {name};
+}
+
+}  // namespace
+
+// The help's headings and the refusals come from one table: what the help
+// lists for the live show every headless job refuses, and what it lists as
+// common every rendering job takes and the list of parts (which renders
+// nothing) refuses.
+TEST(Options, HelpHeadingsAgreeWithWhatEachJobTakes) {
+    const std::string help = usageText("template");
+    const std::vector<std::string> live = listedUnder(help, "Live show (default, needs a display):");
+    const std::vector<std::string> common = listedUnder(help, "Common:");
+    ASSERT_EQ(live.size(), 7u) << help;
+    ASSERT_EQ(common.size(), 8u) << help;
+    const std::vector<std::vector<std::string>> headless = {
+        {"--still", "5"}, {"--capture", "d"}, {"--video", "v.mp4"}, {"--benchmark"}, {"--list-parts"},
+        {"--assemble", "d", "--video", "v.mp4"}};
+    for (const std::vector<std::string>& job : headless) {
+        for (const std::string& name : live) {
+            std::vector<std::string> args = job;
+            for (const std::string& word : withValue(name)) args.push_back(word);
+            Options o;
+            std::string error;
+            EXPECT_FALSE(parse(args, o, error)) << ::testing::PrintToString(args);
+            EXPECT_EQ(error, name + " only applies to the live show") << ::testing::PrintToString(args);
+        }
+        for (const std::string& name : common) {
+            if (name == "--help" || name == "--version") continue;
+            std::vector<std::string> args = job;
+            for (const std::string& word : withValue(name)) args.push_back(word);
+            Options o;
+            std::string error;
+            const bool listParts = job[0] == "--list-parts";
+            EXPECT_EQ(parse(args, o, error), !listParts) << ::testing::PrintToString(args) << " -> " << error;
+            if (listParts) {
+                EXPECT_EQ(error, "--list-parts renders nothing: it cannot take " + name);
+            }
+        }
+    }
+}
+
+// Of several wrong options, the first one given is named; two jobs are refused
+// before any option of them.
+TEST(Options, NamesTheFirstOptionGivenThatDoesNotApply) {
+    for (auto [args, reason] : {
+             std::pair<std::vector<std::string>, std::string>{{"--still", "5", "--fps", "30", "--start", "3"},
+                                                              "--fps only applies to --capture, --video and --list-parts"},
+             {{"--still", "5", "--start", "3", "--fps", "30"}, "--start only applies to the live show"},
+             {{"--fps", "30", "--still", "5", "--capture", "d"}, "--still cannot be combined with --capture or --video"},
+             {{"--assemble", "d", "--video", "v.mp4", "--size", "320x240", "--out", "x.png"},
+              "--assemble makes a video of frames already made: it cannot take --size"},
+             {{"--assemble", "d", "--video", "v.mp4", "--out", "x.png", "--size", "320x240"},
+              "--out only applies to --still"},
+             {{"--list-parts", "--benchmark", "--still", "5"},
+              "--list-parts only lists the parts of a capture: it cannot take --benchmark"},
+             {{"--assemble", "d", "--overwrite"}, "--assemble needs --video FILE"},
+         }) {
+        Options o;
+        std::string error;
+        EXPECT_FALSE(parse(args, o, error)) << ::testing::PrintToString(args);
+        EXPECT_EQ(error, reason) << ::testing::PrintToString(args);
+    }
+}

@@ -4,10 +4,10 @@ list(APPEND TPL_DESKTOP_TESTS_ONCE
   ${CMAKE_CURRENT_LIST_DIR}/image_test.cpp
   ${CMAKE_CURRENT_LIST_DIR}/music_test.cpp
   ${CMAKE_CURRENT_LIST_DIR}/readout_font_test.cpp
-  ${CMAKE_CURRENT_LIST_DIR}/game_test.cpp
+  ${CMAKE_CURRENT_LIST_DIR}/demo_test.cpp
   ${CMAKE_CURRENT_LIST_DIR}/live_quality_test.cpp
   ${CMAKE_CURRENT_LIST_DIR}/letterbox_test.cpp
-  ${CMAKE_CURRENT_LIST_DIR}/game_picture_test.cpp
+  ${CMAKE_CURRENT_LIST_DIR}/demo_picture_test.cpp
   # PSNR for the picture tests
   ${PROJECT_SOURCE_DIR}/bench/frame_compare.cpp
 )

@@ -8,7 +8,7 @@
 #include <tuple>
 #include <vector>
 
-#include "anim/show_state.h"
+#include "anim/show_replay.h"
 #include "kernel/batched_queries.h"
 #include "kernel/cpu_kernels.h"
 #include "kernel/pixel_guide.h"
@@ -32,7 +32,7 @@ std::vector<Moment> showMoments(const std::vector<int>& ticks) {
     std::vector<Moment> moments;
     int next = 0;
     for (int tick : ticks) {
-        for (; next <= tick; ++next) advanceShow(show, next == 0 ? 0.0f : tickMs);
+        next = replayShow(show, next, tick + 1, tickMs);
         moments.push_back({tick, show.world.frame});
     }
     return moments;

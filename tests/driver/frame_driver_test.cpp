@@ -13,7 +13,7 @@ namespace {
 // The light scene seen level from in front: light, ground, red and blue balls, back wall.
 FrameData testRecord(int width, int height) {
     World w;
-    buildSceneX(w);
+    buildSpheresScene(w);
     FrameData& fd = w.frame;
     fd.width = width;
     fd.height = height;

@@ -44,13 +44,18 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
         return 0;
     }
     if (options.mode == RunMode::Help || options.mode == RunMode::Version) return 0;
-    require(within(options.stillSeconds, 0, 106) && within(options.startSeconds, 0, 106), "a moment outside the show");
-    require(within(options.fromSeconds, 0, 106) && within(options.toSeconds, 0, 106) &&
-                options.fromSeconds < options.toSeconds,
+    const ShowRange& range = options.capture.range;
+    require(within(options.still.seconds, 0, 106) && within(options.live.startSeconds, 0, 106),
+            "a moment outside the show");
+    require(within(range.fromSeconds, 0, 106) && within(range.toSeconds, 0, 106) &&
+                range.fromSeconds < range.toSeconds,
             "a captured part outside the show or backwards");
-    require(within(options.dtMs, 0, 10000) && options.dtMs > 0, "a frame time out of range");
-    require(options.fps >= 1 && options.fps <= 1000, "a frame rate out of range");
-    require(options.driver.threads >= 0 && options.driver.threads <= maxCpuThreads, "a thread count out of range");
-    require(!options.outPath.empty(), "an empty output name");
+    require(within(options.still.dtMs, 0, 10000) && options.still.dtMs > 0, "a frame time out of range");
+    require(range.fps >= 1 && range.fps <= 1000, "a frame rate out of range");
+    require(options.demo.driver.threads >= 0 && options.demo.driver.threads <= maxCpuThreads,
+            "a thread count out of range");
+    require(!options.still.outPath.empty(), "an empty output name");
+    require(static_cast<long long>(options.demo.pictureWidth) * options.demo.pictureHeight <= maxFramePixels,
+            "a picture over the pixel limit");
     return 0;
 }

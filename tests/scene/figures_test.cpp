@@ -8,8 +8,8 @@
 
 TEST(FigureWalking, StandingPoseReproducesTheGroupedScenesFigure) {
     World preset, w;
-    buildSceneY(preset);
-    buildSceneY(w);
+    buildPedestalScene(preset);
+    buildPedestalScene(w);
     placeFigureWalking(w, 10, 0, 10, 0, -1);
     const FrameData &fd = w.frame, &want = preset.frame;
     for (int i = 7; i <= 10; ++i) {
@@ -25,7 +25,7 @@ TEST(FigureWalking, StandingPoseReproducesTheGroupedScenesFigure) {
 
 TEST(FigureBounds, FollowTheWalkingPoseButNotTurnedFootTips) {
     World w;
-    buildSceneY(w);
+    buildPedestalScene(w);
     const FrameData& fd = w.frame;
     const float pedestalMinX = fd.boundsMinX[1];
     placeFigureWalking(w, 0, 0, 0, 0, 0);

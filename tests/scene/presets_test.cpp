@@ -16,7 +16,7 @@ std::array<float, 6> volume(const FrameData& fd, int slot) {
 
 TEST(Presets, GroupedSceneFillsItsSlotsAndVolumesWhateverCameBefore) {
     World w;
-    buildSceneY(w);
+    buildPedestalScene(w);
     const FrameData& fd = w.frame;
     EXPECT_EQ(fd.sphereCount, 17);
     EXPECT_EQ(fd.boxCount, 4);
@@ -28,9 +28,9 @@ TEST(Presets, GroupedSceneFillsItsSlotsAndVolumesWhateverCameBefore) {
     EXPECT_EQ(volume(fd, 1), (std::array<float, 6>{-7.5f, -1, -7.5f, 7.5f, 15.7f, 7.5f}));
 
     World mixed;
-    buildSceneZ(mixed);
-    buildSceneX(mixed);
-    buildSceneY(mixed);
+    buildRoomScene(mixed);
+    buildSpheresScene(mixed);
+    buildPedestalScene(mixed);
     EXPECT_EQ(std::memcmp(&w.frame, &mixed.frame, sizeof(FrameData)), 0);
     EXPECT_EQ(std::memcmp(&w.slots, &mixed.slots, sizeof(SceneSlots)), 0);
 }
@@ -43,10 +43,10 @@ TEST(Presets, LaterScenesOverwriteOnlyTheirOwnEntries) {
         int spheres, boxes, figureBoxStart;
         std::vector<int> keptMaterials;
     };
-    const Case cases[] = {{buildSceneX, 4, 1, 2, {5, 6, 7, 8, 9, 10, 11}}, {buildSceneZ, 14, 2, 0, {5, 6, 10, 11}}};
+    const Case cases[] = {{buildSpheresScene, 4, 1, 2, {5, 6, 7, 8, 9, 10, 11}}, {buildRoomScene, 14, 2, 0, {5, 6, 10, 11}}};
     for (const Case& c : cases) {
         World w;
-        buildSceneY(w);
+        buildPedestalScene(w);
         w.frame.sceneId = 1;
         const World before = w;
         c.build(w);

@@ -1,4 +1,4 @@
-// Pictures of other sizes and of several passes, through the Game as the
+// Pictures of other sizes and of several passes, through the Demo as the
 // headless jobs drive it.
 #include <gtest/gtest.h>
 
@@ -10,7 +10,8 @@
 #include <vector>
 
 #include "../../bench/frame_compare.h"
-#include "demo/game.h"
+#include "anim/show_replay.h"
+#include "demo/demo.h"
 #include "demo/surface.h"
 #include "support/test_paths.h"
 
@@ -22,32 +23,32 @@ struct Picture {
 };
 
 // One frame of the moment `seconds` into the show, its passes numbered from passBase.
-Picture render(GameOptions options, float seconds, int passBase, uint32_t fill = 0u) {
+Picture render(DemoOptions options, float seconds, int passBase, uint32_t fill = 0u) {
     options.music = false;
     options.driver.backend = BackendChoice::Cpu;
     // The sampler table is shuffled by rand(), unseeded on purpose so that each
-    // run of the program has the same table: seeded as at start-up, every Game
+    // run of the program has the same table: seeded as at start-up, every Demo
     // here has it too, as two runs of the program would.
     std::srand(1);
-    Game game(options);
+    FrameDriver driver;
+    Demo demo(options, driver);
     std::string error;
-    EXPECT_TRUE(game.init(error)) << error;
+    EXPECT_TRUE(demo.init(error)) << error;
     Picture picture;
     picture.pixels.assign(static_cast<size_t>(options.pictureWidth) * options.pictureHeight, fill);
     Surface surface(options.pictureWidth, options.pictureHeight, picture.pixels.data(), options.pictureWidth);
-    game.surface = &surface;
+    demo.surface = &surface;
     // The still's steps: one big step would skip the choreography's cues.
-    game.advance(0.0f);
-    for (int tick = 1; tick < static_cast<int>(seconds * 100.0f + 0.5f); ++tick) game.advance(10.0f);
-    frameDriver().setPassCounter(passBase);
-    EXPECT_EQ(game.tick(0.0f, error), TickResult::Running) << error;
-    if (const float* light = game.light())
-        picture.light.assign(light, light + static_cast<size_t>(game.viewArea().width) * game.viewArea().height * 3);
+    replayShow(demo.show, 0, momentTick(seconds, 10.0).run.tick, 10.0f);
+    driver.setPassCounter(passBase);
+    EXPECT_EQ(demo.tick(0.0f, error), TickResult::Running) << error;
+    if (const float* light = demo.light())
+        picture.light.assign(light, light + static_cast<size_t>(demo.viewArea().width) * demo.viewArea().height * 3);
     return picture;
 }
 
-GameOptions sized(int width, int height, int passes = 1) {
-    GameOptions options;
+DemoOptions sized(int width, int height, int passes = 1) {
+    DemoOptions options;
     options.overlays = false;
     options.pictureWidth = width;
     options.pictureHeight = height;
@@ -74,7 +75,7 @@ double lightNoise(const Picture& a, const Picture& b) {
 
 TEST(GamePicture, OnePassIsTheExactFrameAndMorePassesCutTheNoise) {
     // Keeping the light takes the averaging path; with one pass its pixels are the kernel's own.
-    GameOptions kept = sized(640, 480);
+    DemoOptions kept = sized(640, 480);
     kept.keepLight = true;
     const Picture exact = render(sized(640, 480), 13.0f, 1300);
     const Picture averaged = render(kept, 13.0f, 1300);
@@ -93,7 +94,7 @@ TEST(GamePicture, OnePassIsTheExactFrameAndMorePassesCutTheNoise) {
     // gain about 6 dB in light and 4 in bytes, a broken average nothing.
     for (const float seconds : {13.0f, 97.0f}) {
         const auto pair = [&](int passes) {
-            GameOptions options = sized(320, 240, passes);
+            DemoOptions options = sized(320, 240, passes);
             options.keepLight = true;
             return std::make_pair(render(options, seconds, passes * 1000), render(options, seconds, passes * 5000));
         };
@@ -116,7 +117,7 @@ TEST(GamePicture, TitleImagesScaleWithThePictureAndKeepTheirPlace) {
     // sits between bars that are left as they were. At 1.25 s the "re" image
     // (row 400 of 480) is at full strength.
     for (const bool keepAspect : {false, true}) {
-        GameOptions options = sized(keepAspect ? 640 : 480, 360);
+        DemoOptions options = sized(keepAspect ? 640 : 480, 360);
         options.overlays = true;
         options.keepAspect = keepAspect;
         options.dataDir = dir;

@@ -17,7 +17,7 @@
 
 class Surface;
 
-struct GameOptions {
+struct DemoOptions {
     std::string dataDir = "data";
     bool overlays = true;  // load and draw the title images
     bool music = true;
@@ -37,7 +37,7 @@ struct GameOptions {
 
 enum class TickResult { Running, ShowOver, Failed };
 
-class Game {
+class Demo {
 public:
     Surface* surface = nullptr;  // the display surface; may stay null headless
     ShowState show;
@@ -45,10 +45,11 @@ public:
     // The title images in load order (OverlayId), null until loaded.
     std::array<std::unique_ptr<Sprite>, overlayCount> overlays;
 
-    explicit Game(GameOptions options = {}) : options_(std::move(options)) {}
-    ~Game();
-    Game(const Game&) = delete;
-    Game& operator=(const Game&) = delete;
+    // Renders with driver, which the caller keeps for the demo's lifetime.
+    Demo(DemoOptions options, FrameDriver& driver) : options_(std::move(options)), driver_(driver) {}
+    ~Demo();
+    Demo(const Demo&) = delete;
+    Demo& operator=(const Demo&) = delete;
 
     // Sampler table, camera start and cam.txt, preset 1, record start values,
     // the frame driver, music, overlays. False with error when the requested
@@ -60,7 +61,8 @@ public:
     // Failed (with error) when the frame could not be rendered.
     TickResult tick(float dtMs, std::string& error);
 
-    const GameOptions& options() const { return options_; }
+    const DemoOptions& options() const { return options_; }
+    FrameDriver& driver() const { return driver_; }
 
     // How the next frames are made (the full setting unless changed).
     void setRenderSetting(const RenderSetting& setting) { setting_ = setting; }
@@ -98,7 +100,8 @@ private:
     // Scales the title images to the view's height.
     bool scaleOverlays(std::string& error);
 
-    GameOptions options_;
+    DemoOptions options_;
+    FrameDriver& driver_;
     std::array<Image, overlayCount> images_;
     bool musicStarted_ = false;
     RenderSetting setting_ = liveSettings().front();
@@ -115,5 +118,5 @@ private:
     LightSum refined_;  // the passes of a paused moment
 };
 
-// Makes the game's frames at the lowest live setting (--preview) and says so.
-void usePreviewSetting(Game& game);
+// Makes the demo's frames at the lowest live setting (--preview) and says so.
+void usePreviewSetting(Demo& demo);

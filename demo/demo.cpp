@@ -1,4 +1,4 @@
-#include "demo/game.h"
+#include "demo/demo.h"
 
 #include <algorithm>
 #include <chrono>
@@ -12,11 +12,11 @@
 #include "scene/sampler_table.h"
 #include "scene/upscale.h"
 
-Game::~Game() {
+Demo::~Demo() {
     if (musicStarted_) stopMusic();
 }
 
-bool Game::init(std::string& error) {
+bool Demo::init(std::string& error) {
     if (options_.pictureWidth <= 0 || options_.pictureHeight <= 0 || options_.passes < 1) {
         error = "bad picture size or pass count";
         return false;
@@ -26,7 +26,7 @@ bool Game::init(std::string& error) {
     if (area_.width != frameWidth || area_.height != frameHeight) setting_ = {samplesPerFrame, area_.width, area_.height, 0};
     const std::vector<unsigned char> table = buildSamplerTable();
     startShow(show, options_.cameraFile);
-    if (!frameDriver().setup(show.world.frame, table.data(), static_cast<int>(table.size()), options_.driver, error))
+    if (!driver_.setup(show.world.frame, table.data(), static_cast<int>(table.size()), options_.driver, error))
         return false;
 
     if (options_.music) {
@@ -44,7 +44,7 @@ bool Game::init(std::string& error) {
     return true;
 }
 
-bool Game::scaleOverlays(std::string& error) {
+bool Demo::scaleOverlays(std::string& error) {
     for (Image& image : images_) {
         const Surface& s = image.surface;
         const auto scaled = [&](int size) {
@@ -58,13 +58,13 @@ bool Game::scaleOverlays(std::string& error) {
     return true;
 }
 
-void Game::setRefining(bool on) {
+void Demo::setRefining(bool on) {
     refining_ = on;
     refined_.passes = 0;
 }
 
-const uint32_t* Game::refineFrame(std::string& error) {
-    FrameDriver& driver = frameDriver();
+const uint32_t* Demo::refineFrame(std::string& error) {
+    FrameDriver& driver = driver_;
     RenderSetting pass = setting_;
     const int w = area_.width, h = area_.height;
     pass.width = w;
@@ -87,8 +87,8 @@ const uint32_t* Game::refineFrame(std::string& error) {
     return display_.data();
 }
 
-const uint32_t* Game::averagedFrame(const FrameData& record, std::string& error) {
-    FrameDriver& driver = frameDriver();
+const uint32_t* Demo::averagedFrame(const FrameData& record, std::string& error) {
+    FrameDriver& driver = driver_;
     const size_t values = static_cast<size_t>(record.width) * record.height * 3;
     passSum_.clear(values);
     for (int pass = 0; pass < options_.passes; ++pass) {
@@ -108,8 +108,8 @@ const uint32_t* Game::averagedFrame(const FrameData& record, std::string& error)
     return display_.data();
 }
 
-const uint32_t* Game::renderFrame(std::string& error) {
-    FrameDriver& driver = frameDriver();
+const uint32_t* Demo::renderFrame(std::string& error) {
+    FrameDriver& driver = driver_;
     lightValid_ = false;
     if (refining_) return refineFrame(error);
     rendered_ = applySetting(show.world.frame, setting_);
@@ -133,7 +133,7 @@ const uint32_t* Game::renderFrame(std::string& error) {
     return display_.data();
 }
 
-TickResult Game::tick(float dtMs, std::string& error) {
+TickResult Demo::tick(float dtMs, std::string& error) {
     advance(dtMs);
     const float t = show.demoTime;
     const auto start = std::chrono::steady_clock::now();
@@ -155,8 +155,8 @@ TickResult Game::tick(float dtMs, std::string& error) {
     return t > showLengthSeconds ? TickResult::ShowOver : TickResult::Running;
 }
 
-void usePreviewSetting(Game& game) {
-    game.setRenderSetting(previewSetting());
+void usePreviewSetting(Demo& demo) {
+    demo.setRenderSetting(previewSetting());
     std::printf("preview: %s and scaled to %d x %d (not the exact frame)\n",
-                describeSetting(previewSetting()).c_str(), game.viewArea().width, game.viewArea().height);
+                describeSetting(previewSetting()).c_str(), demo.viewArea().width, demo.viewArea().height);
 }

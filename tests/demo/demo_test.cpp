@@ -1,4 +1,4 @@
-#include "demo/game.h"
+#include "demo/demo.h"
 
 #include <gtest/gtest.h>
 
@@ -17,8 +17,8 @@
 
 namespace {
 
-GameOptions cpuOptions(const std::string& dataDir) {
-    GameOptions options;
+DemoOptions cpuOptions(const std::string& dataDir) {
+    DemoOptions options;
     options.dataDir = dataDir;
     options.music = false;
     options.driver.backend = BackendChoice::Cpu;
@@ -27,17 +27,18 @@ GameOptions cpuOptions(const std::string& dataDir) {
 
 }  // namespace
 
-TEST(Game, LoadsOverlaysInOrderCopiesToThePitchAndEndsAfter106Seconds) {
+TEST(Demo, LoadsOverlaysInOrderCopiesToThePitchAndEndsAfter106Seconds) {
     // Eight white overlay images, 2 rows high and 10 + index wide, so the load order shows.
     const std::string dir = scratchDir("game_show");
     for (int i = 0; i < overlayCount; ++i)
         std::ofstream(dir + "/" + overlayFileNames[i]) << "P5 " << 10 + i << " 2 255\n" << std::string(20 + 2 * i, '\xFF');
-    Game game(cpuOptions(dir));
+    FrameDriver driver;
+    Demo demo(cpuOptions(dir), driver);
     std::string error;
-    ASSERT_TRUE(game.init(error)) << error;
+    ASSERT_TRUE(demo.init(error)) << error;
     for (int i = 0; i < overlayCount; ++i) {
-        ASSERT_NE(game.overlays[i], nullptr) << overlayFileNames[i];
-        EXPECT_EQ(game.overlays[i]->frameWidth, 10 + i) << overlayFileNames[i];
+        ASSERT_NE(demo.overlays[i], nullptr) << overlayFileNames[i];
+        EXPECT_EQ(demo.overlays[i]->frameWidth, 10 + i) << overlayFileNames[i];
     }
 
     // The display's rows are longer than the frame's: the copy keeps to the pitch.
@@ -45,9 +46,9 @@ TEST(Game, LoadsOverlaysInOrderCopiesToThePitchAndEndsAfter106Seconds) {
     constexpr int pitch = 700;
     std::vector<uint32_t> pixels(pitch * 480, 0x00ABCDEFu);
     Surface display(640, 480, pixels.data(), pitch);
-    game.surface = &display;
-    EXPECT_EQ(game.tick(1250.0f, error), TickResult::Running) << error;
-    const uint32_t* frame = frameDriver().frameBuffer();
+    demo.surface = &display;
+    EXPECT_EQ(demo.tick(1250.0f, error), TickResult::Running) << error;
+    const uint32_t* frame = driver.frameBuffer();
     ASSERT_NE(frame, nullptr);
     const int greekLeft = (640 - (10 + greekOverlayId)) / 2, reLeft = (640 - (10 + reOverlayId)) / 2;
     for (int y = 0; y < 480; ++y)
@@ -60,20 +61,21 @@ TEST(Game, LoadsOverlaysInOrderCopiesToThePitchAndEndsAfter106Seconds) {
         }
 
     // Run the clock to just before the end without rendering; the next tick crosses 106 s.
-    game.advance(104740.0f);
-    ASSERT_LT(game.show.demoTime, showLengthSeconds);
-    EXPECT_EQ(game.tick(20.0f, error), TickResult::ShowOver);
+    demo.advance(104740.0f);
+    ASSERT_LT(demo.show.demoTime, showLengthSeconds);
+    EXPECT_EQ(demo.tick(20.0f, error), TickResult::ShowOver);
 }
 
-TEST(Game, OptionalPartsStayOffAndRefusedPartsFailInit) {
+TEST(Demo, OptionalPartsStayOffAndRefusedPartsFailInit) {
     // An empty data folder: with overlays off none is looked for (a missing one fails
     // the set-up), and a missing track only costs a console line.
-    GameOptions options = cpuOptions(scratchDir("game_bare"));
+    DemoOptions options = cpuOptions(scratchDir("game_bare"));
+    FrameDriver driver;
     options.overlays = false;
     options.music = true;
     std::string error;
     testing::internal::CaptureStdout();
-    EXPECT_TRUE(Game(options).init(error)) << error;
+    EXPECT_TRUE(Demo(options, driver).init(error)) << error;
     const std::string console = testing::internal::GetCapturedStdout();
     EXPECT_NE(console.find("music off: no music track at " + options.dataDir + "/track.mp3\n"), std::string::npos)
         << console;
@@ -81,67 +83,68 @@ TEST(Game, OptionalPartsStayOffAndRefusedPartsFailInit) {
 
     options.overlays = true;
     options.music = false;
-    EXPECT_FALSE(Game(options).init(error));
+    EXPECT_FALSE(Demo(options, driver).init(error));
     EXPECT_EQ(error, "File not found: " + options.dataDir + "/logo.png");
 #ifndef TPL_HAVE_CUDA
     options.driver.backend = BackendChoice::Cuda;
     options.music = false;
-    EXPECT_FALSE(Game(options).init(error));
+    EXPECT_FALSE(Demo(options, driver).init(error));
     EXPECT_NE(error.find("CUDA"), std::string::npos) << error;
 #endif
 }
 
-TEST(Game, ReducedFramesFillTheDisplayAndRefiningAveragesPassesBeforeTheToneCurve) {
-    GameOptions options = cpuOptions(scratchDir("game_refine"));
+TEST(Demo, ReducedFramesFillTheDisplayAndRefiningAveragesPassesBeforeTheToneCurve) {
+    DemoOptions options = cpuOptions(scratchDir("game_refine"));
     options.overlays = false;
-    Game game(options);
+    FrameDriver driver;
+    Demo demo(options, driver);
     std::string error;
-    ASSERT_TRUE(game.init(error)) << error;
+    ASSERT_TRUE(demo.init(error)) << error;
     std::vector<uint32_t> pixels(640 * 480, 0u);
     Surface display(640, 480, pixels.data(), 640);
-    game.surface = &display;
-    game.advance(0.0f);
-    game.advance(13000.0f);
+    demo.surface = &display;
+    demo.advance(0.0f);
+    demo.advance(13000.0f);
 
     // The lowest live setting still fills every display pixel (scaled up), from a small record.
-    game.setRenderSetting(previewSetting());
+    demo.setRenderSetting(previewSetting());
     std::fill(pixels.begin(), pixels.end(), 0xFF000000u);
-    ASSERT_EQ(game.tick(0.0f, error), TickResult::Running) << error;
-    EXPECT_EQ(game.renderedRecord().width, previewSetting().width);
-    EXPECT_EQ(game.renderedRecord().samplesPerFrame, previewSetting().samples);
+    ASSERT_EQ(demo.tick(0.0f, error), TickResult::Running) << error;
+    EXPECT_EQ(demo.renderedRecord().width, previewSetting().width);
+    EXPECT_EQ(demo.renderedRecord().samplesPerFrame, previewSetting().samples);
     EXPECT_EQ(std::count_if(pixels.begin(), pixels.end(), [](uint32_t v) { return v >> 24 != 0; }), 0);
 
     // Two refining passes of 16 samples (no filter once they hold a full
     // frame's samples): the picture is the tone curve of the two passes' mean
     // light, pass by pass as the driver renders them.
-    const ShowState paused = game.show;
+    const ShowState paused = demo.show;
     const auto pausedTick = [&] {
-        game.show = paused;
-        return game.tick(0.0f, error);
+        demo.show = paused;
+        return demo.tick(0.0f, error);
     };
     RenderSetting half = liveSettings().front();
     half.samples = samplesPerFrame / 2;
-    game.setRenderSetting(half);
-    game.setRefining(true);
-    frameDriver().setPassCounter(500);
+    demo.setRenderSetting(half);
+    demo.setRefining(true);
+    driver.setPassCounter(500);
     for (int i = 0; i < 2; ++i) ASSERT_EQ(pausedTick(), TickResult::Running) << error;
-    EXPECT_EQ(game.refinedPasses(), 2);
-    const FrameData record = game.renderedRecord();
+    EXPECT_EQ(demo.refinedPasses(), 2);
+    const FrameData record = demo.renderedRecord();
     EXPECT_EQ(record.samplesPerFrame, half.samples);
     std::vector<float> mean(640 * 480 * 3, 0.0f);
     std::vector<double> sum(mean.size(), 0.0);
-    frameDriver().setPassCounter(500);
+    driver.setPassCounter(500);
     for (int i = 0; i < 2; ++i) {
-        ASSERT_TRUE(frameDriver().renderFrameWithLayers(record, error)) << error;
-        ASSERT_TRUE(frameDriver().layersValid());
-        for (size_t v = 0; v < sum.size(); ++v) sum[v] += frameDriver().radiance()[v];
+        ASSERT_TRUE(driver.renderFrameWithLayers(record, error)) << error;
+        ASSERT_TRUE(driver.layersValid());
+        for (size_t v = 0; v < sum.size(); ++v) sum[v] += driver.radiance()[v];
     }
     for (size_t v = 0; v < sum.size(); ++v) mean[v] = static_cast<float>(sum[v] / 2);
     std::vector<uint32_t> want(640 * 480);
     toneAndScale(640, 480, mean.data(), 640, 480, want.data());
     EXPECT_EQ(pixels, want);
     // Another moment starts the sum afresh.
-    game.advance(500.0f);
-    ASSERT_EQ(game.tick(0.0f, error), TickResult::Running) << error;
-    EXPECT_EQ(game.refinedPasses(), 1);
+    demo.advance(500.0f);
+    ASSERT_EQ(demo.tick(0.0f, error), TickResult::Running) << error;
+    EXPECT_EQ(demo.refinedPasses(), 1);
 }
