@@ -6,9 +6,9 @@
 #include <string>
 #include <vector>
 
-#include "app/data_dir.h"
+#include "entry/data_dir.h"
 #include "demo/letterbox.h"
-#include "app/window.h"
+#include "live/window.h"
 #include "demo/image_file.h"
 #include "demo/surface.h"
 #include "demo/overlays.h"

@@ -19,8 +19,8 @@
 #include "base/median.h"
 #include "frame_compare.h"
 #include "kernel/build_setting.h"
-#include "scene/frame_driver.h"
-#include "scene/sampler_table.h"
+#include "render/frame_driver.h"
+#include "render/sampler_table.h"
 
 namespace {
 

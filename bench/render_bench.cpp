@@ -15,8 +15,8 @@
 
 #include "anim/show_replay.h"
 #include "kernel/build_setting.h"
-#include "scene/frame_driver.h"
-#include "scene/sampler_table.h"
+#include "render/frame_driver.h"
+#include "render/sampler_table.h"
 
 namespace {
 

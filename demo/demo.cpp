@@ -8,9 +8,9 @@
 #include "demo/music.h"
 #include "demo/surface.h"
 #include "kernel/build_setting.h"
-#include "scene/denoise.h"
-#include "scene/sampler_table.h"
-#include "scene/upscale.h"
+#include "render/denoise.h"
+#include "render/sampler_table.h"
+#include "render/upscale.h"
 
 Demo::~Demo() {
     if (musicStarted_) stopMusic();

@@ -13,7 +13,7 @@
 #include "demo/live_quality.h"
 #include "demo/overlays.h"
 #include "demo/sprite.h"
-#include "scene/frame_driver.h"
+#include "render/frame_driver.h"
 
 class Surface;
 

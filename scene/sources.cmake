@@ -3,16 +3,4 @@ template_folder(scene
     world.cpp
     presets.cpp
     figures.cpp
-    bounds.cpp
-    sampler_table.cpp
-    frame_driver.cpp
-    cpu_backend.cpp
-    denoise.cpp
-    upscale.cpp
-    # without CUDA it only says why there is no CUDA backend
-    cuda_backend.cpp
-  LIBS Threads::Threads)
-# The filter's loops compare floats; without assuming traps the compiler may
-# turn those into vector selects. Its results are the same either way.
-set_source_files_properties(${CMAKE_CURRENT_LIST_DIR}/denoise.cpp ${CMAKE_CURRENT_LIST_DIR}/upscale.cpp
-  PROPERTIES COMPILE_OPTIONS -fno-trapping-math)
+    bounds.cpp)

@@ -6,7 +6,7 @@
 #include <filesystem>
 #include <fstream>
 
-#include "app/assemble.h"
+#include "outputs/assemble.h"
 #include "capture/farm_support.h"
 
 namespace fs = std::filesystem;

@@ -14,9 +14,9 @@
 #include <fstream>
 #include <sstream>
 
-#include "app/capture_plan.h"
-#include "app/image_writer.h"
-#include "app/video_encoder.h"
+#include "outputs/capture_plan.h"
+#include "outputs/image_writer.h"
+#include "outputs/video_encoder.h"
 #include "demo/demo.h"
 #include "support/png_read.h"
 #include "support/run_program.h"

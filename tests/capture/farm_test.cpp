@@ -19,10 +19,10 @@
 #include <random>
 #include <thread>
 
-#include "app/capture_parts.h"
-#include "app/capture_plan.h"
-#include "app/options.h"
-#include "app/video_encoder.h"
+#include "outputs/capture_parts.h"
+#include "outputs/capture_plan.h"
+#include "entry/options.h"
+#include "outputs/video_encoder.h"
 #include "capture/farm_support.h"
 
 namespace fs = std::filesystem;

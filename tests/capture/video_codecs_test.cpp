@@ -10,8 +10,8 @@
 #include <map>
 #include <sstream>
 
-#include "app/video_encoder.h"
-#include "app/video_format.h"
+#include "outputs/video_encoder.h"
+#include "outputs/video_format.h"
 #include "support/png_read.h"
 #include "support/run_program.h"
 #include "support/test_paths.h"

@@ -6,7 +6,7 @@
 #include <string>
 #include <vector>
 
-#include "app/options.h"
+#include "entry/options.h"
 #include "support/test_paths.h"
 
 namespace {

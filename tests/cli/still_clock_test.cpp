@@ -9,7 +9,7 @@
 
 #include "anim/show_state.h"
 #include "anim/show_clock.h"
-#include "app/still.h"
+#include "outputs/still.h"
 
 namespace {
 

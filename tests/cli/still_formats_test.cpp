@@ -9,8 +9,8 @@
 #include <filesystem>
 #include <fstream>
 
-#include "app/image_writer.h"
-#include "scene/upscale.h"
+#include "outputs/image_writer.h"
+#include "render/upscale.h"
 #include "support/png_read.h"
 #include "support/run_program.h"
 #include "support/test_paths.h"

@@ -9,7 +9,7 @@
 
 #include "demo/surface.h"
 #include "kernel/build_setting.h"
-#include "scene/upscale.h"
+#include "render/upscale.h"
 #include "demo/music.h"
 #include "demo/overlays.h"
 #include "demo/sprite.h"

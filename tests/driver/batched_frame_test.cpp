@@ -13,8 +13,8 @@
 #include "kernel/cpu_kernels.h"
 #include "kernel/pixel_guide.h"
 #include "kernel/render_pixel.h"
-#include "scene/frame_driver.h"
-#include "scene/sampler_table.h"
+#include "render/frame_driver.h"
+#include "render/sampler_table.h"
 
 namespace {
 

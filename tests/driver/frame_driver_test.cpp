@@ -4,9 +4,9 @@
 #include <cstdlib>
 
 #include "kernel/build_setting.h"
-#include "scene/frame_driver.h"
+#include "render/frame_driver.h"
 #include "scene/presets.h"
-#include "scene/sampler_table.h"
+#include "render/sampler_table.h"
 
 namespace {
 

@@ -4,7 +4,7 @@
 #include <set>
 
 #include "kernel/build_setting.h"
-#include "scene/sampler_table.h"
+#include "render/sampler_table.h"
 
 TEST(SamplerTable, EveryRunDrawsTheSameShuffledPermutationsOfTheStrata) {
     // An unseeded glibc rand() starts exactly where srand(1) puts it, so

@@ -9,8 +9,8 @@
 
 #include "kernel/pixel_guide.h"
 #include "kernel/render_pixel.h"
-#include "scene/denoise.h"
-#include "scene/upscale.h"
+#include "render/denoise.h"
+#include "render/upscale.h"
 
 namespace {
 

@@ -1,0 +1,118 @@
+#include "live/show_loop.h"
+
+#include <algorithm>
+#include <chrono>
+#include <cstdio>
+#include <string>
+
+#include "base/exit_codes.h"
+#include "live/fatal_error.h"
+#include "live/frame_stats.h"
+#include "live/show_controls.h"
+#include "live/window.h"
+#include "demo/live_quality.h"
+
+namespace {
+
+using Counter = std::chrono::steady_clock;
+
+int64_t readCounter() {
+    return Counter::now().time_since_epoch().count();
+}
+
+constexpr int64_t counterFrequency = Counter::period::den / Counter::period::num;
+
+// One console line: which quality mode runs, and why.
+void announceQuality(const LiveSettings& live) {
+    if (live.adaptiveQuality)
+        std::printf("quality: adaptive, aiming at %g frames per second: fewer samples and pixels (filtered) while "
+                    "frames take longer (--quality exact turns this off)\n",
+                    live.targetFps);
+    else
+        std::printf("quality: exact, every frame in full (--quality exact)\n");
+}
+
+}  // namespace
+
+double frameMilliseconds(int64_t start, int64_t end, int64_t countsPerSecond) {
+    const int64_t countsPerMs = countsPerSecond / 1000;
+    return static_cast<double>(end - start) / static_cast<double>(countsPerMs);
+}
+
+int runShow(const LiveSettings& live, DemoOptions demoOptions) {
+    demoOptions.musicStartSeconds = static_cast<float>(live.startSeconds);
+    std::printf("application started.\n");
+    std::string error;
+    const WindowRequest window{live.software, live.fullscreen, live.windowWidth, live.windowHeight};
+    if (!openWindow(window, error)) {
+        reportFatalError(error);
+        return exitError;
+    }
+
+    FrameStats stats;
+    if (!live.statsPath.empty() && !stats.open(live.statsPath, error)) {
+        reportFatalError(error);
+        closeWindow();
+        return exitError;
+    }
+    LiveQuality quality(live.targetFps, live.adaptiveQuality);
+    announceQuality(live);
+
+    FrameDriver driver;
+    Demo demo(demoOptions, driver);
+    demo.surface = displaySurface();
+    int64_t lastFrameEnd = -1;
+    ShowControls controls;
+    bool initPending = true;
+    double frameMs = 0.0;
+    int exitCode = exitUserEnded;
+
+    for (bool quit = false; !quit;) {
+        presentDisplay();
+        if (initPending) {
+            if (!demo.init(error)) {
+                exitCode = exitError;
+                break;
+            }
+            initPending = false;
+            skipAhead(demo, live.startSeconds);
+            // A CPU is far from a full frame per 33 ms: start low rather than
+            // with a frame that takes seconds.
+            if (driver.onCpu()) quality.startLow();
+            demo.setRenderSetting(quality.setting());
+        }
+
+        applyShowKeys(demo, controls, takeShowKeys());
+        demo.show.keys = readHeldKeys();
+        beginFrame();
+        const int64_t start = readCounter();
+        const TickResult result = tickLiveShow(demo, controls, static_cast<float>(frameMs), error);
+        const int64_t end = readCounter();
+        frameMs = frameMilliseconds(start, end, counterFrequency);
+        // The whole frame, presenting and events included, from one frame's end to the next.
+        double presentedMs = frameMs;
+        if (lastFrameEnd >= 0) {
+            presentedMs = frameMilliseconds(lastFrameEnd, end, counterFrequency);
+            const FrameData& made = demo.renderedRecord();
+            stats.add(demo.show.demoTime, presentedMs, made.samplesPerFrame, made.width, made.height);
+            // A paused picture refines at full size: no measure of the running show.
+            if (!controls.paused && quality.frameDone(presentedMs, demo.pictureMs(), static_cast<double>(end) / counterFrequency))
+                demo.setRenderSetting(quality.setting());
+        }
+        lastFrameEnd = end;
+        finishFrame(demo, controls, presentedMs);
+        endFrame();
+        if (result == TickResult::Failed) {
+            exitCode = exitError;
+            break;
+        }
+        if (result == TickResult::ShowOver) {
+            exitCode = exitDone;
+            break;
+        }
+        quit = drainEvents();
+    }
+    if (exitCode == exitError) reportFatalError(error);
+    closeWindow();
+    return exitCode;
+}
