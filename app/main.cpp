@@ -5,6 +5,7 @@
 #include "app/assemble.h"
 #include "app/benchmark_mode.h"
 #include "app/capture.h"
+#include "app/capture_check.h"
 #include "app/capture_parts.h"
 #include "app/exit_codes.h"
 #include "app/console.h"
@@ -52,6 +53,7 @@ int main(int argc, char** argv) {
             return runStill(options, game);
         case RunMode::Capture:
             game.music = false;  // the video muxes the track itself
+            if (options.dryRun) return runCaptureCheck(options, game);
             return runCapture(options, game);
         case RunMode::Assemble:
             return runAssemble(options, game.dataDir);

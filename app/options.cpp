@@ -104,6 +104,9 @@ const OptionSpec optionTable[] = {
      [](Options& o, const std::string& t, double) { o.codec = t; }},
     {"--crf", Value::Count, "N", 0, 63, captureSection, "quality for h264, h265, vp9, av1: lower is better",
      [](Options& o, const std::string&, double n) { o.crf = static_cast<int>(n); }},
+    {"--dry-run", Value::None, "", 0, 0, captureSection,
+     "check the options, the data and the --video output as the capture would, then stop: nothing is written",
+     [](Options& o, const std::string&, double) { o.dryRun = true; }},
     {"--assemble", Value::Folder, "DIR", 0, 0, captureSection,
      "make --video from the frames a capture left in DIR, without rendering",
      [](Options& o, const std::string& t, double) { o.assembleDir = t; }},
@@ -285,6 +288,8 @@ bool checkCombination(const std::set<std::string>& given, const Options& o, std:
         error = culprit + " only applies to --still, --capture and --video";
     else if (!still && !captureJob && !assemble && given.count("--overwrite"))
         error = "--overwrite only applies to --still, --capture, --video and --assemble";
+    else if (!captureJob && given.count("--dry-run"))
+        error = "--dry-run only applies to --capture and --video";
     else if (static_cast<long long>(o.outputWidth) * o.outputHeight > maxFramePixels)
         error = "--size: " + std::to_string(o.outputWidth) + "x" + std::to_string(o.outputHeight) +
                 " is more than " + std::to_string(maxFramePixels) + " pixels";

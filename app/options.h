@@ -39,6 +39,7 @@ struct Options {
     bool keepAspect = false;  // --keep-aspect: a 4:3 picture between bars instead of a wider view
     int passes = 1;           // --passes N: passes of each moment averaged
     bool overwrite = false;   // --overwrite: replace existing outputs
+    bool dryRun = false;      // --dry-run: a capture's checks, then stop before the first frame
     // videos
     std::string codec;    // --codec; empty: the container's default
     int crf = -1;         // --crf; -1: the codec's default quality

@@ -21,6 +21,7 @@ template_folder(app
     capture_plan.cpp
     capture_parts.cpp
     capture.cpp
+    capture_check.cpp
     video_output.cpp
     interrupt.cpp
     assemble.cpp
