@@ -100,13 +100,23 @@ bool readOptionValue(const OptionSyntax& option, const std::string& text, Option
             return false;
         }
         case ValueKind::SecondsList:
+        case ValueKind::DecimalList:
+        case ValueKind::SizeList: {
+            // Each item as the option's single kind, refused by itself.
+            OptionSyntax single = option;
+            single.kind = option.kind == ValueKind::SecondsList   ? ValueKind::Seconds
+                          : option.kind == ValueKind::DecimalList ? ValueKind::Decimal
+                                                                  : ValueKind::Size;
             value.numbers.clear();
+            value.sizes.clear();
             for (const std::string& item : splitOn(text, ',')) {
-                double seconds = 0.0;
-                if (!readNumber(option, ValueKind::Seconds, item, seconds, error)) return false;
-                value.numbers.push_back(seconds);
+                OptionValue one;
+                if (!readOptionValue(single, item, one, error)) return false;
+                value.numbers.push_back(one.number);
+                value.sizes.emplace_back(one.width, one.height);
             }
             return true;
+        }
         case ValueKind::Seconds:
         case ValueKind::FrameMs:
         case ValueKind::Decimal:

@@ -6,6 +6,7 @@
 #include <cstddef>
 #include <functional>
 #include <string>
+#include <utility>
 #include <vector>
 
 // What an option's value is; None for a switch. A Choice is one of the words of
@@ -21,6 +22,8 @@ enum class ValueKind {
     Folder,       // any non-empty text
     Choice,
     Size,         // WIDTHxHEIGHT, both sides Count from lo to hi
+    DecimalList,  // Decimal, comma-separated
+    SizeList,     // Size, comma-separated
 };
 
 struct OptionSyntax {
@@ -34,8 +37,9 @@ struct OptionSyntax {
 struct OptionValue {
     std::string text;
     double number = 0.0;          // Seconds, FrameMs, Decimal, Count
-    std::vector<double> numbers;  // SecondsList
+    std::vector<double> numbers;  // SecondsList, DecimalList
     int width = 0, height = 0;    // Size
+    std::vector<std::pair<int, int>> sizes;  // SizeList
 };
 
 // Plain decimal: an optional sign, digits with an optional fraction (or a
@@ -56,7 +60,7 @@ std::vector<std::string> splitOn(const std::string& text, char separator);
 // reason for an unknown option, a value missing or given to a switch, or a
 // malformed value.
 template <class Row>
-bool readCommandLine(int argc, char** argv, const Row* rows, size_t count,
+bool readCommandLine(int argc, const char* const* argv, const Row* rows, size_t count,
                      const std::function<bool(const Row&, const OptionValue&, bool& stop, std::string&)>& take,
                      std::string& error);
 
@@ -69,7 +73,7 @@ std::string unknownOption(const std::string& name);
 bool needsValue(const OptionSyntax& option, bool inlineValue, int i, int argc, std::string& error);
 
 template <class Row>
-bool readCommandLine(int argc, char** argv, const Row* rows, size_t count,
+bool readCommandLine(int argc, const char* const* argv, const Row* rows, size_t count,
                      const std::function<bool(const Row&, const OptionValue&, bool& stop, std::string&)>& take,
                      std::string& error) {
     for (int i = 1; i < argc; ++i) {

@@ -2,11 +2,12 @@
 #include <cstdio>
 #include <string>
 
-#include "outputs/assemble.h"
+#include "base/exit_codes.h"
 #include "entry/console.h"
 #include "entry/data_dir.h"
-#include "base/exit_codes.h"
 #include "entry/options.h"
+#include "outputs/assemble.h"
+#include "outputs/capture_check.h"
 
 int main(int argc, char** argv) {
     initConsole();
@@ -36,6 +37,7 @@ int main(int argc, char** argv) {
         case RunMode::Still:
             return runStill(options.still, options.output, demo);
         case RunMode::Capture:
+            if (options.capture.dryRun) return runCaptureCheck(options.capture, options.output.overwrite, demo);
             return runCapture(options.capture, options.output, demo);
         case RunMode::Assemble:
             return runAssemble(options.capture, options.output.overwrite, demo);

@@ -17,7 +17,8 @@ struct Options {
     RunMode mode = RunMode::Show;
     LiveSettings live;                  // --start ... --stats
     StillSettings still;                // --still, --out, --dt
-    CaptureSettings capture;            // --capture or --assemble DIR, --video, --codec, --crf, --fps, --from, --to
+    CaptureSettings capture;            // --capture or --assemble DIR, --video, --codec, --crf, --fps, --from, --to,
+                                        // --dry-run
     PartSplitSettings parts;            // --part-frames, --parts
     BenchmarkSettings benchmark;        // --moments, --runs
     OutputChoices output;               // --preview, --overwrite

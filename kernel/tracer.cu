@@ -35,6 +35,9 @@ int tracerUploadRecord(const FrameData& record) {
 }
 
 int tracerLaunch(int blocks, int* a_FinalImage, int pass, unsigned char* sdata, float* radiance, float* guide) {
+    // An error an earlier call left pending (one already reported, or ignored on
+    // purpose) would otherwise read as this launch's.
+    (void)cudaGetLastError();
     renderFrame<<<blocks, tracerBlockSize>>>(a_FinalImage, pass, sdata, radiance, guide);
     return static_cast<int>(cudaGetLastError());
 }

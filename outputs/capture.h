@@ -15,6 +15,7 @@ struct CaptureSettings {
     std::string frameDir;  // --capture (or --assemble) DIR; empty: no frame files
     VideoRequest video;    // empty path: no video
     ShowRange range;
+    bool dryRun = false;   // --dry-run: the checks before the first frame, then stop
 };
 
 // Renders the range into capture.frameDir and/or capture.video (with the

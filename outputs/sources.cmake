@@ -12,6 +12,7 @@ template_folder(outputs
     capture_plan.cpp
     capture_parts.cpp
     capture.cpp
+    capture_check.cpp
     assemble.cpp
     benchmark_mode.cpp
   LIBS ${FREEIMAGE_LIBRARY})

@@ -30,7 +30,13 @@ class CudaBackend final : public RenderBackend {
 public:
     explicit CudaBackend(std::string deviceName) : deviceName_(std::move(deviceName)) {}
 
-    ~CudaBackend() override { release(); }
+    ~CudaBackend() override {
+        release();
+        if (timed_) {
+            cudaEventDestroy(kernelStart_);
+            cudaEventDestroy(kernelEnd_);
+        }
+    }
 
     std::string describe() const override { return "CUDA, " + deviceName_; }
 
@@ -74,13 +80,22 @@ public:
         const size_t guideBytes = static_cast<size_t>(pixelCount) * guideFloats * sizeof(float);
         if (layers.radiance && !ensureBuffer(d_Radiance_, radianceCapacity_, radianceBytes, why)) return false;
         if (layers.guide && !ensureBuffer(d_Guide_, guideCapacity_, guideBytes, why)) return false;
+        if (markUnwritten_) {
+            error = cudaMemset(d_Pixels_, 0xFF, static_cast<size_t>(pixelCount) * 4);
+            if (error == cudaSuccess && layers.radiance) error = cudaMemset(d_Radiance_, 0xFF, radianceBytes);
+            if (error == cudaSuccess && layers.guide) error = cudaMemset(d_Guide_, 0xFF, guideBytes);
+            if (error != cudaSuccess) return fail("marking the device buffers", error, why);
+        }
+        startTiming();
         error = static_cast<cudaError_t>(tracerLaunch(launchBlocks(pixelCount), d_Pixels_, pass, deviceTable_,
                                                       layers.radiance ? d_Radiance_ : nullptr,
                                                       layers.guide ? d_Guide_ : nullptr));
         if (error != cudaSuccess) return fail("kernel launch", error, why);
+        if (timed_ && cudaEventRecord(kernelEnd_) != cudaSuccess) kernelMs_ = -1.0;
         // Waits for the kernel; also reports faults that happened while it ran.
         error = cudaMemcpy(out, d_Pixels_, static_cast<size_t>(pixelCount) * 4, cudaMemcpyDeviceToHost);
         if (error != cudaSuccess) return fail("frame read-back", error, why);
+        finishTiming();
         if (layers.radiance) {
             error = cudaMemcpy(layers.radiance, d_Radiance_, radianceBytes, cudaMemcpyDeviceToHost);
             if (error != cudaSuccess) return fail("light read-back", error, why);
@@ -92,7 +107,36 @@ public:
         return true;
     }
 
+    void setMarkUnwritten(bool on) override { markUnwritten_ = on; }
+
+    double lastKernelMs() const override { return kernelMs_; }
+
 private:
+    // Device events around the launch give the kernel's own time, without the
+    // record upload and the read-back. Timing is a report only: its failures
+    // leave the time unknown and never fail a frame (the launch clears the
+    // error they leave behind).
+    void startTiming() {
+        kernelMs_ = -1.0;
+        if (!timingTried_) {
+            timingTried_ = true;
+            timed_ = cudaEventCreate(&kernelStart_) == cudaSuccess;
+            if (timed_ && cudaEventCreate(&kernelEnd_) != cudaSuccess) {
+                cudaEventDestroy(kernelStart_);
+                timed_ = false;
+            }
+        }
+        if (timed_ && cudaEventRecord(kernelStart_) == cudaSuccess) kernelMs_ = 0.0;
+    }
+
+    void finishTiming() {
+        float ms = 0.0f;
+        if (kernelMs_ == 0.0 && cudaEventElapsedTime(&ms, kernelStart_, kernelEnd_) == cudaSuccess)
+            kernelMs_ = ms;
+        else
+            kernelMs_ = -1.0;
+    }
+
     bool fail(const char* what, cudaError_t error, std::string& why) {
         why = cudaReason(what, error);
         return false;
@@ -130,6 +174,10 @@ private:
     float* d_Guide_ = nullptr;
     size_t radianceCapacity_ = 0, guideCapacity_ = 0;
     long long pixelCount_ = 0;
+    bool markUnwritten_ = false;
+    bool timingTried_ = false, timed_ = false;
+    cudaEvent_t kernelStart_{}, kernelEnd_{};
+    double kernelMs_ = -1.0;
 };
 
 }  // namespace

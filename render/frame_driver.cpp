@@ -34,6 +34,7 @@ bool FrameDriver::setup(const FrameData& record, const unsigned char* table, int
     staging_ = FrameData{};
     threads_ = options.threads;
     cpuKernel_ = options.cpuKernel;
+    markUnwritten_ = options.markUnwritten;
     pass_ = 0;
     backend_.reset();
     onCpu_ = false;
@@ -52,6 +53,7 @@ bool FrameDriver::setup(const FrameData& record, const unsigned char* table, int
         onCpu_ = true;
         if (!backend_->upload(table_.data(), tableSize, pixels, error)) return false;
     }
+    backend_->setMarkUnwritten(markUnwritten_);
 
     const bool noDevice = cudaWhy.rfind(noCudaDevice, 0) == 0;
     if (options.backend == BackendChoice::Auto && onCpu_)
@@ -71,6 +73,7 @@ bool FrameDriver::replaceBackend(std::unique_ptr<RenderBackend> backend, std::st
     if (!backend->upload(table_.data(), static_cast<int>(table_.size()), static_cast<int>(hostFrame_.size()), why))
         return false;
     backend_ = std::move(backend);
+    backend_->setMarkUnwritten(markUnwritten_);
     onCpu_ = false;
     return true;
 }
@@ -78,6 +81,7 @@ bool FrameDriver::replaceBackend(std::unique_ptr<RenderBackend> backend, std::st
 bool FrameDriver::switchToCpu(const std::string& why, int pixelCount) {
     if (onCpu_) return false;
     backend_ = makeCpuBackend(threads_, cpuKernel_);
+    backend_->setMarkUnwritten(markUnwritten_);
     onCpu_ = true;
     std::printf("backend: CUDA failed (%s); switching to %s\n", why.c_str(), backend_->describe().c_str());
     std::fflush(stdout);
@@ -99,12 +103,16 @@ bool FrameDriver::renderFrameWithLight(const FrameData& record, std::string& err
 
 bool FrameDriver::renderOnBackend(Layers wanted, std::string& why) {
     layersValid_ = wanted != Layers::PixelsOnly && backend_->givesLayers();
+    // In check mode nothing of an earlier frame survives into this one.
+    if (markUnwritten_) std::memset(hostFrame_.data(), 0xFF, hostFrame_.size() * sizeof(uint32_t));
     if (!layersValid_) return backend_->render(staging_, pass_, hostFrame_.data(), why);
     radiance_.resize(hostFrame_.size() * 3);
+    if (markUnwritten_) std::memset(radiance_.data(), 0xFF, radiance_.size() * sizeof(float));
     FrameLayers layers;
     layers.radiance = radiance_.data();
     if (wanted == Layers::LightAndGuide) {
         guide_.resize(hostFrame_.size() * guideFloats);
+        if (markUnwritten_) std::memset(guide_.data(), 0xFF, guide_.size() * sizeof(float));
         layers.guide = guide_.data();
     }
     return backend_->renderLayers(staging_, pass_, hostFrame_.data(), layers, why);

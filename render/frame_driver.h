@@ -21,6 +21,10 @@ struct DriverOptions {
     BackendChoice backend = BackendChoice::Auto;
     int threads = 0;  // CPU backend: 0 = one per core
     CpuKernel cpuKernel = CpuKernel::Batched;  // the scalar one where no batched one was built
+    // Check mode: every buffer a frame is written into (on the device too) is
+    // filled with 0xFF bytes first, so a pixel the backend skips reads back with
+    // its top byte set and a skipped layer value as NaN, never as an old frame.
+    bool markUnwritten = false;
 };
 
 // Per-pixel layers a backend may fill beside the packed pixels, for filters
@@ -51,6 +55,11 @@ public:
         }
         return render(record, pass, out, why);
     }
+    // Check mode for buffers the driver cannot reach (device memory).
+    virtual void setMarkUnwritten(bool) {}
+    // Milliseconds the last frame's kernel alone took, timed on the device;
+    // negative where the backend cannot tell.
+    virtual double lastKernelMs() const { return -1.0; }
 };
 
 std::unique_ptr<RenderBackend> makeCpuBackend(int threads, CpuKernel kernel = CpuKernel::Scalar);
@@ -102,5 +111,6 @@ private:
     int threads_ = 0;
     CpuKernel cpuKernel_ = CpuKernel::Scalar;
     bool onCpu_ = false;
+    bool markUnwritten_ = false;
     int pass_ = 0;
 };

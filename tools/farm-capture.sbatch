@@ -20,8 +20,9 @@ script="${FARM_CAPTURE:-}"
 if [ -z "$script" ]; then
   submitted=$(scontrol show job "$SLURM_JOB_ID" | sed -n 's/^ *Command=//p' | head -n 1)
   [ $# -eq 0 ] || submitted=${submitted% "$*"}
-  script="$(dirname "$submitted")/farm-capture.sh"
+  script="$(dirname -- "$submitted")/farm-capture.sh"
 fi
+[[ $script == /* ]] || script=./$script  # exec takes no path for an option, nor a name alone from PATH
 [ -x "$script" ] || { echo "farm-capture.sbatch: cannot find farm-capture.sh (set FARM_CAPTURE)" >&2; exit 2; }
 
 index=0 count=1

@@ -55,19 +55,4 @@ TEST(EngineCheck, CpuFrameOfAMomentIsItsStill) {
     }
 }
 
-// engine-check reads numbers as the program does: what strtod alone would take is refused.
-TEST(EngineCheck, RefusesMalformedNumbersAsTheProgramDoes) {
-    for (auto [args, reason] : {std::pair<std::vector<std::string>, std::string>{
-                                    {"--runs", "0x10"}, "--runs: '0x10' is not a whole number from 1 to 100000"},
-                                {{"--cpu-runs", "3.0"}, "--cpu-runs: '3.0' is not a whole number from 1 to 1000"},
-                                {{"--min-psnr", " 30"}, "--min-psnr: ' 30' is not a number from 0 to 1000"},
-                                {{"--moments", "13,inf"}, "--moments: 'inf' is not a time from 0 to 106 seconds"},
-                                {{"--allow-no-gpu=1"}, "--allow-no-gpu takes no value"}}) {
-        args.insert(args.begin(), TPL_ENGINE_CHECK);
-        const ProgramResult check = runProgram(args, {}, scratchDir("engine_check_options"));
-        EXPECT_EQ(check.exitCode, 2) << check.output;
-        EXPECT_NE(check.output.find("engine-check: " + reason + " (see --help)"), std::string::npos) << check.output;
-    }
-}
-
 }  // namespace
