@@ -5,16 +5,11 @@
 #include <cstdio>
 #include <cstring>
 
-#include "demo/music.h"
 #include "demo/surface.h"
 #include "kernel/build_setting.h"
 #include "render/denoise.h"
 #include "render/sampler_table.h"
 #include "render/upscale.h"
-
-Demo::~Demo() {
-    if (musicStarted_) stopMusic();
-}
 
 bool Demo::init(std::string& error) {
     if (options_.pictureWidth <= 0 || options_.pictureHeight <= 0 || options_.passes < 1) {
@@ -28,12 +23,6 @@ bool Demo::init(std::string& error) {
     startShow(show, options_.cameraFile);
     if (!driver_.setup(show.world.frame, table.data(), static_cast<int>(table.size()), options_.driver, error))
         return false;
-
-    if (options_.music) {
-        std::string why;
-        musicStarted_ = startMusic(options_.dataDir + "/track.mp3", options_.musicStartSeconds, why);
-        if (!musicStarted_) std::printf("music off: %s\n", why.c_str());
-    }
 
     if (options_.overlays) {
         for (int i = 0; i < overlayCount; ++i)
@@ -151,7 +140,6 @@ TickResult Demo::tick(float dtMs, std::string& error) {
             drawDueOverlays(view, t, due);
         }
     }
-    if (options_.music && t > musicFadeStartSeconds) setMusicVolume(musicFadeVolume(t));
     return t > showLengthSeconds ? TickResult::ShowOver : TickResult::Running;
 }
 

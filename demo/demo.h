@@ -20,8 +20,7 @@ class Surface;
 struct DemoOptions {
     std::string dataDir = "data";
     bool overlays = true;  // load and draw the title images
-    bool music = true;
-    float musicStartSeconds = 0.0f;  // where in the track the music starts
+    bool music = true;  // the track: played by the live show, muxed into a video
     const char* cameraFile = "cam.txt";
     DriverOptions driver;
     // The picture the surface holds. A size that is not 4:3 sees more or less
@@ -47,17 +46,16 @@ public:
 
     // Renders with driver, which the caller keeps for the demo's lifetime.
     Demo(DemoOptions options, FrameDriver& driver) : options_(std::move(options)), driver_(driver) {}
-    ~Demo();
     Demo(const Demo&) = delete;
     Demo& operator=(const Demo&) = delete;
 
     // Sampler table, camera start and cam.txt, preset 1, record start values,
-    // the frame driver, music, overlays. False with error when the requested
+    // the frame driver, overlays. False with error when the requested
     // backend cannot run or an overlay image cannot be loaded.
     bool init(std::string& error);
     // Everything of a tick before the render.
     void advance(float dtMs) { advanceShow(show, dtMs); }
-    // A whole tick: advance, render, copy into the surface, overlays, music.
+    // A whole tick: advance, render, copy into the surface, overlays.
     // Failed (with error) when the frame could not be rendered.
     TickResult tick(float dtMs, std::string& error);
 
@@ -103,7 +101,6 @@ private:
     DemoOptions options_;
     FrameDriver& driver_;
     std::array<Image, overlayCount> images_;
-    bool musicStarted_ = false;
     RenderSetting setting_ = liveSettings().front();
     PictureArea area_{0, 0, frameWidth, frameHeight};
     std::vector<float> light_;

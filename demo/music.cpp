@@ -1,8 +1,5 @@
 #include "demo/music.h"
 
-#include <SDL.h>
-#include <SDL_mixer.h>
-
 #include <sys/stat.h>
 
 #include <algorithm>
@@ -14,20 +11,7 @@
 #include <iterator>
 #include <vector>
 
-#ifdef TPL_HAVE_ALSA
-#include <alsa/asoundlib.h>
-#endif
-
 namespace {
-Mix_Music* musicStream = nullptr;
-bool audioOpen = false;
-double loopSeconds = 0.0;  // the playing track's length; 0 when unknown
-
-#ifdef TPL_HAVE_ALSA
-// Without a sound card ALSA prints a screenful while SDL probes it; the one line
-// saying the show is silent is enough.
-void quietAlsa(const char*, int, const char*, int, const char*, ...) {}
-#endif
 
 // An MPEG audio frame header: 11 sync bits, then no reserved version, layer,
 // bit rate or sample rate.
@@ -67,12 +51,12 @@ bool frameShape(const unsigned char* h, int& samples, int& rate, long& bytes) {
     return true;
 }
 
-// Where in the track the show's music is at showSeconds.
-double trackPosition(float showSeconds) {
+}  // namespace
+
+double trackPosition(float showSeconds, double loopSeconds) {
     const double at = showSeconds > 0.0f ? showSeconds : 0.0;
     return loopSeconds > 0.0 ? std::fmod(at, loopSeconds) : at;
 }
-}  // namespace
 
 int musicFadeVolume(float t) {
     if (!(t > musicFadeStartSeconds)) return fullStreamVolume;
@@ -80,11 +64,6 @@ int musicFadeVolume(float t) {
     // Compare before converting: far past the end the product no longer fits an int.
     if (fallen >= static_cast<float>(fullStreamVolume)) return 0;
     return std::max(0, fullStreamVolume - static_cast<int>(fallen));
-}
-
-int mixerVolume(int streamVolume) {
-    const int clamped = std::clamp(streamVolume, 0, fullStreamVolume);
-    return clamped * MIX_MAX_VOLUME / fullStreamVolume;
 }
 
 bool checkTrack(const std::string& path, std::string& why) {
@@ -113,60 +92,6 @@ bool checkTrack(const std::string& path, std::string& why) {
     return found;
 }
 
-bool startMusic(const std::string& path, float offsetSeconds, std::string& why) {
-    if (musicStream) stopMusic();
-    // The mixer "plays" a file of junk as silence: look before starting.
-    if (!checkTrack(path, why)) return false;
-#ifdef TPL_HAVE_ALSA
-    snd_lib_error_set_handler(quietAlsa);
-#endif
-    if (SDL_InitSubSystem(SDL_INIT_AUDIO) != 0) {
-        why = std::string("no audio: ") + SDL_GetError();
-        return false;
-    }
-    if (Mix_OpenAudio(44100, AUDIO_S16SYS, 2, 1024) != 0) {
-        why = std::string("no audio device: ") + Mix_GetError();
-        SDL_QuitSubSystem(SDL_INIT_AUDIO);
-        return false;
-    }
-    audioOpen = true;
-    musicStream = Mix_LoadMUS(path.c_str());
-    if (!musicStream) {
-        why = "cannot play " + path + ": " + Mix_GetError();
-        stopMusic();
-        return false;
-    }
-    Mix_VolumeMusic(MIX_MAX_VOLUME);
-    loopSeconds = trackSeconds(path);
-    // Starting and seeking in one call keeps the mixer thread from playing the
-    // track's opening before the seek lands.
-    if (Mix_FadeInMusicPos(musicStream, -1, 0, trackPosition(offsetSeconds)) != 0) {
-        why = "cannot play " + path + ": " + Mix_GetError();
-        stopMusic();
-        return false;
-    }
-    return true;
-}
-
-void setMusicVolume(int streamVolume) {
-    if (musicStream) Mix_VolumeMusic(mixerVolume(streamVolume));
-}
-
-void pauseMusic() {
-    if (musicStream) Mix_PauseMusic();
-}
-
-void resumeMusic() {
-    if (musicStream) Mix_ResumeMusic();
-}
-
-void seekMusic(float showSeconds) {
-    if (!musicStream) return;
-    // From the track's start: the decoder reads up to the position again.
-    Mix_SetMusicPosition(trackPosition(showSeconds));
-    Mix_VolumeMusic(mixerVolume(musicFadeVolume(showSeconds)));
-}
-
 double trackSeconds(const std::string& path) {
     std::ifstream in(path, std::ios::binary);
     const std::vector<unsigned char> bytes((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
@@ -181,21 +106,4 @@ double trackSeconds(const std::string& path) {
          at += static_cast<size_t>(frameBytes))
         seconds += static_cast<double>(samples) / rate;
     return seconds;
-}
-
-bool musicPlaying() {
-    return musicStream != nullptr && Mix_PlayingMusic() != 0;
-}
-
-void stopMusic() {
-    if (musicStream) {
-        Mix_HaltMusic();
-        Mix_FreeMusic(musicStream);
-        musicStream = nullptr;
-    }
-    if (audioOpen) {
-        Mix_CloseAudio();
-        SDL_QuitSubSystem(SDL_INIT_AUDIO);
-        audioOpen = false;
-    }
 }

@@ -8,5 +8,4 @@ template_folder(demo
     music.cpp
     readout_font.cpp
     letterbox.cpp
-  LIBS PkgConfig::SDL PkgConfig::SDL_MIXER ${FREEIMAGE_LIBRARY} ${TPL_ALSA_LIBRARY}
-  DEFINES ${TPL_ALSA_DEFINE})
+  LIBS ${FREEIMAGE_LIBRARY})

@@ -4,6 +4,7 @@
 #include <cstdio>
 
 #include "demo/music.h"
+#include "live/music_player.h"
 #include "demo/readout_font.h"
 #include "demo/surface.h"
 
@@ -78,7 +79,9 @@ void applyShowKeys(Demo& demo, ShowControls& controls, const ShowKeys& keys) {
     if (keys.readoutPresses % 2 != 0) controls.readout = !controls.readout;
 }
 
-TickResult tickLiveShow(Demo& demo, ShowControls& controls, float frameMs, std::string& error) {
+namespace {
+
+TickResult tickRunningOrPaused(Demo& demo, ShowControls& controls, float frameMs, std::string& error) {
     if (!controls.paused) return demo.tick(frameMs, error);
     // Always from the paused state: a 0 ms tick moves nothing, except a step
     // boundary that a long frame left due, which must not be crossed while
@@ -88,6 +91,16 @@ TickResult tickLiveShow(Demo& demo, ShowControls& controls, float frameMs, std::
     demo.show = controls.pausedAt;
     demo.show.keys = keys;
     return demo.tick(0.0f, error);
+}
+
+}  // namespace
+
+TickResult tickLiveShow(Demo& demo, ShowControls& controls, float frameMs, std::string& error) {
+    const TickResult result = tickRunningOrPaused(demo, controls, frameMs, error);
+    const float t = demo.show.demoTime;
+    if (result != TickResult::Failed && demo.options().music && t > musicFadeStartSeconds)
+        setMusicVolume(musicFadeVolume(t));
+    return result;
 }
 
 void finishFrame(const Demo& demo, ShowControls& controls, double frameMs) {

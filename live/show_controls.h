@@ -38,7 +38,7 @@ void seekShow(Demo& demo, double seconds);
 // music), then the readout.
 void applyShowKeys(Demo& demo, ShowControls& controls, const ShowKeys& keys);
 // One tick of the show: the running show advances by frameMs; a paused show
-// renders its paused moment again.
+// renders its paused moment again. The music follows the fade.
 TickResult tickLiveShow(Demo& demo, ShowControls& controls, float frameMs, std::string& error);
 // After a tick, while the surface is still drawable: notes the frame's time and
 // draws the readout over the picture when it is on.

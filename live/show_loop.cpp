@@ -8,6 +8,7 @@
 #include "base/exit_codes.h"
 #include "live/fatal_error.h"
 #include "live/frame_stats.h"
+#include "live/music_player.h"
 #include "live/show_controls.h"
 #include "live/window.h"
 #include "demo/live_quality.h"
@@ -39,8 +40,14 @@ double frameMilliseconds(int64_t start, int64_t end, int64_t countsPerSecond) {
     return static_cast<double>(end - start) / static_cast<double>(countsPerMs);
 }
 
-int runShow(const LiveSettings& live, DemoOptions demoOptions) {
-    demoOptions.musicStartSeconds = static_cast<float>(live.startSeconds);
+void startShowMusic(const DemoOptions& demoOptions, double startSeconds) {
+    if (!demoOptions.music) return;
+    std::string why;
+    if (!startMusic(demoOptions.dataDir + "/track.mp3", static_cast<float>(startSeconds), why))
+        std::printf("music off: %s\n", why.c_str());
+}
+
+int runShow(const LiveSettings& live, const DemoOptions& demoOptions) {
     std::printf("application started.\n");
     std::string error;
     const WindowRequest window{live.software, live.fullscreen, live.windowWidth, live.windowHeight};
@@ -75,6 +82,7 @@ int runShow(const LiveSettings& live, DemoOptions demoOptions) {
                 break;
             }
             initPending = false;
+            startShowMusic(demoOptions, live.startSeconds);
             skipAhead(demo, live.startSeconds);
             // A CPU is far from a full frame per 33 ms: start low rather than
             // with a frame that takes seconds.
@@ -113,6 +121,7 @@ int runShow(const LiveSettings& live, DemoOptions demoOptions) {
         quit = drainEvents();
     }
     if (exitCode == exitError) reportFatalError(error);
+    stopMusic();
     closeWindow();
     return exitCode;
 }

@@ -23,4 +23,9 @@ double frameMilliseconds(int64_t start, int64_t end, int64_t countsPerSecond);
 
 // Runs the show until its end (exitDone), Esc or a window close (exitUserEnded)
 // or an error that stops it (exitError, reported on the console and in the caption).
-int runShow(const LiveSettings& live, DemoOptions demoOptions);
+int runShow(const LiveSettings& live, const DemoOptions& demoOptions);
+
+// Starts the track of demoOptions.dataDir at the show's moment startSeconds
+// unless the music is off; a track that cannot play costs one console line
+// ("music off: why") and the show goes on silently.
+void startShowMusic(const DemoOptions& demoOptions, double startSeconds);

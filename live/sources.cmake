@@ -1,4 +1,4 @@
-# The live show: the only folder that opens a window or talks to OpenGL.
+# The live show: the only folder that opens a window, talks to OpenGL or plays sound.
 template_folder(live
   SOURCES
     fatal_error.cpp
@@ -8,4 +8,6 @@ template_folder(live
     show_keys.cpp
     show_controls.cpp
     frame_stats.cpp
-  LIBS PkgConfig::SDL OpenGL::GL ${X11_LIBRARIES})
+    music_player.cpp
+  LIBS PkgConfig::SDL PkgConfig::SDL_MIXER OpenGL::GL ${X11_LIBRARIES} ${TPL_ALSA_LIBRARY}
+  DEFINES ${TPL_ALSA_DEFINE})

@@ -1,8 +1,7 @@
-# game_test needs the frame driver, the CPU backend and the kernel.
+# demo_test needs the frame driver, the CPU backend and the kernel.
 list(APPEND TPL_DESKTOP_TESTS_ONCE
   ${CMAKE_CURRENT_LIST_DIR}/overlays_test.cpp
   ${CMAKE_CURRENT_LIST_DIR}/image_test.cpp
-  ${CMAKE_CURRENT_LIST_DIR}/music_test.cpp
   ${CMAKE_CURRENT_LIST_DIR}/readout_font_test.cpp
   ${CMAKE_CURRENT_LIST_DIR}/demo_test.cpp
   ${CMAKE_CURRENT_LIST_DIR}/live_quality_test.cpp

@@ -1,4 +1,7 @@
+#include "live/music_player.h"
+
 #include "demo/music.h"
+#include "live/show_loop.h"
 
 #include <gtest/gtest.h>
 
@@ -168,4 +171,18 @@ TEST(Music, PauseFallsSilentAndAJumpLandsInTheLoopedTrackAtItsVolume) {
     // From 1.5 s: the rest of the silent second, the next loop's tone at full volume.
     EXPECT_LT(peak(resumedAt + margin, resumedAt + second * 45 / 100), 50) << "the jump landed early in the track";
     EXPECT_GT(peak(resumedAt + second * 8 / 10, resumedAt + second * 3 / 2), 12000) << "the tone after the loop";
+}
+
+// A missing track costs the live show one console line; with the music off
+// it is not even looked for.
+TEST(Music, AMissingTrackLeavesTheShowSilentWithOneLine) {
+    DemoOptions options;
+    options.dataDir = scratchDir("music_missing");
+    testing::internal::CaptureStdout();
+    startShowMusic(options, 13.0);
+    options.music = false;
+    startShowMusic(options, 13.0);
+    const std::string console = testing::internal::GetCapturedStdout();
+    EXPECT_EQ(console, "music off: no music track at " + options.dataDir + "/track.mp3\n");
+    EXPECT_FALSE(musicPlaying());
 }
