@@ -10,6 +10,7 @@
 #include "anim/show_state.h"
 #include "app/exit_codes.h"
 #include "app/interrupt.h"
+#include "app/progress_line.h"
 #include "app/video_encoder.h"
 #include "app/video_output.h"
 #include "scene/frame_driver.h"
@@ -141,12 +142,19 @@ int runAssemble(const Options& options, const std::string& dataDir) {
 
     std::string failure;
     std::vector<uint32_t> pixels;
+    ProgressLine progress(plan.frameCount(), 1);
+    int encoded = 0;
     for (int tick = plan.firstTick; tick <= plan.lastTick && failure.empty() && !interruptGuard.requested(); ++tick) {
-        if (!readFrame(framePath(dir, tick), width, height, pixels, error))
+        if (!readFrame(framePath(dir, tick), width, height, pixels, error)) {
             failure = error;
-        else if (!encoder.writeFrame(pixels.data(), width, error))
+        } else if (!encoder.writeFrame(pixels.data(), width, error)) {
             failure = "cannot encode " + options.videoPath + ": " + error;
+        } else {
+            ++encoded;
+            progress.update(encoded, encoded == plan.frameCount());
+        }
     }
+    progress.close();
     const bool interrupted = interruptGuard.requested() && failure.empty();
     if (!encoder.finish(error) && !interrupted)
         failure = failure.empty() ? "cannot encode " + options.videoPath + ": " + error : failure + "; " + error;

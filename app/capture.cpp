@@ -17,6 +17,7 @@
 #include "app/interrupt.h"
 #include "app/output_file.h"
 #include "app/png_writer.h"
+#include "app/progress_line.h"
 #include "demo/surface.h"
 #include "app/video_encoder.h"
 #include "app/video_output.h"
@@ -27,60 +28,6 @@
 namespace fs = std::filesystem;
 
 namespace {
-
-std::string clockText(double seconds) {
-    if (seconds < 0.0) seconds = 0.0;
-    const long total = static_cast<long>(seconds + 0.5);
-    char text[32];
-    std::snprintf(text, sizeof text, "%ld:%02ld:%02ld", total / 3600, total / 60 % 60, total % 60);
-    return text;
-}
-
-// One stderr line rewritten in place, at most a few times a second.
-class ProgressLine {
-public:
-    ProgressLine(int total, int passes) : total_(total), passes_(passes), start_(Clock::now()), lastShown_(start_) {}
-
-    // `done` frames written, and `pass` passes of the next: with many passes a
-    // frame can take minutes, and the rate and time left count the passes too.
-    void update(int done, bool force = false, int pass = 0) {
-        const Clock::time_point now = Clock::now();
-        if (!force && now - lastShown_ < std::chrono::milliseconds(250)) return;
-        lastShown_ = now;
-        const double elapsed = std::chrono::duration<double>(now - start_).count();
-        const double frames = done + static_cast<double>(pass) / passes_;
-        const double rate = elapsed > 0.0 ? frames / elapsed : 0.0;
-        const std::string left = rate > 0.0 ? clockText((total_ - frames) / rate) : "?";
-        const std::string next = passes_ > 1 && done < total_ ? ", pass " + std::to_string(pass) + "/" +
-                                                                    std::to_string(passes_) + " of the next"
-                                                              : "";
-        // Three significant digits: a slow job shows 0.0167, not 0.02.
-        char text[160];
-        std::snprintf(text, sizeof text, "frame %d/%d%s  %.3g frames/s  %s left", done, total_, next.c_str(), rate,
-                      left.c_str());
-        // Blanks over whatever a longer line before left on the terminal.
-        std::string line = text;
-        width_ = std::max(width_, line.size());
-        line.resize(width_, ' ');
-        std::fprintf(stderr, "\r%s", line.c_str());
-        std::fflush(stderr);
-        shown_ = true;
-    }
-    // Ends the line so that the next message starts on a fresh one.
-    void close() {
-        if (shown_) std::fputc('\n', stderr);
-        shown_ = false;
-    }
-
-private:
-    using Clock = std::chrono::steady_clock;
-    int total_;
-    int passes_;
-    size_t width_ = 0;  // the longest line shown
-    Clock::time_point start_;
-    Clock::time_point lastShown_;
-    bool shown_ = false;
-};
 
 const char* plural(int count, const char* one, const char* many) {
     return count == 1 ? one : many;

@@ -31,7 +31,10 @@ int main(int argc, char** argv) {
         return exitError;
     }
     GameOptions game;
-    game.dataDir = findDataDir(options.dataDir);
+    std::string dataNote;
+    game.dataDir = findDataDir(options.dataDir, dataNote);
+    if (job && options.mode != RunMode::Benchmark && !dataNote.empty())
+        std::fprintf(stderr, "data: %s\n", dataNote.c_str());
     game.overlays = options.overlays;
     game.music = !options.mute;
     game.musicStartSeconds = static_cast<float>(options.startSeconds);

@@ -6,6 +6,8 @@
 #include <set>
 #include <string>
 
+#include "app/window.h"
+
 namespace {
 
 constexpr double showSeconds = showLengthSeconds;
@@ -307,6 +309,10 @@ bool checkCombination(const std::set<std::string>& given, const Options& o, std:
         error = culprit + " only applies to the live show";
     else if (o.fromSeconds >= o.toSeconds)
         error = "--from must be earlier than --to";
+    else if (o.windowWidth > maxWindowWidth)
+        error = "--window: " + std::to_string(o.windowWidth) + "x" + std::to_string(o.windowHeight) +
+                " is too wide: a window is at most " + std::to_string(maxWindowWidth) +
+                " pixels wide (SDL 1.2 keeps a row of 32-bit pixels in at most 65535 bytes)";
     return error.empty();
 }
 

@@ -20,6 +20,7 @@ template_folder(app
     video_encoder.cpp
     capture_plan.cpp
     capture_parts.cpp
+    progress_line.cpp
     capture.cpp
     capture_check.cpp
     video_output.cpp

@@ -4,6 +4,7 @@ template_folder(demo
     live_quality.cpp
     image_file.cpp
     sprite.cpp
+    scaled_image_part.cpp
     overlays.cpp
     music.cpp
     readout_font.cpp

@@ -1,5 +1,7 @@
 list(APPEND TPL_DESKTOP_TESTS_ONCE
   ${CMAKE_CURRENT_LIST_DIR}/window_test.cpp
+  ${CMAKE_CURRENT_LIST_DIR}/frame_stats_test.cpp
+  ${CMAKE_CURRENT_LIST_DIR}/progress_line_test.cpp
   ${CMAKE_CURRENT_LIST_DIR}/show_controls_test.cpp
   ${CMAKE_CURRENT_LIST_DIR}/show_controls_program_test.cpp
   ${CMAKE_CURRENT_LIST_DIR}/../support/x_server.cpp
