@@ -3,6 +3,7 @@ template_folder(demo
     game.cpp
     live_quality.cpp
     image_file.cpp
+    png_layout.cpp
     sprite.cpp
     scaled_image_part.cpp
     overlays.cpp
