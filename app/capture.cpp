@@ -1,6 +1,5 @@
 #include "app/capture.h"
 
-#include <fcntl.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -41,8 +40,9 @@ bool prepareFolder(const std::string& dir, std::string& error) {
         error = "cannot use " + dir + " for frames: " + (failure ? failure.message() : "not a folder");
         return false;
     }
-    const std::string probe = (fs::path(dir) / ".capture-probe").string();
-    const int fd = open(probe.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
+    // A name of its own: a file of the user's called like the probe is left alone.
+    std::string probe, ignored;
+    const int fd = createTemporaryBeside((fs::path(dir) / "capture-probe").string(), "", 0644, probe, ignored);
     if (fd < 0) {
         error = "cannot write frames into " + dir + ": " + std::strerror(errno);
         return false;
@@ -88,15 +88,25 @@ int runCapture(const Options& options, const GameOptions& gameOptions) {
     if (!planCapture(options.fps, options.fromSeconds, options.toSeconds, showLengthSeconds, plan, error))
         return fail("");
 
+    // From here a stop asked for ends the job between steps, with the same code
+    // as a stop between frames, however long the checks take.
+    InterruptGuard interruptGuard;
+    auto stopped = [&interruptGuard]() {
+        if (!interruptGuard.requested()) return false;
+        std::fprintf(stderr, "capture: interrupted before the first frame; nothing was kept\n");
+        return true;
+    };
+
     // Every check that can be made before rendering is made here.
     VideoSettings video;
     if (toVideo) {
         std::string warning;
         if (!planVideo(options, gameOptions.dataDir, plan, gameOptions.pictureWidth, gameOptions.pictureHeight, video,
                        warning, error))
-            return fail("");
+            return stopped() ? exitInterrupted : fail("");
         if (!warning.empty()) std::fprintf(stderr, "capture: %s\n", warning.c_str());
     }
+    if (stopped()) return exitInterrupted;
     if (toFrames) {
         if (!prepareFolder(options.captureDir, error)) return fail("");
         if (!checkFrameFiles(options.captureDir, plan, options.overwrite, error)) return fail("");
@@ -111,18 +121,21 @@ int runCapture(const Options& options, const GameOptions& gameOptions) {
     game.surface = &surface;
     if (!game.init(error)) return fail("");
     if (options.preview) usePreviewSetting(game);
+    if (stopped()) return exitInterrupted;
 
-    InterruptGuard interruptGuard;
     VideoEncoder encoder;
     if (toVideo) {
-        std::error_code ignored;
-        fs::remove(video.outputPath, ignored);  // ffmpeg would write through a link left there
-        if (!encoder.start(video, error)) return fail("");
+        if (!createPartialVideo(options.videoPath, video.outputPath, error)) return fail("");
+        if (!encoder.start(video, error)) {
+            unlink(video.outputPath.c_str());
+            return fail("");
+        }
         interruptGuard.watchEncoder(encoder.pid(), video.outputPath);
     }
 
     ProgressLine progress(plan.frameCount(), options.passes);
-    int written = 0;
+    int written = 0;  // frames done, in every output asked for
+    int saved = 0;    // frame files written: a failed video write leaves them one ahead
     game.onPassDone = [&](int pass, int) { progress.update(written, false, pass); };
     int lastWrittenTick = -1;
     std::string failure;
@@ -144,10 +157,12 @@ int runCapture(const Options& options, const GameOptions& gameOptions) {
 
         if (toFrames) {
             const std::string path = (fs::path(options.captureDir) / frameFileName(tick)).string();
-            if (!writePng(path.c_str(), surface.pixels, surface.width, surface.height, surface.pitch, error)) {
+            if (!writePng(path.c_str(), surface.pixels, surface.width, surface.height, surface.pitch,
+                          options.overwrite, error)) {
                 failure = error;
                 break;
             }
+            ++saved;
         }
         if (toVideo && !encoder.writeFrame(surface.pixels, surface.pitch, error)) {
             failure = "cannot encode " + options.videoPath + ": " + error;
@@ -175,7 +190,7 @@ int runCapture(const Options& options, const GameOptions& gameOptions) {
         if (interrupted && !video.audioPath.empty() && !trimVideo(video.program, video.outputPath, keptSeconds, error))
             std::fprintf(stderr, "capture: the music in %s runs on past the last frame: %s\n",
                          options.videoPath.c_str(), error.c_str());
-        videoKept = placeVideo(video.outputPath, options.videoPath, error);
+        videoKept = placeVideo(video.outputPath, options.videoPath, options.overwrite, error);
         if (!videoKept && !interrupted) failure = "cannot encode " + options.videoPath + ": " + error;
         if (!videoKept && interrupted)
             std::fprintf(stderr, "capture: cannot keep %s: %s\n", options.videoPath.c_str(), error.c_str());
@@ -185,9 +200,9 @@ int runCapture(const Options& options, const GameOptions& gameOptions) {
     }
     if (!failure.empty()) {
         std::fprintf(stderr, "capture: %s\n", failure.c_str());
-        if (written > 0 && toFrames)
-            std::fprintf(stderr, "capture: %d %s written to %s before that\n", written,
-                         plural(written, "frame was", "frames were"), options.captureDir.c_str());
+        if (saved > 0)
+            std::fprintf(stderr, "capture: %d %s written to %s before that\n", saved,
+                         plural(saved, "frame was", "frames were"), options.captureDir.c_str());
         return exitError;
     }
 

@@ -98,9 +98,11 @@ int runStill(const Options& options, const GameOptions& gameOptions) {
 
     bool written = false;
     if (!exr)
-        written = writeStill(options.outPath.c_str(), format, pixels.data(), width, height, width, error);
+        written = writeStill(options.outPath.c_str(), format, pixels.data(), width, height, width, options.overwrite,
+                             error);
     else if (game.light())
-        written = writeExr(options.outPath.c_str(), game.light(), game.viewArea().width, game.viewArea().height, error);
+        written = writeExr(options.outPath.c_str(), game.light(), game.viewArea().width, game.viewArea().height,
+                           options.overwrite, error);
     else
         error = "this renderer gave no light for " + options.outPath;
     if (!written) {

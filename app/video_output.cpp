@@ -1,32 +1,51 @@
 #include "app/video_output.h"
 
+#include <unistd.h>
+
 #include <filesystem>
 
 #include "anim/show_state.h"
 #include "app/output_file.h"
 #include "app/video_format.h"
 #include "demo/music.h"
+#include "scene/frame_driver.h"
 
 namespace fs = std::filesystem;
+
+namespace {
+
+std::string sizeText(int width, int height) {
+    return std::to_string(width) + "x" + std::to_string(height);
+}
+
+// "use --size 32x24 or 34x26, or --codec vp9 or av1, which take any size"
+std::string evenSizeAdvice(const Options& options, const std::string& container, int width, int height) {
+    const std::string codecs = codecsTakingAnySize(container);
+    const std::string other = codecs.empty() ? "" : "--codec " + codecs + ", which take any size";
+    if (!options.assembleDir.empty()) return "and the frames are " + sizeText(width, height) + ": use " + other;
+    std::string sizes = sizeText(width & ~1, height & ~1);
+    const int upWidth = width + (width & 1), upHeight = height + (height & 1);
+    if (static_cast<long long>(upWidth) * upHeight <= maxFramePixels) sizes += " or " + sizeText(upWidth, upHeight);
+    return "not " + sizeText(width, height) + ": use --size " + sizes + (other.empty() ? "" : ", or " + other);
+}
+
+}  // namespace
 
 bool hasVideoExtension(const std::string& path) {
     return !videoContainerOf(path).empty();
 }
 
-std::string partialVideoPath(const std::string& path) {
-    const fs::path target(path);
-    return (target.parent_path() / ("." + target.filename().string() + ".partial" + target.extension().string()))
-        .string();
+bool createPartialVideo(const std::string& path, std::string& partial, std::string& error) {
+    const int fd = createTemporaryBeside(path, ".partial" + fs::path(path).extension().string(), 0666, partial, error);
+    if (fd < 0) return false;
+    close(fd);
+    return true;
 }
 
-bool placeVideo(const std::string& partial, const std::string& path, std::string& error) {
-    std::error_code failure;
-    if (probeVideo(partial, error) && checkOutputFile(path, error)) {
-        fs::rename(partial, path, failure);
-        if (!failure) return true;
-        error = failure.message();
-    }
-    fs::remove(partial, failure);
+bool placeVideo(const std::string& partial, const std::string& path, bool replace, std::string& error) {
+    if (probeVideo(partial, error)) return putInPlace(partial, path, replace, error);
+    std::error_code ignored;
+    fs::remove(partial, ignored);
     return false;
 }
 
@@ -35,6 +54,12 @@ bool planVideo(const Options& options, const std::string& dataDir, const Capture
     warning.clear();
     VideoFormat format;
     if (!videoFormatFor(options.videoPath, options.codec, options.crf, format, error)) return false;
+    std::string why;
+    if (!videoSizeFits(format, width, height, why)) {
+        error = "cannot write " + options.videoPath + ": " + why + ", " +
+                evenSizeAdvice(options, format.container, width, height);
+        return false;
+    }
     if (findOnPath(video.program).empty()) {
         error = "ffmpeg was not found on PATH; it is needed to write " + options.videoPath;
         return false;
@@ -43,7 +68,7 @@ bool planVideo(const Options& options, const std::string& dataDir, const Capture
     video.videoCodec = format.videoArguments;
     video.audioCodec = format.audioArguments;
     video.containerOptions = format.containerArguments;
-    video.outputPath = partialVideoPath(options.videoPath);
+    video.outputPath.clear();
     video.width = width;
     video.height = height;
     video.fps = plan.fps;
@@ -54,11 +79,12 @@ bool planVideo(const Options& options, const std::string& dataDir, const Capture
     video.audioPath.clear();
     if (!options.mute) {
         const std::string track = dataDir + "/track.mp3";
-        std::string why;
-        if (checkTrack(track, why) && checkAudioDecodes(video.program, track, why))
-            video.audioPath = track;
-        else
+        if (!checkTrack(track, why))
             warning = "no music in the video: " + why;
+        else if (!checkAudioDecodes(video.program, track, why))
+            warning = "no music in the video: " + track + " does not decode to its end (" + why + ")";
+        else
+            video.audioPath = track;
     }
     return checkEncoders(video.program, format, !video.audioPath.empty(), error);
 }
