@@ -112,10 +112,13 @@ bool loadCameraFile(Camera& cam, const char* path) {
         std::fprintf(stderr, "camera file %s is not a regular file; skipped\n", path);
         return false;
     }
-    std::string text;
-    char chunk[4096];
+    // Six numbers never need more than the file's start: a huge file is not
+    // read to its end nor held in memory.
+    std::string text(cameraFileReadLimit, '\0');
+    size_t got = 0;
     ssize_t n;
-    while ((n = ::read(fd, chunk, sizeof chunk)) > 0) text.append(chunk, static_cast<size_t>(n));
+    while (got < text.size() && (n = ::read(fd, &text[got], text.size() - got)) > 0) got += static_cast<size_t>(n);
+    text.resize(got);
     ::close(fd);
     parseCameraText(text, cam);
     return true;

@@ -1,4 +1,5 @@
 #pragma once
+#include <cstddef>
 #include <string>
 
 #include "anim/held_keys.h"
@@ -35,7 +36,9 @@ void updateCameraBasis(Camera& cam, FrameData& fd, int samplesPerFrame);
 // (not used by this camera) then x y z. Numbers the text does not supply, and
 // ones that are not finite, leave the position as it is.
 void parseCameraText(const std::string& text, Camera& cam);
+// How much of a camera file is read: six numbers take a few dozen bytes.
+constexpr std::size_t cameraFileReadLimit = 64 * 1024;
 // Start position, then the eye position from "cam.txt" (or the given path) if it
-// can be read. Anything but a regular file is skipped with a warning.
-// Returns true if the file was read.
+// can be read: the numbers of its first cameraFileReadLimit bytes. Anything but
+// a regular file is skipped with a warning. Returns true if the file was read.
 bool loadCameraFile(Camera& cam, const char* path = "cam.txt");

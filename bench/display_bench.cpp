@@ -22,8 +22,8 @@ struct Overlays {
     std::unique_ptr<Sprite> owned[overlayCount];
     OverlaySprites sprites{};
     Overlays() {
-        const std::string dir = findDataDir("");
-        std::string error;
+        std::string note, error;
+        const std::string dir = findDataDir("", note);
         for (int i = 0; i < overlayCount; ++i)
             if (loadImage(dir + "/" + overlayFileNames[i], images[i], error))
                 sprites[i] = (owned[i] = std::make_unique<Sprite>(&images[i].surface, 1)).get();

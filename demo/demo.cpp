@@ -5,6 +5,7 @@
 #include <cstdio>
 #include <cstring>
 
+#include "demo/scaled_image_part.h"
 #include "demo/surface.h"
 #include "kernel/build_setting.h"
 #include "render/denoise.h"
@@ -27,22 +28,26 @@ bool Demo::init(std::string& error) {
     if (options_.overlays) {
         for (int i = 0; i < overlayCount; ++i)
             if (!loadImage(options_.dataDir + "/" + overlayFileNames[i], images_[i], error)) return false;
-        if (area_.height != frameHeight && !scaleOverlays(error)) return false;
-        for (int i = 0; i < overlayCount; ++i) overlays[i] = std::make_unique<Sprite>(&images_[i].surface, 1);
+        if (area_.height != frameHeight) {
+            if (!scaleOverlays(error)) return false;
+        } else {
+            for (int i = 0; i < overlayCount; ++i) overlays[i] = std::make_unique<Sprite>(&images_[i].surface, 1);
+        }
     }
     return true;
 }
 
 bool Demo::scaleOverlays(std::string& error) {
-    for (Image& image : images_) {
-        const Surface& s = image.surface;
-        const auto scaled = [&](int size) {
-            return std::max(1, static_cast<int>((static_cast<long long>(size) * area_.height * 2 + frameHeight) /
-                                                (2 * frameHeight)));
-        };
-        Image resized;
-        if (!scaleImage(image, scaled(s.width), scaled(s.height), resized, error)) return false;
-        image = std::move(resized);
+    for (int i = 0; i < overlayCount; ++i) {
+        const int width = overlaySide(images_[i].surface.width, area_.height);
+        const int height = overlaySide(images_[i].surface.height, area_.height);
+        // Only what the picture shows: on a tall narrow picture the enlarged
+        // titles are far wider than the picture.
+        const PixelRect part = overlayPartDrawn(static_cast<OverlayId>(i), width, height, area_.width, area_.height);
+        Image scaled;
+        if (!part.empty() && !scaleImagePart(images_[i], width, height, part, scaled, error)) return false;
+        images_[i] = std::move(scaled);
+        overlays[i] = std::make_unique<Sprite>(&images_[i].surface, width, height, part.x, part.y);
     }
     return true;
 }

@@ -1,12 +1,28 @@
 #include "demo/image_file.h"
 
+#include <fcntl.h>
 #include <sys/stat.h>
+#include <unistd.h>
 
+#include <cerrno>
 #include <cstring>
 
 #include "demo/bitmap.h"
+#include "demo/png_layout.h"
 
 namespace {
+
+constexpr size_t maxImageFileBytes = size_t(1) << 30;
+
+struct MemoryCloser {
+    void operator()(FIMEMORY* memory) const { FreeImage_CloseMemory(memory); }
+};
+
+// FreeImage says why a load failed through a global callback; keep the latest.
+std::string lastMessage;
+void rememberMessage(FREE_IMAGE_FORMAT, const char* message) {
+    lastMessage = message ? message : "";
+}
 
 bool refuse(const std::string& path, const std::string& why, std::string& error) {
     error = "Cannot load image: " + path + (why.empty() ? "" : " (" + why + ")");
@@ -30,7 +46,120 @@ bool takePixels(FIBITMAP* bitmap, Image& image) {
     return true;
 }
 
+// FreeImage's 32-bit conversion takes every standard bitmap and 16-bit RGB(A),
+// but not 16-bit grey: that goes through 8-bit grey (its high byte) first.
+FIBITMAP* convertTo32Bits(FIBITMAP* bitmap) {
+    if (FreeImage_GetImageType(bitmap) != FIT_UINT16) return FreeImage_ConvertTo32Bits(bitmap);
+    const Bitmap grey(FreeImage_ConvertTo8Bits(bitmap));
+    return grey ? FreeImage_ConvertTo32Bits(grey.get()) : nullptr;
+}
+
+FIBITMAP* loadFrom(FIMEMORY* memory, FREE_IMAGE_FORMAT format, int flags) {
+    FreeImage_SeekMemory(memory, 0, SEEK_SET);
+    lastMessage.clear();
+    FreeImage_SetOutputMessage(rememberMessage);
+    return FreeImage_LoadFromMemory(format, memory, flags);
+}
+
+std::string saidOr(const std::string& otherwise) {
+    return lastMessage.empty() ? otherwise : lastMessage;
+}
+
 }  // namespace
+
+bool readImageFile(const std::string& path, std::string& bytes, std::string& why) {
+    bytes.clear();
+    // O_NONBLOCK: opening a pipe does not wait for a writer; fstat then refuses it.
+    const int fd = open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
+    if (fd < 0) {
+        why = std::strerror(errno);
+        return false;
+    }
+    struct stat info {};
+    bool read = fstat(fd, &info) == 0;
+    if (!read) why = std::strerror(errno);
+    if (read && !S_ISREG(info.st_mode)) {
+        why = "not a regular file";
+        read = false;
+    }
+    if (read && static_cast<unsigned long long>(info.st_size) > maxImageFileBytes) {
+        why = "larger than 1 GiB";
+        read = false;
+    }
+    if (read) bytes.reserve(static_cast<size_t>(info.st_size));
+    char buffer[65536];
+    while (read) {
+        const ssize_t n = ::read(fd, buffer, sizeof buffer);
+        if (n == 0) break;
+        if (n < 0) {
+            if (errno == EINTR) continue;
+            why = std::strerror(errno);
+            read = false;
+        } else if (bytes.size() + static_cast<size_t>(n) > maxImageFileBytes) {
+            why = "larger than 1 GiB";
+            read = false;
+        } else {
+            bytes.append(buffer, static_cast<size_t>(n));
+        }
+    }
+    close(fd);
+    if (!read) bytes.clear();
+    return read;
+}
+
+bool decodeImage(const std::string& bytes, const std::string& name, int maxWidth, int maxHeight, Image& image,
+                 std::string& why) {
+    if (bytes.empty()) {
+        why = "the file is empty";
+        return false;
+    }
+    const std::unique_ptr<FIMEMORY, MemoryCloser> memory(
+        FreeImage_OpenMemory(reinterpret_cast<BYTE*>(const_cast<char*>(bytes.data())), static_cast<DWORD>(bytes.size())));
+    if (!memory) {
+        why = "out of memory";
+        return false;
+    }
+    FREE_IMAGE_FORMAT format = FreeImage_GetFileTypeFromMemory(memory.get(), 0);
+    if (format == FIF_UNKNOWN) format = FreeImage_GetFIFFromFilename(name.c_str());
+    if (format == FIF_UNKNOWN) {
+        why = "not an image of a kind FreeImage reads";
+        return false;
+    }
+    unsigned pngWidth = 0, pngHeight = 0;
+    if (format == FIF_PNG && !checkPngLayout(bytes, pngWidth, pngHeight, why)) return false;
+
+    // The header alone first: a small file may declare an enormous picture.
+    Bitmap header(loadFrom(memory.get(), format, FIF_LOAD_NOPIXELS));
+    if (!header) {
+        why = saidOr("its header cannot be read");
+        return false;
+    }
+    const unsigned declaredWidth = FreeImage_GetWidth(header.get());
+    const unsigned declaredHeight = FreeImage_GetHeight(header.get());
+    header.reset();
+    if (declaredWidth > static_cast<unsigned>(maxWidth) || declaredHeight > static_cast<unsigned>(maxHeight)) {
+        why = std::to_string(declaredWidth) + " x " + std::to_string(declaredHeight) + " is larger than " +
+              std::to_string(maxWidth) + " x " + std::to_string(maxHeight);
+        return false;
+    }
+
+    Bitmap bitmap(loadFrom(memory.get(), format, 0));
+    if (!bitmap) {
+        why = saidOr("its pixels cannot be decoded");
+        return false;
+    }
+    Bitmap converted(convertTo32Bits(bitmap.get()));
+    bitmap.reset();
+    if (!converted) {
+        why = "FreeImage cannot turn its pixels into 8-bit colour";
+        return false;
+    }
+    if (!takePixels(converted.get(), image)) {
+        why = "out of memory";
+        return false;
+    }
+    return true;
+}
 
 bool loadImage(const std::string& path, Image& image, std::string& error) {
     struct stat info {};
@@ -39,30 +168,10 @@ bool loadImage(const std::string& path, Image& image, std::string& error) {
         return false;
     }
     if (!S_ISREG(info.st_mode)) return refuse(path, "not a regular file", error);
-
-    FREE_IMAGE_FORMAT format = FreeImage_GetFileType(path.c_str(), 0);
-    if (format == FIF_UNKNOWN) format = FreeImage_GetFIFFromFilename(path.c_str());
-    if (format == FIF_UNKNOWN) return refuse(path, "", error);
-
-    // The header alone first: a small file may declare an enormous picture.
-    Bitmap header(FreeImage_Load(format, path.c_str(), FIF_LOAD_NOPIXELS));
-    if (!header) return refuse(path, "", error);
-    const unsigned declaredWidth = FreeImage_GetWidth(header.get());
-    const unsigned declaredHeight = FreeImage_GetHeight(header.get());
-    header.reset();
-    if (declaredWidth > static_cast<unsigned>(maxImageWidth) || declaredHeight > static_cast<unsigned>(maxImageHeight))
-        return refuse(path,
-                      std::to_string(declaredWidth) + " x " + std::to_string(declaredHeight) + " is larger than " +
-                          std::to_string(maxImageWidth) + " x " + std::to_string(maxImageHeight),
-                      error);
-
-    Bitmap bitmap(FreeImage_Load(format, path.c_str(), 0));
-    if (!bitmap) return refuse(path, "", error);
-    Bitmap converted(FreeImage_ConvertTo32Bits(bitmap.get()));
-    bitmap.reset();
-    if (!converted) return refuse(path, "", error);
-
-    return takePixels(converted.get(), image) || refuse(path, "out of memory", error);
+    std::string bytes, why;
+    if (!readImageFile(path, bytes, why) || !decodeImage(bytes, path, maxImageWidth, maxImageHeight, image, why))
+        return refuse(path, why, error);
+    return true;
 }
 
 bool scaleImage(const Image& source, int width, int height, Image& scaled, std::string& error) {

@@ -39,31 +39,67 @@ void blendRow(uint32_t* __restrict dst, const uint32_t* __restrict src, int coun
 
 }  // namespace
 
+PixelRect overlayShownPart(int spriteWidth, int spriteHeight, int row, int pictureWidth, int pictureHeight) {
+    const int left = (pictureWidth - spriteWidth) / 2;
+    PixelRect part;
+    part.x = std::max(0, -left);
+    part.y = std::max(0, -row);
+    part.width = std::min(spriteWidth - part.x, pictureWidth - std::max(0, left));
+    part.height = std::min(spriteHeight - part.y, pictureHeight - std::max(0, row));
+    if (part.empty()) part.width = part.height = 0;
+    return part;
+}
+
 void blendOverlay(Surface& dst, float t, float start, float end, const Sprite& sprite, int row) {
     if (!dst.pixels || !sprite.image || !sprite.image->pixels) return;
     const Surface& image = *sprite.image;
     const uint32_t factor = static_cast<uint32_t>(overlayFadeFactor(t, start, end));
 
-    // Centred with truncation towards zero, then clipped to the surface.
-    const int left = (dst.width - sprite.frameWidth) / 2;
-    const int srcX = std::max(0, -left);
-    const int dstX = std::max(0, left);
-    const int columns = std::min(std::min(sprite.frameWidth, image.width) - srcX, dst.width - dstX);
-    const int srcY = std::max(0, -row);
-    const int dstY = std::max(0, row);
-    const int rows = std::min(std::min(sprite.height, image.height) - srcY, dst.height - dstY);
-    if (columns <= 0 || rows <= 0) return;
+    const PixelRect shown = overlayShownPart(sprite.frameWidth, sprite.height, row, dst.width, dst.height);
+    // Of that, the columns and rows the image holds (all, unless it holds a part).
+    const int x0 = std::max(shown.x, sprite.partX);
+    const int x1 = std::min(shown.x + shown.width, sprite.partX + image.width);
+    const int y0 = std::max(shown.y, sprite.partY);
+    const int y1 = std::min(shown.y + shown.height, sprite.partY + image.height);
+    if (shown.empty() || x1 <= x0 || y1 <= y0) return;
 
-    for (int y = 0; y < rows; ++y) {
-        uint32_t* out = dst.pixels + static_cast<long>(dstY + y) * dst.pitch + dstX;
-        const uint32_t* in = image.pixels + static_cast<long>(srcY + y) * image.pitch + srcX;
-        blendRow(out, in, columns, factor);
+    const int left = (dst.width - sprite.frameWidth) / 2;
+    for (int y = y0; y < y1; ++y) {
+        uint32_t* out = dst.pixels + static_cast<long>(row + y) * dst.pitch + left + x0;
+        const uint32_t* in = image.pixels + static_cast<long>(y - sprite.partY) * image.pitch + (x0 - sprite.partX);
+        blendRow(out, in, x1 - x0, factor);
     }
 }
 
 int overlayRow(int row, int pictureHeight) {
     // Rounded to the nearest row; exactly the given row at 480.
     return static_cast<int>((static_cast<long long>(row) * pictureHeight * 2 + frameHeight) / (2 * frameHeight));
+}
+
+int overlaySide(int side, int pictureHeight) {
+    return std::max(1, static_cast<int>((static_cast<long long>(side) * pictureHeight * 2 + frameHeight) /
+                                        (2 * frameHeight)));
+}
+
+PixelRect overlayPartDrawn(OverlayId id, int width, int height, int pictureWidth, int pictureHeight) {
+    PixelRect drawn;
+    for (const OverlayCue& cue : overlaySchedule) {
+        if (cue.sprite != id) continue;
+        const PixelRect part = overlayShownPart(width, height, overlayRow(cue.row, pictureHeight), pictureWidth,
+                                                pictureHeight);
+        if (part.empty()) continue;
+        if (drawn.empty()) {
+            drawn = part;
+            continue;
+        }
+        const int right = std::max(drawn.x + drawn.width, part.x + part.width);
+        const int bottom = std::max(drawn.y + drawn.height, part.y + part.height);
+        drawn.x = std::min(drawn.x, part.x);
+        drawn.y = std::min(drawn.y, part.y);
+        drawn.width = right - drawn.x;
+        drawn.height = bottom - drawn.y;
+    }
+    return drawn;
 }
 
 void drawDueOverlays(Surface& dst, float t, const OverlaySprites& sprites) {

@@ -4,6 +4,7 @@
 #include <array>
 #include <cstdint>
 
+#include "demo/pixel_rect.h"
 #include "kernel/frame_data.h"
 
 class Surface;
@@ -63,8 +64,14 @@ inline uint32_t addPixelSaturated(uint32_t d, uint32_t s) {
     return (redBlue & 0xFF00FFu) | (green & 0xFF00u);
 }
 
+// The part of a spriteWidth x spriteHeight image drawn with its top at row on
+// a picture: centred horizontally (truncated towards zero), clipped to the
+// picture. In the image's pixels; empty when none of it is on the picture.
+PixelRect overlayShownPart(int spriteWidth, int spriteHeight, int row, int pictureWidth, int pictureHeight);
+
 // Adds frame 0 of sprite to dst, centred horizontally with its top at row, faded
-// for the window start..end at time t. Only the part inside dst is drawn.
+// for the window start..end at time t. Only the part inside dst is drawn (and
+// of that, what the sprite holds).
 void blendOverlay(Surface& dst, float t, float start, float end, const Sprite& sprite, int row);
 
 // The title images by OverlayId; null where none is loaded.
@@ -73,6 +80,12 @@ using OverlaySprites = std::array<const Sprite*, overlayCount>;
 // The row a cue's top row (given for a 480-row picture) takes in a picture of
 // this height; the images are scaled by the same factor.
 int overlayRow(int row, int pictureHeight);
+// The size a side of a title image (made for a 480-row picture) takes in a
+// picture of this height: rounded, at least one pixel.
+int overlaySide(int side, int pictureHeight);
+// All that the schedule's cues draw of title image `id`, scaled to width x
+// height, on a picture of this size: the bounding box of their shown parts.
+PixelRect overlayPartDrawn(OverlayId id, int width, int height, int pictureWidth, int pictureHeight);
 
 // Draws every overlay of the schedule due at t onto the picture dst; a null
 // sprite is skipped. Rows scale with dst's height (sprites are given scaled).

@@ -25,7 +25,10 @@ int main(int argc, char** argv) {
         return exitError;
     }
     DemoOptions& demo = options.demo;
-    demo.dataDir = findDataDir(options.dataDir);
+    std::string dataNote;
+    demo.dataDir = findDataDir(options.dataDir, dataNote);
+    if (job && options.mode != RunMode::Benchmark && !dataNote.empty())
+        std::fprintf(stderr, "data: %s\n", dataNote.c_str());
 
     switch (options.mode) {
         case RunMode::Help:

@@ -5,6 +5,7 @@
 #include <string>
 
 #include "base/command_line.h"
+#include "live/window.h"
 
 namespace {
 
@@ -254,6 +255,10 @@ bool checkValues(const std::vector<GivenOption>& given, unsigned jobs, const Opt
         error = "--preview cannot be combined with --passes: a preview is one quick pass";
     else if (o.capture.range.fromSeconds >= o.capture.range.toSeconds)
         error = "--from must be earlier than --to";
+    else if (o.live.windowWidth > maxWindowWidth)
+        error = "--window: " + std::to_string(o.live.windowWidth) + "x" + std::to_string(o.live.windowHeight) +
+                " is too wide: a window is at most " + std::to_string(maxWindowWidth) +
+                " pixels wide (SDL 1.2 keeps a row of 32-bit pixels in at most 65535 bytes)";
     return error.empty();
 }
 

@@ -2,6 +2,7 @@
 
 #include <SDL.h>
 
+#include <algorithm>
 #include <cstdio>
 #include <cstdlib>
 #include <string>
@@ -98,7 +99,12 @@ bool openGLDisplay(int width, int height, bool wholeScreen) {
 
 bool openSoftwareDisplay(int width, int height, bool wholeScreen, std::string& error) {
     useGL = false;
-    if (!setVideoMode(width, height, wholeScreen)) return noDisplay(SDL_GetError(), error);
+    if (!setVideoMode(width, height, wholeScreen)) {
+        // The display is there (SDL started on it): the window itself is what failed.
+        error = "cannot open a " + std::to_string(width) + "x" + std::to_string(height) + " show window: " +
+                SDL_GetError();
+        return false;
+    }
     frame = packedSurface(displayWidth, displayHeight);
     if (!frame) {
         error = std::string("cannot create the software frame buffer: ") + SDL_GetError();
@@ -254,7 +260,7 @@ void endFrame() {}
 
 bool handleWindowEvent(const SDL_Event& event) {
     if (event.type == SDL_VIDEORESIZE) {  // a drag sends many: the last one counts
-        pendingWidth = event.resize.w;
+        pendingWidth = std::min(event.resize.w, maxWindowWidth);  // wider cannot be had
         pendingHeight = event.resize.h;
         return true;
     }

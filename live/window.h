@@ -12,6 +12,11 @@
 class Surface;
 union SDL_Event;
 
+// SDL 1.2 keeps a surface's row length in bytes in 16 bits: a row of 16384
+// 32-bit pixels does not fit ("A scanline is too wide"), with OpenGL or
+// without. The height has no such limit.
+constexpr int maxWindowWidth = 16383;
+
 constexpr const char* windowCaption = "Template";
 constexpr const char* fallbackCaption = "Template - FALLBACK";
 

@@ -1,6 +1,5 @@
 #include "outputs/capture.h"
 
-#include <fcntl.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -17,6 +16,7 @@
 #include "outputs/interrupt.h"
 #include "base/output_file.h"
 #include "outputs/image_writer.h"
+#include "outputs/progress_line.h"
 #include "demo/surface.h"
 #include "outputs/video_output.h"
 #include "outputs/video_sink.h"
@@ -27,60 +27,6 @@
 namespace fs = std::filesystem;
 
 namespace {
-
-std::string clockText(double seconds) {
-    if (seconds < 0.0) seconds = 0.0;
-    const long total = static_cast<long>(seconds + 0.5);
-    char text[32];
-    std::snprintf(text, sizeof text, "%ld:%02ld:%02ld", total / 3600, total / 60 % 60, total % 60);
-    return text;
-}
-
-// One stderr line rewritten in place, at most a few times a second.
-class ProgressLine {
-public:
-    ProgressLine(int total, int passes) : total_(total), passes_(passes), start_(Clock::now()), lastShown_(start_) {}
-
-    // `done` frames written, and `pass` passes of the next: with many passes a
-    // frame can take minutes, and the rate and time left count the passes too.
-    void update(int done, bool force = false, int pass = 0) {
-        const Clock::time_point now = Clock::now();
-        if (!force && now - lastShown_ < std::chrono::milliseconds(250)) return;
-        lastShown_ = now;
-        const double elapsed = std::chrono::duration<double>(now - start_).count();
-        const double frames = done + static_cast<double>(pass) / passes_;
-        const double rate = elapsed > 0.0 ? frames / elapsed : 0.0;
-        const std::string left = rate > 0.0 ? clockText((total_ - frames) / rate) : "?";
-        const std::string next = passes_ > 1 && done < total_ ? ", pass " + std::to_string(pass) + "/" +
-                                                                    std::to_string(passes_) + " of the next"
-                                                              : "";
-        // Three significant digits: a slow job shows 0.0167, not 0.02.
-        char text[160];
-        std::snprintf(text, sizeof text, "frame %d/%d%s  %.3g frames/s  %s left", done, total_, next.c_str(), rate,
-                      left.c_str());
-        // Blanks over whatever a longer line before left on the terminal.
-        std::string line = text;
-        width_ = std::max(width_, line.size());
-        line.resize(width_, ' ');
-        std::fprintf(stderr, "\r%s", line.c_str());
-        std::fflush(stderr);
-        shown_ = true;
-    }
-    // Ends the line so that the next message starts on a fresh one.
-    void close() {
-        if (shown_) std::fputc('\n', stderr);
-        shown_ = false;
-    }
-
-private:
-    using Clock = std::chrono::steady_clock;
-    int total_;
-    int passes_;
-    size_t width_ = 0;  // the longest line shown
-    Clock::time_point start_;
-    Clock::time_point lastShown_;
-    bool shown_ = false;
-};
 
 const char* plural(int count, const char* one, const char* many) {
     return count == 1 ? one : many;
@@ -94,8 +40,9 @@ bool prepareFolder(const std::string& dir, std::string& error) {
         error = "cannot use " + dir + " for frames: " + (failure ? failure.message() : "not a folder");
         return false;
     }
-    const std::string probe = (fs::path(dir) / ".capture-probe").string();
-    const int fd = open(probe.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
+    // A name of its own: a file of the user's called like the probe is left alone.
+    std::string probe, ignored;
+    const int fd = createTemporaryBeside((fs::path(dir) / "capture-probe").string(), "", 0644, probe, ignored);
     if (fd < 0) {
         error = "cannot write frames into " + dir + ": " + std::strerror(errno);
         return false;
@@ -140,15 +87,25 @@ int runCapture(const CaptureSettings& capture, const OutputChoices& output, cons
     CapturePlan plan;
     if (!planCapture(capture.range, plan, error)) return fail("");
 
+    // From here a stop asked for ends the job between steps, with the same code
+    // as a stop between frames, however long the checks take.
+    InterruptGuard interruptGuard;
+    auto stopped = [&interruptGuard]() {
+        if (!interruptGuard.requested()) return false;
+        std::fprintf(stderr, "capture: interrupted before the first frame; nothing was kept\n");
+        return true;
+    };
+
     // Every check that can be made before rendering is made here.
     VideoSettings video;
     if (toVideo) {
         std::string warning;
-        if (!planVideo(capture.video, output.overwrite, demoOptions.music, demoOptions.dataDir, plan,
+        if (!planVideo(capture.video, output.overwrite, demoOptions.music, false, demoOptions.dataDir, plan,
                        demoOptions.pictureWidth, demoOptions.pictureHeight, video, warning, error))
-            return fail("");
+            return stopped() ? exitInterrupted : fail("");
         if (!warning.empty()) std::fprintf(stderr, "capture: %s\n", warning.c_str());
     }
+    if (stopped()) return exitInterrupted;
     if (toFrames) {
         if (!prepareFolder(capture.frameDir, error)) return fail("");
         if (!checkFrameFiles(capture.frameDir, plan, output.overwrite, error)) return fail("");
@@ -164,13 +121,14 @@ int runCapture(const CaptureSettings& capture, const OutputChoices& output, cons
     demo.surface = &surface;
     if (!demo.init(error)) return fail("");
     if (output.preview) usePreviewSetting(demo);
+    if (stopped()) return exitInterrupted;
 
-    InterruptGuard interruptGuard;
     VideoSink sink(interruptGuard);
-    if (toVideo && !sink.start(video, error)) return fail("");
+    if (toVideo && !sink.start(video, capture.video.path, error)) return fail("");
 
     ProgressLine progress(plan.frameCount(), demoOptions.passes);
-    int written = 0;
+    int written = 0;  // frames done, in every output asked for
+    int saved = 0;    // frame files written: a failed video write leaves them one ahead
     demo.onPassDone = [&](int pass, int) { progress.update(written, false, pass); };
     int lastWrittenTick = -1;
     std::string failure;
@@ -189,11 +147,12 @@ int runCapture(const CaptureSettings& capture, const OutputChoices& output, cons
 
         if (toFrames) {
             const std::string path = (fs::path(capture.frameDir) / frameFileName(tick)).string();
-            if (!writeStill(path.c_str(), StillFormat::Png, surface.pixels, surface.width, surface.height,
-                            surface.pitch, error)) {
+            if (!writeStill(path.c_str(), StillFormat::Png, surface.pixels, surface.width, surface.height, surface.pitch,
+                            output.overwrite, error)) {
                 failure = error;
                 break;
             }
+            ++saved;
         }
         if (toVideo && !sink.writeFrame(surface.pixels, surface.pitch, error)) {
             failure = "cannot encode " + capture.video.path + ": " + error;
@@ -220,7 +179,7 @@ int runCapture(const CaptureSettings& capture, const OutputChoices& output, cons
         if (interrupted && !video.audioPath.empty() && !trimVideo(video.program, sink.partialPath(), keptSeconds, error))
             std::fprintf(stderr, "capture: the music in %s runs on past the last frame: %s\n",
                          capture.video.path.c_str(), error.c_str());
-        videoKept = sink.place(capture.video.path, error);
+        videoKept = sink.place(capture.video.path, output.overwrite, error);
         if (!videoKept && !interrupted) failure = "cannot encode " + capture.video.path + ": " + error;
         if (!videoKept && interrupted)
             std::fprintf(stderr, "capture: cannot keep %s: %s\n", capture.video.path.c_str(), error.c_str());
@@ -229,9 +188,9 @@ int runCapture(const CaptureSettings& capture, const OutputChoices& output, cons
     }
     if (!failure.empty()) {
         std::fprintf(stderr, "capture: %s\n", failure.c_str());
-        if (written > 0 && toFrames)
-            std::fprintf(stderr, "capture: %d %s written to %s before that\n", written,
-                         plural(written, "frame was", "frames were"), capture.frameDir.c_str());
+        if (saved > 0)
+            std::fprintf(stderr, "capture: %d %s written to %s before that\n", saved,
+                         plural(saved, "frame was", "frames were"), capture.frameDir.c_str());
         return exitError;
     }
 

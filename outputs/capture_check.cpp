@@ -13,8 +13,8 @@ int runCaptureCheck(const CaptureSettings& capture, bool overwrite, const DemoOp
     bool ok = planCapture(capture.range, plan, error);
     if (ok && !capture.video.path.empty()) {
         VideoSettings video;
-        ok = planVideo(capture.video, overwrite, demoOptions.music, demoOptions.dataDir, plan, demoOptions.pictureWidth,
-                       demoOptions.pictureHeight, video, warning, error);
+        ok = planVideo(capture.video, overwrite, demoOptions.music, false, demoOptions.dataDir, plan,
+                       demoOptions.pictureWidth, demoOptions.pictureHeight, video, warning, error);
         if (!warning.empty()) std::fprintf(stderr, "capture: %s\n", warning.c_str());
     }
     if (!ok) {

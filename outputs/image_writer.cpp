@@ -56,17 +56,18 @@ Encoding encodingOf(StillFormat format) {
     return {FIF_PNG, PNG_Z_BEST_SPEED};
 }
 
-// Encodes into a fresh temporary beside path and renames it into place once
-// complete. Whatever a left-over temporary name points at is never written
-// through, and the name is checked again right before the rename.
-bool saveInPlace(const char* path, FIBITMAP* bitmap, Encoding encoding, std::string& error) {
-    const std::string temporary = std::string(path) + ".part";
-    unlink(temporary.c_str());
-    const int fd = open(temporary.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0644);
-    FILE* file = fd >= 0 ? fdopen(fd, "wb") : nullptr;
+// Encodes into a temporary of its own beside path and puts it in place once
+// complete, so that a reader never sees half a file and two runs writing one
+// name never mix their files.
+bool saveInPlace(const char* path, FIBITMAP* bitmap, Encoding encoding, bool replace, std::string& error) {
+    std::string temporary;
+    const int fd = createTemporaryBeside(path, ".part", 0644, temporary, error);
+    if (fd < 0) return false;
+    FILE* file = fdopen(fd, "wb");
     if (!file) {
         error = describeErrno("cannot write", path);
-        if (fd >= 0) close(fd);
+        close(fd);
+        unlink(temporary.c_str());
         return false;
     }
     FreeImageIO io{readProc, writeProc, seekProc, tellProc};
@@ -82,20 +83,10 @@ bool saveInPlace(const char* path, FIBITMAP* bitmap, Encoding encoding, std::str
             error = "cannot write " + std::string(path) + ": " + lastFreeImageMessage;
         else
             error = describeErrno("cannot write", path);
-        std::remove(temporary.c_str());
+        unlink(temporary.c_str());
         return false;
     }
-    // The name may have become a link or a pipe while the file was written.
-    if (!checkOutputFile(path, error)) {
-        std::remove(temporary.c_str());
-        return false;
-    }
-    if (std::rename(temporary.c_str(), path) != 0) {
-        error = describeErrno("cannot write", path);
-        std::remove(temporary.c_str());
-        return false;
-    }
-    return true;
+    return putInPlace(temporary, path, replace, error);
 }
 
 bool allocate(const char* path, Bitmap& bitmap, FREE_IMAGE_TYPE type, int width, int height, int bpp,
@@ -130,7 +121,7 @@ bool stillFormatFor(const std::string& path, StillFormat& format, std::string& e
 }
 
 bool writeStill(const char* path, StillFormat format, const uint32_t* pixels, int width, int height, int pitch,
-                std::string& error) {
+                bool replace, std::string& error) {
     if (format == StillFormat::Exr) {
         error = "cannot write " + std::string(path) + ": an EXR holds the light, not tone-mapped pixels";
         return false;
@@ -148,10 +139,10 @@ bool writeStill(const char* path, StillFormat format, const uint32_t* pixels, in
             dst[FI_RGBA_BLUE] = static_cast<BYTE>(src[x]);
         }
     }
-    return saveInPlace(path, bitmap.get(), encodingOf(format), error);
+    return saveInPlace(path, bitmap.get(), encodingOf(format), replace, error);
 }
 
-bool writeExr(const char* path, const float* rgb, int width, int height, std::string& error) {
+bool writeExr(const char* path, const float* rgb, int width, int height, bool replace, std::string& error) {
     Bitmap bitmap;
     if (!allocate(path, bitmap, FIT_RGBF, width, height, 8 * sizeof(FIRGBF), error)) return false;
     for (int y = 0; y < height; ++y) {
@@ -159,5 +150,5 @@ bool writeExr(const char* path, const float* rgb, int width, int height, std::st
         auto* dst = reinterpret_cast<FIRGBF*>(FreeImage_GetScanLine(bitmap.get(), height - 1 - y));
         for (int x = 0; x < width; ++x, src += 3) dst[x] = FIRGBF{src[0], src[1], src[2]};
     }
-    return saveInPlace(path, bitmap.get(), encodingOf(StillFormat::Exr), error);
+    return saveInPlace(path, bitmap.get(), encodingOf(StillFormat::Exr), replace, error);
 }

@@ -11,6 +11,7 @@ template_folder(outputs
     still.cpp
     capture_plan.cpp
     capture_parts.cpp
+    progress_line.cpp
     capture.cpp
     capture_check.cpp
     assemble.cpp

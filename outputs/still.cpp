@@ -93,9 +93,11 @@ int runStill(const StillSettings& still, const OutputChoices& output, const Demo
 
     bool written = false;
     if (!exr)
-        written = writeStill(still.outPath.c_str(), format, pixels.data(), width, height, width, error);
+        written = writeStill(still.outPath.c_str(), format, pixels.data(), width, height, width, output.overwrite,
+                             error);
     else if (demo.light())
-        written = writeExr(still.outPath.c_str(), demo.light(), demo.viewArea().width, demo.viewArea().height, error);
+        written = writeExr(still.outPath.c_str(), demo.light(), demo.viewArea().width, demo.viewArea().height,
+                           output.overwrite, error);
     else
         error = "this renderer gave no light for " + still.outPath;
     if (!written) {

@@ -142,8 +142,8 @@ bool probeVideo(const std::string& path, std::string& error) {
 }
 
 bool checkAudioDecodes(const std::string& program, const std::string& path, std::string& error) {
-    return runProgram({program, "-hide_banner", "-nostdin", "-v", "error", "-t", "0.5", "-i", fileUrl(path), "-map",
-                       "0:a:0", "-f", "null", "-"},
+    return runProgram({program, "-hide_banner", "-nostdin", "-v", "error", "-i", fileUrl(path), "-map", "0:a:0", "-f",
+                       "null", "-"},
                       error);
 }
 

@@ -62,8 +62,9 @@ private:
 // Reads a finished video back with ffprobe, when there is one on PATH: a video
 // whose trailer never reached the disk fails here.
 bool probeVideo(const std::string& path, std::string& error);
-// Decodes the first half second of the track's audio: a track ffmpeg cannot
-// read would otherwise fail the encoding only once frames are being sent.
+// Decodes the whole of the track's audio: the video loops it, so any part may
+// be muxed, and a track damaged anywhere would otherwise fail the encoding
+// only once every frame has been sent.
 bool checkAudioDecodes(const std::string& program, const std::string& path, std::string& error);
 
 // Cuts a finished video down to its first seconds without re-encoding (used

@@ -16,18 +16,21 @@ struct CodecSpec {
     int maxCrf;
     const char* containers;  // the containers that hold it, each followed by a space
     const char* noCrfReason;
+    bool evenSides;          // its encoder refuses an odd width or height
 };
 
 // The containers each codec goes in, as the installed ffmpeg muxes and common
 // players read them. h264's quality 20 is what the videos always had; the
 // others are each encoder's usual starting point for pictures of this size.
+// x264 and x265 keep the colour at half resolution both ways (4:2:0) and
+// refuse odd sides; libvpx and libaom pad them, ProRes and FFV1 take any size.
 const CodecSpec codecs[] = {
-    {"h264", "libx264", 20, 51, "mp4 mov mkv ", nullptr},
-    {"h265", "libx265", 24, 51, "mp4 mov mkv ", nullptr},
-    {"prores", "prores_ks", -1, 0, "mov mkv ", "ProRes HQ has a fixed quality"},
-    {"ffv1", "ffv1", -1, 0, "mov mkv ", "FFV1 is lossless"},
-    {"vp9", "libvpx-vp9", 31, 63, "mp4 mkv webm ", nullptr},
-    {"av1", "libaom-av1", 30, 63, "mp4 mkv webm ", nullptr},
+    {"h264", "libx264", 20, 51, "mp4 mov mkv ", nullptr, true},
+    {"h265", "libx265", 24, 51, "mp4 mov mkv ", nullptr, true},
+    {"prores", "prores_ks", -1, 0, "mov mkv ", "ProRes HQ has a fixed quality", false},
+    {"ffv1", "ffv1", -1, 0, "mov mkv ", "FFV1 is lossless", false},
+    {"vp9", "libvpx-vp9", 31, 63, "mp4 mkv webm ", nullptr, false},
+    {"av1", "libaom-av1", 30, 63, "mp4 mkv webm ", nullptr, false},
 };
 
 const CodecSpec* findCodec(const std::string& name) {
@@ -40,15 +43,20 @@ bool holds(const CodecSpec& spec, const std::string& container) {
     return std::string(spec.containers).find(container + " ") != std::string::npos;
 }
 
+// "a", "a or b", "a, b or c"
+std::string alternatives(const std::vector<std::string>& names) {
+    std::string text;
+    for (size_t i = 0; i < names.size(); ++i)
+        text += (i == 0 ? "" : i + 1 == names.size() ? " or " : ", ") + names[i];
+    return text;
+}
+
 // ".mov or .mkv", ".mp4, .mov or .mkv"
 std::string containerList(const CodecSpec& spec) {
     std::istringstream words(spec.containers);
     std::vector<std::string> names;
     for (std::string word; words >> word;) names.push_back("." + word);
-    std::string text;
-    for (size_t i = 0; i < names.size(); ++i)
-        text += (i == 0 ? "" : i + 1 == names.size() ? " or " : ", ") + names[i];
-    return text;
+    return alternatives(names);
 }
 
 std::string defaultCodecOf(const std::string& container) {
@@ -132,6 +140,20 @@ bool videoFormatFor(const std::string& path, const std::string& codec, int crf, 
     // The index up front, so that a player can start before the whole file is there.
     if (format.container == "mp4" || format.container == "mov") format.containerArguments = {"-movflags", "+faststart"};
     return true;
+}
+
+bool videoSizeFits(const VideoFormat& format, int width, int height, std::string& why) {
+    const CodecSpec* spec = findCodec(format.codec);
+    if (!spec || !spec->evenSides || (width % 2 == 0 && height % 2 == 0)) return true;
+    why = format.codec + " video needs an even width and height";
+    return false;
+}
+
+std::string codecsTakingAnySize(const std::string& container) {
+    std::vector<std::string> names;
+    for (const CodecSpec& spec : codecs)
+        if (!spec.evenSides && holds(spec, container)) names.push_back(spec.name);
+    return alternatives(names);
 }
 
 bool listEncoders(const std::string& program, std::vector<std::string>& names, std::string& error) {

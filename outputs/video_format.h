@@ -27,6 +27,14 @@ std::string videoContainerOf(const std::string& path);
 bool videoFormatFor(const std::string& path, const std::string& codec, int crf, VideoFormat& format,
                     std::string& error);
 
+// Whether the format's codec encodes pictures of width x height: H.264 and
+// H.265 need both sides even, the others take any size. False with why
+// ("h264 video needs an even width and height").
+bool videoSizeFits(const VideoFormat& format, int width, int height, std::string& why);
+
+// The codecs the container holds that take any size: "prores or ffv1".
+std::string codecsTakingAnySize(const std::string& container);
+
 // The encoder names `program -hide_banner -encoders` lists.
 bool listEncoders(const std::string& program, std::vector<std::string>& names, std::string& error);
 

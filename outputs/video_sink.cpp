@@ -1,21 +1,22 @@
 #include "outputs/video_sink.h"
 
+#include <unistd.h>
+
 #include <filesystem>
 
 #include "base/output_file.h"
 
 namespace fs = std::filesystem;
 
-std::string partialVideoPath(const std::string& path) {
-    const fs::path target(path);
-    return (target.parent_path() / ("." + target.filename().string() + ".partial" + target.extension().string()))
-        .string();
-}
-
-bool VideoSink::start(const VideoSettings& settings, std::string& error) {
-    partial_ = settings.outputPath;
-    discard();
-    if (!encoder_.start(settings, error)) return false;
+bool VideoSink::start(VideoSettings settings, const std::string& path, std::string& error) {
+    const int fd = createTemporaryBeside(path, ".partial" + fs::path(path).extension().string(), 0666, partial_, error);
+    if (fd < 0) return false;
+    close(fd);
+    settings.outputPath = partial_;
+    if (!encoder_.start(settings, error)) {
+        discard();
+        return false;
+    }
     guard_.watchEncoder(encoder_.pid(), partial_);
     return true;
 }
@@ -26,18 +27,14 @@ bool VideoSink::finish(std::string& error) {
     return clean;
 }
 
-bool VideoSink::place(const std::string& path, std::string& error) {
-    std::error_code failure;
-    if (probeVideo(partial_, error) && checkOutputFile(path, error)) {
-        fs::rename(partial_, path, failure);
-        if (!failure) return true;
-        error = failure.message();
-    }
-    fs::remove(partial_, failure);
+bool VideoSink::place(const std::string& path, bool replace, std::string& error) {
+    if (probeVideo(partial_, error)) return putInPlace(partial_, path, replace, error);
+    discard();
     return false;
 }
 
 void VideoSink::discard() {
+    if (partial_.empty()) return;
     std::error_code ignored;
     fs::remove(partial_, ignored);
 }

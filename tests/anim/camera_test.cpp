@@ -121,3 +121,48 @@ TEST(CameraFile, APipeOrAFolderUnderTheNameIsSkippedWithOneWarning) {
         expectVec(cam.cameraPos, startCameraPosition, 0);
     }
 }
+
+namespace {
+
+// Bytes this process has read through system calls so far.
+long long bytesRead() {
+    std::ifstream io("/proc/self/io");
+    std::string key;
+    long long value = -1;
+    while (io >> key >> value)
+        if (key == "rchar:") return value;
+    return -1;
+}
+
+}  // namespace
+
+// The numbers anywhere in the file's start, in any layout sscanf's %f takes;
+// a file of any length is read only that far (a 1 GB file once took seconds
+// and its size in memory).
+TEST(CameraFile, ReadsTheNumbersAtTheStartAndNoFurther) {
+    const std::string dir = scratchDir("camera_start");
+    const std::tuple<std::string, Vec3> layouts[] = {
+        {"\n\t 0 0 0\n  1.5e1\n-2\n+.25 and whatever follows", {15, -2, 0.25f}},
+        {"0 0 0 4 5 6 7 8 9", {4, 5, 6}},
+        {std::string(cameraFileReadLimit, ' ') + "0 0 0 4 5 6", {0, 50, -300}},  // past what is read
+    };
+    for (const auto& [text, pos] : layouts) {
+        const std::string path = dir + "/cam.txt";
+        std::ofstream(path, std::ios::trunc) << text;
+        Camera cam;
+        EXPECT_TRUE(loadCameraFile(cam, path.c_str()));
+        expectVec(cam.cameraPos, pos, 0);
+    }
+
+    // Six numbers, then a quarter of a gigabyte (sparse: it costs no disk).
+    const std::string huge = dir + "/huge.txt";
+    std::ofstream(huge) << "0 0 0 4 5 6\n";
+    ASSERT_EQ(truncate(huge.c_str(), 256LL << 20), 0);
+    const long long before = bytesRead();
+    ASSERT_GE(before, 0) << "no /proc/self/io";
+    Camera cam;
+    EXPECT_TRUE(loadCameraFile(cam, huge.c_str()));
+    const long long read = bytesRead() - before;
+    expectVec(cam.cameraPos, {4, 5, 6}, 0);
+    EXPECT_LE(read, static_cast<long long>(cameraFileReadLimit) + 4096) << "bytes read for six numbers";
+}

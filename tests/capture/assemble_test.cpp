@@ -1,12 +1,15 @@
 // --assemble: a folder of captured frames becomes the video a capture would
 // have made, and an incomplete or mixed folder is refused before encoding.
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 
 #include <algorithm>
+#include <cstdlib>
 #include <filesystem>
 #include <fstream>
 
 #include "outputs/assemble.h"
+#include "outputs/video_encoder.h"
 #include "capture/farm_support.h"
 
 namespace fs = std::filesystem;
@@ -31,7 +34,10 @@ TEST(AssembleFrames, MissingFramesAreNamedInTickOrderThenCounted) {
     ASSERT_TRUE(planCapture(10, 13.0, 14.0, showLengthSeconds, plan, error)) << error;
     for (int tick : {130, 131, 133, 134, 136, 137, 138})
         std::ofstream(dir + "/" + frameFileName(tick)) << "x";
-    fs::create_directory(dir + "/" + frameFileName(132));  // a folder is no frame
+    fs::create_symlink("nowhere", dir + "/" + frameFileName(132));  // a link to nothing is no frame
+    // A folder under a frame's name is there, only not a frame: the job says what it is.
+    fs::remove(dir + "/" + frameFileName(134));
+    fs::create_directory(dir + "/" + frameFileName(134));
     const std::vector<std::string> missing = missingFrames(dir, plan);
     EXPECT_EQ(missing, (std::vector<std::string>{"frame_00132.png", "frame_00135.png", "frame_00139.png"}));
     EXPECT_EQ(listFrames(missing), "frame_00132.png, frame_00135.png, frame_00139.png");
@@ -77,4 +83,73 @@ TEST_F(AssembleProgram, MakesTheVideoTheCaptureMadeAndRefusesIncompleteOrMixedFo
         if (entry.is_regular_file()) left.push_back(entry.path().filename().string());
     std::sort(left.begin(), left.end());
     EXPECT_EQ(left, (std::vector<std::string>{"direct.mp4", "joined.mp4"})) << "no video, not even a partial one";
+}
+
+// A frame cut short or damaged is refused, saying how, before ffmpeg is
+// started to encode anything; so is a pipe (without waiting on it) or a
+// folder under a frame's name, said to be what it is.
+TEST_F(AssembleProgram, RefusesUnreadableFramesBeforeEncodingSayingWhy) {
+    ASSERT_EQ(run("--capture frames --size 32x24 --fps 10 --from 13 --to 13.4").exitCode, 0);
+    const std::string frame = dir_ + "/frames/frame_00132.png";
+    const std::string good = fileContents(frame);
+    // ffmpeg as installed, but noting each time it is started to encode.
+    fs::create_directory(dir_ + "/bin");
+    {
+        std::ofstream script(dir_ + "/bin/ffmpeg");
+        script << "#!/bin/sh\ncase \"$*\" in *rawvideo*) touch \"$0.encoding\";; esac\nexec \"" << findOnPath("ffmpeg")
+               << "\" \"$@\"\n";
+    }
+    fs::permissions(dir_ + "/bin/ffmpeg", fs::perms::owner_all);
+    const std::string path = "PATH=" + dir_ + "/bin:" + std::getenv("PATH");
+
+    std::string damaged = good;
+    for (size_t i = 100; i < 140; ++i) damaged[i] = static_cast<char>(damaged[i] ^ 0x55);
+    const std::pair<std::string, std::string> cases[] = {
+        {"cut", "cannot read frames/frame_00132.png: cut short: the file ends at byte 300, inside the IDAT chunk"},
+        {"damaged", "cannot read frames/frame_00132.png: damaged: its IDAT chunk at byte "},
+        {"text", "cannot read frames/frame_00132.png: not a PNG file"},
+        {"pipe", "cannot use frames/frame_00132.png: it is a pipe, not a frame file"},
+        {"folder", "cannot use frames/frame_00132.png: it is a folder, not a frame file"},
+    };
+    for (const auto& [kind, message] : cases) {
+        fs::remove(frame);
+        if (kind == "cut") std::ofstream(frame, std::ios::binary) << good.substr(0, 300);
+        if (kind == "damaged") std::ofstream(frame, std::ios::binary) << damaged;
+        if (kind == "text") std::ofstream(frame) << "not a picture";
+        if (kind == "pipe") ASSERT_EQ(mkfifo(frame.c_str(), 0644), 0);
+        if (kind == "folder") fs::create_directory(frame);
+        const ProgramResult r = runIn(
+            dir_, "exec timeout 60 \"$PROGRAM\" --data \"$DATA\" --assemble frames --video v.mp4 --fps 10 --from 13 --to 13.4",
+            {path});
+        EXPECT_EQ(r.exitCode, 2) << kind << "\n" << r.output;
+        EXPECT_EQ(r.output.rfind("assemble: " + message, 0), 0u) << kind << "\n" << r.output;
+        EXPECT_EQ(std::count(r.output.begin(), r.output.end(), '\n'), 1) << r.output;
+        EXPECT_FALSE(fs::exists(dir_ + "/bin/ffmpeg.encoding")) << kind << ": found only once encoding had started";
+        fs::remove_all(frame);
+    }
+    EXPECT_FALSE(fs::exists(dir_ + "/v.mp4"));
+}
+
+// A 16-bit grey PNG is a frame like any other: FreeImage takes it to 8 bits
+// (the high byte of each sample), the same grey in every channel.
+TEST_F(AssembleProgram, TakesSixteenBitGreyFrames) {
+    ASSERT_EQ(run("--capture frames --size 32x24 --fps 10 --from 13 --to 13.3").exitCode, 0);
+    const std::string frame = dir_ + "/frames/frame_00131.png";
+    fs::remove(frame);
+    ASSERT_EQ(runProgram({"ffmpeg", "-nostdin", "-v", "error", "-f", "lavfi", "-i", "gradients=s=32x24", "-frames:v", "1",
+                          "-pix_fmt", "gray16be", frame}).exitCode, 0);
+    const std::string grey =
+        runProgram({"ffmpeg", "-v", "error", "-i", frame, "-f", "rawvideo", "-pix_fmt", "gray16be", "-"}).output;
+    ASSERT_EQ(grey.size(), 32u * 24u * 2u);
+
+    const ProgramResult r = run("--assemble frames --video v.mkv --mute --fps 10 --from 13 --to 13.3");
+    ASSERT_EQ(r.exitCode, 0) << r.output;
+    // FFV1 keeps the pixels exactly: the second frame decodes to the grey's high bytes.
+    const std::string rgb = runProgram({"ffmpeg", "-v", "error", "-i", dir_ + "/v.mkv", "-vf", "select=eq(n\\,1)",
+                                        "-f", "rawvideo", "-pix_fmt", "rgb24", "-"}).output;
+    ASSERT_EQ(rgb.size(), 32u * 24u * 3u);
+    int wrong = 0;
+    for (size_t i = 0; i < 32u * 24u; ++i)
+        for (int c = 0; c < 3; ++c) wrong += rgb[3 * i + c] != grey[2 * i];
+    EXPECT_EQ(wrong, 0);
 }

@@ -98,7 +98,8 @@ TEST(PngWriter, RoundTripKeepsEveryPixelUprightAndLeavesOnlyTheFile) {
         for (int x = 0; x < width; ++x) source[y * pitch + x] = uint32_t(x * 7) << 16 | uint32_t(y * 11) << 8 | (x * y & 0xFF);
     source[0] = 0x00FF0000u;
     std::string error;
-    ASSERT_TRUE(writeStill((dir + "/f.png").c_str(), StillFormat::Png, source.data(), width, height, pitch, error))
+    ASSERT_TRUE(writeStill((dir + "/f.png").c_str(), StillFormat::Png, source.data(), width, height, pitch, false,
+                           error))
         << error;
     int w = 0, h = 0;
     unsigned bpp = 0;
@@ -115,23 +116,40 @@ TEST(PngWriter, RoundTripKeepsEveryPixelUprightAndLeavesOnlyTheFile) {
     // Unwritable paths: a reason naming the path on one line, and no partial file anywhere.
     { std::ofstream(dir + "/plain") << "x"; }
     for (const std::string& path : {dir + "/missing/f.png", dir + "/plain/f.png", dir}) {
-        EXPECT_FALSE(writeStill(path.c_str(), StillFormat::Png, source.data(), 8, 8, 8, error)) << path;
+        EXPECT_FALSE(writeStill(path.c_str(), StillFormat::Png, source.data(), 8, 8, 8, true, error)) << path;
         EXPECT_NE(error.find(path), std::string::npos) << error;
         EXPECT_EQ(error.find('\n'), std::string::npos) << error;
     }
     EXPECT_EQ(filesIn(dir), (std::vector<std::string>{"f.png", "plain"}));
 
-    // A pipe under the name is refused, not replaced; a link left under the
-    // temporary name is not written through.
+    // A pipe under the name is refused, not replaced, even when replacing.
     ASSERT_EQ(mkfifo((dir + "/pipe.png").c_str(), 0644), 0);
-    EXPECT_FALSE(writeStill((dir + "/pipe.png").c_str(), StillFormat::Png, source.data(), 8, 8, 8, error));
+    EXPECT_FALSE(writeStill((dir + "/pipe.png").c_str(), StillFormat::Png, source.data(), 8, 8, 8, true, error));
     EXPECT_NE(error.find("not a regular file"), std::string::npos) << error;
     EXPECT_TRUE(fs::is_fifo(dir + "/pipe.png"));
+
+    // Names beside the output are the user's: a link, a file and a folder
+    // called NAME.part are neither written through, removed nor in the way.
     fs::create_symlink("plain", dir + "/g.png.part");
-    ASSERT_TRUE(writeStill((dir + "/g.png").c_str(), StillFormat::Png, source.data(), 8, 8, 8, error)) << error;
+    { std::ofstream(dir + "/h.png.part") << "mine"; }
+    fs::create_directory(dir + "/i.png.part");
+    for (const char* name : {"g.png", "h.png", "i.png"})
+        ASSERT_TRUE(writeStill((dir + "/" + name).c_str(), StillFormat::Png, source.data(), 8, 8, 8, false, error))
+            << error;
     EXPECT_EQ(fs::file_size(dir + "/plain"), 1u);
+    EXPECT_EQ(fileContents(dir + "/h.png.part"), "mine");
     EXPECT_TRUE(fs::is_regular_file(fs::symlink_status(dir + "/g.png")));
-    EXPECT_EQ(filesIn(dir), (std::vector<std::string>{"f.png", "g.png", "pipe.png", "plain"}));
+
+    // Without replacing, a file under the name stays as it is, however it got there.
+    EXPECT_FALSE(writeStill((dir + "/plain").c_str(), StillFormat::Png, source.data(), 8, 8, 8, false, error));
+    EXPECT_NE(error.find("plain exists"), std::string::npos) << error;
+    EXPECT_EQ(fileContents(dir + "/plain"), "x");
+    ASSERT_TRUE(writeStill((dir + "/h.png").c_str(), StillFormat::Png, source.data(), 4, 4, 8, true, error)) << error;
+    readPng(dir + "/h.png", w, h);
+    EXPECT_EQ(w, 4) << "replaced when asked to";
+    EXPECT_EQ(filesIn(dir), (std::vector<std::string>{"f.png", "g.png", "g.png.part", "h.png", "h.png.part", "i.png",
+                                                      "i.png.part", "pipe.png", "plain"}))
+        << "no temporary is left";
 }
 
 TEST(VideoEncoder, EncodesFramesWithTheLoopedFadedTrack) {
@@ -207,6 +225,24 @@ protected:
     ProgramResult capture(const std::string& args, const std::vector<std::string>& env = {}) {
         return run("--fps 10 " + args, env);
     }
+    // dir_/data: the repository's images and a track of our own making.
+    void makeDataFolder() {
+        fs::create_directory(dir_ + "/data");
+        for (const auto& entry : fs::directory_iterator(sourceDir() + "/data"))
+            if (entry.path().extension() == ".png")
+                fs::create_symlink(entry.path(), fs::path(dir_) / "data" / entry.path().filename());
+    }
+    // dir_/bin/ffmpeg: the real one, after `before` has run for the calls whose arguments match `pattern`.
+    std::string ffmpegThatFirst(const std::string& pattern, const std::string& before) {
+        fs::create_directories(dir_ + "/bin");
+        {
+            std::ofstream script(dir_ + "/bin/ffmpeg");
+            script << "#!/bin/sh\ncase \"$*\" in " << pattern << ") " << before << ";; esac\nexec \""
+                   << findOnPath("ffmpeg") << "\" \"$@\"\n";
+        }
+        fs::permissions(dir_ + "/bin/ffmpeg", fs::perms::owner_all);
+        return "PATH=" + dir_ + "/bin:" + std::getenv("PATH");
+    }
     const std::string dir_ = scratchDir(::testing::UnitTest::GetInstance()->current_test_info()->name());
 };
 
@@ -233,7 +269,13 @@ TEST_F(CaptureProgram, PartWritesFramesAndVideoAndTicksMatchFromAnotherStart) {
 // A frame of several passes can take minutes: the progress line moves with
 // its passes, and the frames are the picture size asked for.
 TEST_F(CaptureProgram, ProgressCountsThePassesOfEachFrame) {
-    const ProgramResult r = capture("--capture f --from 13 --to 13.1 --passes 3 --size 800x450 --no-overlays");
+    // On a terminal (a log gets a line only every few seconds).
+    const ProgramResult r = runProgram({"script", "-qec",
+                                        "exec \"" + programPath() + "\" --data \"" + sourceDir() +
+                                            "/data\" --fps 10 --capture f --from 13 --to 13.1 --passes 3 "
+                                            "--size 800x450 --no-overlays",
+                                        "/dev/null"},
+                                       {}, dir_);
     ASSERT_EQ(r.exitCode, 0) << r.output;
     EXPECT_NE(r.output.find("frame 0/1, pass 1/3 of the next  "), std::string::npos) << r.output;
     EXPECT_NE(r.output.find("frame 1/1  "), std::string::npos) << r.output;
@@ -281,8 +323,9 @@ TEST_F(CaptureProgram, InterruptKeepsFinishedFramesAndAPlayableVideo) {
     }
 }
 
-// A second signal stops at once; a killed encoder fails the job. Neither leaves
-// a video behind, nor the unfinished one under another name.
+// A second signal stops at once; a killed encoder fails the job, counting the
+// frames it leaves. Neither leaves a video behind, nor the unfinished one under
+// another name.
 TEST_F(CaptureProgram, GivingUpOrLosingTheEncoderLeavesNoBrokenVideo) {
     const std::string waitForFirstFrame =
         "--capture frames --video v.mp4 --mute --from 12 --to 15 & "
@@ -296,6 +339,13 @@ TEST_F(CaptureProgram, GivingUpOrLosingTheEncoderLeavesNoBrokenVideo) {
     EXPECT_EQ(killed.exitCode, 2) << killed.output;
     EXPECT_NE(killed.output.find("ffmpeg was killed by signal 9"), std::string::npos) << killed.output;
     EXPECT_EQ(filesIn(dir_), std::vector<std::string>{"frames"});
+    // The frame whose video write failed is on disk all the same.
+    const size_t kept = filesIn(dir_ + "/frames").size();
+    ASSERT_GE(kept, 1u);
+    EXPECT_NE(killed.output.find(std::to_string(kept) + (kept == 1 ? " frame was" : " frames were") +
+                                 " written to frames before that"),
+              std::string::npos)
+        << killed.output;
 }
 
 // Everything here is refused with one line before a frame is rendered, and
@@ -401,9 +451,7 @@ TEST_F(CaptureProgram, AFullDiskFailsTheVideoAndLeavesNothing) {
 
 // A track that is not one leaves the video silent, with a line saying why.
 TEST_F(CaptureProgram, ABrokenTrackGivesASilentVideo) {
-    fs::create_directory(dir_ + "/data");
-    for (const auto& entry : fs::directory_iterator(sourceDir() + "/data"))
-        if (entry.path().extension() == ".png") fs::create_symlink(entry.path(), fs::path(dir_) / "data" / entry.path().filename());
+    makeDataFolder();
     { std::ofstream(dir_ + "/data/track.mp3") << std::string(4000, 'j'); }
     const ProgramResult r = capture("--data data --video v.mp4 --from 12 --to 12.1");
     EXPECT_EQ(r.exitCode, 0) << r.output;
@@ -413,4 +461,60 @@ TEST_F(CaptureProgram, ABrokenTrackGivesASilentVideo) {
     const Probe facts = probe(dir_ + "/v.mp4");
     EXPECT_EQ(facts.frames, 1);
     EXPECT_EQ(facts.audio, -1) << "no audio stream";
+}
+
+// A track that starts well and is damaged further in: the check before
+// rendering decodes all of it, so the video is made, silently, and neither
+// the rendered frames nor the assembly of them are lost.
+TEST_F(CaptureProgram, ATrackDamagedInItsMiddleGivesASilentVideoToo) {
+    makeDataFolder();
+    const std::string track = dir_ + "/data/track.mp3";
+    ASSERT_EQ(runProgram({"ffmpeg", "-nostdin", "-v", "error", "-f", "lavfi", "-i", "sine=frequency=440:duration=4",
+                          "-b:a", "128k", track}).exitCode, 0);
+    {
+        std::fstream file(track, std::ios::in | std::ios::out | std::ios::binary);
+        file.seekp(static_cast<std::streamoff>(fs::file_size(track) / 2));
+        for (int i = 0; i < 8000; ++i) file.put(static_cast<char>(i * 37));
+    }
+    // The first half second decodes cleanly: only a look at the whole finds the damage.
+    ASSERT_EQ(runProgram({"ffmpeg", "-nostdin", "-v", "error", "-t", "0.5", "-i", track, "-f", "null", "-"}).output, "");
+
+    const ProgramResult r = capture("--data data --capture frames --video v.mp4 --size 32x24 --from 0 --to 3");
+    EXPECT_EQ(r.exitCode, 0) << r.output;
+    EXPECT_NE(r.output.find("capture: no music in the video: data/track.mp3 does not decode to its end"),
+              std::string::npos)
+        << r.output;
+    EXPECT_NE(r.output.find("(no music)"), std::string::npos) << r.output;
+    Probe facts = probe(dir_ + "/v.mp4");
+    EXPECT_EQ(facts.frames, 30);
+    EXPECT_EQ(facts.audio, -1) << "no audio stream";
+
+    const ProgramResult joined = capture("--data data --assemble frames --video joined.mp4 --from 0 --to 3");
+    EXPECT_EQ(joined.exitCode, 0) << joined.output;
+    EXPECT_NE(joined.output.find("assemble: no music in the video"), std::string::npos) << joined.output;
+    facts = probe(dir_ + "/joined.mp4");
+    EXPECT_EQ(facts.frames, 30);
+    EXPECT_EQ(facts.audio, -1);
+}
+
+// A stop asked for while the checks before the first frame run (here while
+// ffmpeg is asked for its encoders) ends the job as one between frames does:
+// code 130, and nothing made.
+TEST_F(CaptureProgram, AStopDuringTheChecksBeforeRenderingExits130) {
+    const std::string path = ffmpegThatFirst("*-encoders*", "touch checking; sleep 1");
+    const ProgramResult frames = capture("--capture frames --size 32x24 --from 13 --to 13.2");
+    ASSERT_EQ(frames.exitCode, 0) << frames.output;
+    const std::string stopWhileChecking =
+        " & while [ ! -e checking ] && kill -0 $!; do sleep 0.02; done; kill -TERM $!; wait $!";
+    const ProgramResult captured = capture("--video v.mp4 --size 32x24 --from 13 --to 13.2" + stopWhileChecking, {path});
+    EXPECT_EQ(captured.exitCode, 130) << captured.output;
+    EXPECT_NE(captured.output.find("capture: interrupted before the first frame; nothing was kept"), std::string::npos)
+        << captured.output;
+    fs::remove(dir_ + "/checking");
+    const ProgramResult assembled = capture("--assemble frames --video v.mp4 --from 13 --to 13.2" + stopWhileChecking,
+                                            {path});
+    EXPECT_EQ(assembled.exitCode, 130) << assembled.output;
+    EXPECT_NE(assembled.output.find("assemble: interrupted; no video was made"), std::string::npos)
+        << assembled.output;
+    EXPECT_EQ(filesIn(dir_), (std::vector<std::string>{"bin", "checking", "frames"}));
 }

@@ -10,8 +10,10 @@
 #include <map>
 #include <sstream>
 
+#include "anim/show_state.h"
 #include "outputs/video_encoder.h"
 #include "outputs/video_format.h"
+#include "outputs/video_output.h"
 #include "support/png_read.h"
 #include "support/run_program.h"
 #include "support/test_paths.h"
@@ -269,4 +271,66 @@ TEST_F(VideoProgram, ExistingOutputsAreKeptUnlessOverwriting) {
     for (int tick = 130; tick <= 132; ++tick)
         EXPECT_EQ(readPng(dir_ + "/frames/frame_00" + std::to_string(tick) + ".png", w, h).size(), 160u * 120u) << tick;
     EXPECT_EQ(probe(dir_ + "/v.mkv")["streams.stream.0.nb_read_frames"], "3");
+}
+
+// A size one up on each odd side would be more pixels than a frame may have:
+// only the size below is offered.
+TEST(VideoFormat, OddSizesAreOfferedOnlyEvenSizesThatFit) {
+    VideoRequest request;
+    request.path = "v.mp4";
+    CapturePlan plan;
+    std::string error, warning;
+    ASSERT_TRUE(planCapture(10, 13.0, 13.3, showLengthSeconds, plan, error)) << error;
+    VideoSettings video;
+    const std::string data = sourceDir() + "/data";
+    EXPECT_FALSE(planVideo(request, false, false, false, data, plan, 8191, 8193, video, warning, error));
+    EXPECT_NE(error.find("not 8191x8193: use --size 8190x8192, or --codec vp9"), std::string::npos) << error;
+    EXPECT_TRUE(planVideo(request, false, false, false, data, plan, 8190, 8192, video, warning, error)) << error;
+}
+
+// x264 and x265 refuse an odd side: such a size is refused before rendering,
+// naming the sizes that work. ProRes, FFV1, VP9 and AV1 take any size, and an
+// assembly of odd frames is refused or made by the same rule.
+TEST_F(VideoProgram, OddSizesAreRefusedOnlyWhereTheCodecNeedsEvenSides) {
+    const std::pair<const char*, const char*> refusals[] = {
+        {"--video v.mp4 --size 33x25",
+         "cannot write v.mp4: h264 video needs an even width and height, not 33x25: use --size 32x24 or 34x26, "
+         "or --codec vp9 or av1, which take any size"},
+        {"--video v.mkv --codec h265 --size 32x25", "not 32x25: use --size 32x24 or 32x26, or --codec prores, ffv1, "},
+        {"--video v.mov --codec h264 --size 33x24", "or --codec prores or ffv1, which"},
+    };
+    for (auto [args, message] : refusals) {
+        const ProgramResult r = capture(args);
+        EXPECT_EQ(r.exitCode, 2) << args << "\n" << r.output;
+        EXPECT_NE(r.output.find(message), std::string::npos) << args << "\n" << r.output;
+        EXPECT_EQ(std::count(r.output.begin(), r.output.end(), '\n'), 1) << "refused before rendering: " << r.output;
+    }
+    EXPECT_TRUE(fs::is_empty(dir_));
+
+    const auto size = [](const std::string& path) {
+        return runProgram({"ffprobe", "-v", "error", "-show_entries", "stream=width,height", "-of", "csv=p=0", path})
+            .output;
+    };
+    for (auto [file, codec] : {std::pair{"v.mov", "prores"}, {"v.mkv", "ffv1"}, {"v.webm", "vp9"}, {"v.mp4", "av1"}}) {
+        const ProgramResult r = capture(std::string("--video ") + file + " --codec " + codec + " --mute --size 33x25");
+        ASSERT_EQ(r.exitCode, 0) << file << "\n" << r.output;
+        EXPECT_EQ(size(dir_ + "/" + file), "33,25\n") << file;
+    }
+
+    ASSERT_EQ(capture("--capture odd --size 33x25").exitCode, 0);
+    const auto assemble = [this](const std::string& args) {
+        return runProgram({"/bin/sh", "-c", "exec \"$0\" --data \"$1\" --assemble odd --fps 10 --from 13 --to 13.3 " + args,
+                           programPath(), sourceDir() + "/data"},
+                          {}, dir_);
+    };
+    const ProgramResult h264 = assemble("--video a.mp4");
+    EXPECT_EQ(h264.exitCode, 2) << h264.output;
+    EXPECT_NE(h264.output.find("h264 video needs an even width and height, and the frames are 33x25: use --codec vp9 "
+                               "or av1, which take any size"),
+              std::string::npos)
+        << h264.output;
+    EXPECT_FALSE(fs::exists(dir_ + "/a.mp4"));
+    const ProgramResult ffv1 = assemble("--video a.mkv --mute");
+    ASSERT_EQ(ffv1.exitCode, 0) << ffv1.output;
+    EXPECT_EQ(size(dir_ + "/a.mkv"), "33,25\n");
 }

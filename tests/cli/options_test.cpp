@@ -138,6 +138,11 @@ TEST(Options, WindowSizeAndFullscreen) {
         EXPECT_FALSE(parse({"--window", bad}, o = Options(), error)) << bad;
         EXPECT_NE(error.find("--window: '" + bad + "' " + range), std::string::npos) << bad << " -> " << error;
     }
+    // A row of 16384 pixels is more than SDL can hold; 16383 is the widest.
+    EXPECT_FALSE(parse({"--window", "16384x160"}, o = Options(), error));
+    EXPECT_NE(error.find("--window: 16384x160 is too wide: a window is at most 16383 pixels wide"), std::string::npos)
+        << error;
+    ASSERT_TRUE(parse({"--window", "16383x16384"}, o = Options(), error)) << error;
     for (const std::string job : {"--still=5", "--benchmark"})
         for (const std::string option : {"--window=800x600", "--fullscreen"}) {
             EXPECT_FALSE(parse({job, option}, o = Options(), error)) << job << " " << option;

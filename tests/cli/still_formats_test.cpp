@@ -173,7 +173,7 @@ TEST(StillFormats, NamesPickFormatsAndExrKeepsEveryFloat) {
     const int width = 5, height = 3;
     std::vector<float> light(width * height * 3);
     for (size_t i = 0; i < light.size(); ++i) light[i] = std::ldexp(1.0f + i / 7.0f, int(i % 9) - 4) + 1e-7f * i;
-    ASSERT_TRUE(writeExr((dir + "/a.exr").c_str(), light.data(), width, height, error)) << error;
+    ASSERT_TRUE(writeExr((dir + "/a.exr").c_str(), light.data(), width, height, false, error)) << error;
     int w = 0, h = 0;
     EXPECT_EQ(readExr(dir + "/a.exr", w, h), light) << "rows upright, full precision";
     EXPECT_EQ(w, width);

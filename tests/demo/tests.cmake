@@ -7,6 +7,7 @@ list(APPEND TPL_DESKTOP_TESTS_ONCE
   ${CMAKE_CURRENT_LIST_DIR}/live_quality_test.cpp
   ${CMAKE_CURRENT_LIST_DIR}/letterbox_test.cpp
   ${CMAKE_CURRENT_LIST_DIR}/demo_picture_test.cpp
+  ${CMAKE_CURRENT_LIST_DIR}/scaled_titles_test.cpp
   # PSNR for the picture tests
   ${PROJECT_SOURCE_DIR}/bench/frame_compare.cpp
 )

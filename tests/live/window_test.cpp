@@ -320,6 +320,36 @@ TEST_F(ShowProgram, AWindowSizeOutOfRangeIsAUsageError) {
                   std::string::npos)
             << r.output;
     }
+    // SDL cannot make a row of 16384 pixels: refused before anything starts,
+    // with the reason, not as a display that is missing.
+    const ProgramResult wide = start(x_.name, {"--window", "16384x480"}).get();
+    EXPECT_EQ(wide.exitCode, 2) << wide.output;
+    EXPECT_EQ(wide.output, "template: --window: 16384x480 is too wide: a window is at most 16383 pixels wide (SDL 1.2 "
+                           "keeps a row of 32-bit pixels in at most 65535 bytes) (see --help)\n");
+}
+
+// The widest and the tallest windows the range allows open, with OpenGL and
+// without, and the show runs to its end in them.
+TEST_F(ShowProgram, TheLargestWindowsOpen) {
+    for (const bool software : {false, true})
+        for (const std::string size : {"16383x160", "160x16384"}) {
+            SCOPED_TRACE(size + (software ? " software" : " OpenGL"));
+            std::vector<std::string> args{"--window", size, "--start", "105.5"};
+            if (software) args.push_back("--software");
+            const ProgramResult r = start(x_.name, args).get();
+            EXPECT_EQ(r.exitCode, 0) << r.output;
+        }
+}
+
+// A stats file that cannot be written (a full disk) is said once; the show
+// goes on to its end.
+TEST_F(ShowProgram, AStatsFileThatCannotBeWrittenIsReportedOnce) {
+    const ProgramResult r = start(x_.name, {"--stats", "/dev/full", "--start", "105"}).get();
+    EXPECT_EQ(r.exitCode, 0) << r.output;
+    const std::string line = "stats: cannot write /dev/full: No space left on device; the show goes on without them\n";
+    const size_t at = r.output.find(line);
+    EXPECT_NE(at, std::string::npos) << r.output;
+    EXPECT_EQ(r.output.find(line, at + 1), std::string::npos) << r.output;
 }
 
 TEST_F(ShowProgram, StartingNearTheEndRunsToTheEndOfTheShow) {

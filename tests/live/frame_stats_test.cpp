@@ -1,0 +1,56 @@
+// --stats FILE: whole lines as the frames come, and a failing write said once.
+#include "live/frame_stats.h"
+
+#include <gtest/gtest.h>
+#include <unistd.h>
+
+#include <filesystem>
+#include <fstream>
+#include <string>
+
+#include "support/test_paths.h"
+
+TEST(FrameStats, EachLineIsInTheFileAsSoonAsItIsAdded) {
+    const std::string path = scratchDir("frame_stats_lines") + "/stats.txt";
+    FrameStats stats;
+    std::string error;
+    ASSERT_TRUE(stats.open(path, error)) << error;
+    // What a viewer following the file (tail -f) reads between frames.
+    stats.add(12.5, 16.667, 32, 640, 480);
+    EXPECT_EQ(fileContents(path), "12.500 16.67 32 640x480\n");
+    stats.add(12.517, 40.0, 4, 160, 120);
+    EXPECT_EQ(fileContents(path), "12.500 16.67 32 640x480\n12.517 40.00 4 160x120\n");
+    testing::internal::CaptureStderr();
+    stats.close();
+    EXPECT_EQ(testing::internal::GetCapturedStderr(), "");
+}
+
+TEST(FrameStats, AFullDiskIsReportedOnceAndTheLinesStop) {
+    FrameStats stats;
+    std::string error;
+    ASSERT_TRUE(stats.open("/dev/full", error)) << error;  // a device is written through
+    testing::internal::CaptureStderr();
+    for (int frame = 0; frame < 3; ++frame) stats.add(frame / 60.0, 16.7, 32, 640, 480);
+    stats.close();
+    EXPECT_EQ(testing::internal::GetCapturedStderr(),
+              "stats: cannot write /dev/full: No space left on device; the show goes on without them\n");
+}
+
+TEST(FrameStats, NamesItCannotOrMustNotWriteAreRefused) {
+    const std::string dir = scratchDir("frame_stats_refused");
+    std::filesystem::create_directory(dir + "/folder");
+    std::filesystem::create_symlink(dir + "/elsewhere.txt", dir + "/link.txt");
+    const std::pair<std::string, std::string> refused[] = {
+        {dir + "/folder", "it is a folder"},
+        {dir + "/link.txt", "it is a symbolic link"},
+        {dir + "/missing/stats.txt", "is missing or not writable"},
+    };
+    for (const auto& [path, why] : refused) {
+        FrameStats stats;
+        std::string error;
+        EXPECT_FALSE(stats.open(path, error)) << path;
+        EXPECT_NE(error.find("cannot write " + path), std::string::npos) << error;
+        EXPECT_NE(error.find(why), std::string::npos) << error;
+    }
+    EXPECT_FALSE(std::filesystem::exists(dir + "/elsewhere.txt")) << "written through the link";
+}
