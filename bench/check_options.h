@@ -5,9 +5,11 @@
 #include <string>
 #include <vector>
 
+#include "kernel/frame_data.h"
+
 struct FrameSize {
-    int width = 640;
-    int height = 480;
+    int width = frameWidth;
+    int height = frameHeight;
 };
 
 struct CheckOptions {
