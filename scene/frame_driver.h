@@ -7,7 +7,7 @@
 #include <string>
 #include <vector>
 
-#include "kernel/cpu_kernels.h"
+#include "cpu_kernel/cpu_kernels.h"
 #include "kernel/frame_data.h"
 
 enum class BackendChoice { Auto, Cpu, Cuda };
@@ -20,7 +20,7 @@ constexpr int maxCpuThreads = 256;
 struct DriverOptions {
     BackendChoice backend = BackendChoice::Auto;
     int threads = 0;  // CPU backend: 0 = one per core
-    CpuKernel cpuKernel = CpuKernel::Batched;  // the scalar one where no batched one was built
+    CpuKernel cpuKernel = CpuKernel::Simd;  // the scalar one where no simd one was built
 };
 
 // Per-pixel layers a backend may fill beside the packed pixels, for filters
