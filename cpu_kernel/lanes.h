@@ -291,19 +291,19 @@ HWY_INLINE VouchedCosSin vouchedCosSin(LaneF angle) {
     return {LaneF(hn::Load(d, cosOut)), LaneF(hn::Load(d, sinOut)), LaneM(hn::Eq(hn::Load(d, ok), hn::Set(d, 1.0f)))};
 }
 
-// The library's sine and cosine in every lane: vouched vector values, and the
-// library itself, lane by lane, where they are not certain.
-HWY_INLINE void tracerCosSin(LaneF angle, LaneF& cosine, LaneF& sine) {
+// The library's sine and cosine in the lanes of active: vouched vector
+// values, and the library itself, lane by lane, where they are not certain.
+HWY_INLINE void tracerCosSin(LaneF angle, LaneF& cosine, LaneF& sine, LaneM active) {
     const VouchedCosSin v = vouchedCosSin(angle);
     cosine = v.cosine;
     sine = v.sine;
-    if (allOf(v.certain)) return;
+    if (!anyOf(active && !v.certain)) return;
     const DF d;
     alignas(64) float x[maxLanes], c[maxLanes], s[maxLanes], sure[maxLanes];
     hn::Store(angle.v, d, x);
     hn::Store(cosine.v, d, c);
     hn::Store(sine.v, d, s);
-    hn::Store(hn::VecFromMask(d, v.certain.m), d, sure);
+    hn::Store(hn::VecFromMask(d, hn::Or(v.certain.m, hn::Not(active.m))), d, sure);
     for (size_t lane = 0; lane < hn::Lanes(d); ++lane)
         if (sure[lane] == 0.0f) ::tracerCosSin(x[lane], c[lane], s[lane]);
     cosine = LaneF(hn::Load(d, c));

@@ -94,13 +94,13 @@ TPL_HD F stratified(IntOf<F> stratum, F draw, float width) {
 // Two draws: light angle, light height.
 template <class F>
 TPL_HD LightSample<F> sampleLight(const FrameData& fd, Vec3T<F> p, Vec3T<F> n, RngState<UIntOf<F>>& rng,
-                                  IntOf<F> byte0) {
+                                  IntOf<F> byte0, MaskOf<F> active) {
     const F u1 = stratified<F>(byte0 & 7, nextRandom(rng), angleStratumWidth);
     const F u2 = stratified<F>(byte0 >> 3, nextRandom(rng), secondStratumWidth);
     const F phi = F(twoPi) * u1;
     const F q = tracerSqrt(u2 * (F(1.0f) - u2));
     F cosPhi, sinPhi;
-    tracerCosSin(phi, cosPhi, sinPhi);
+    tracerCosSin(phi, cosPhi, sinPhi, active);
     const F r0(fd.sphereRadius[0]);
     const Vec3T<F> centre = splat<F>(fd.sphereX[0], fd.sphereY[0], fd.sphereZ[0]);
     const Vec3T<F> lightPoint =
@@ -121,7 +121,7 @@ TPL_HD Vec3T<F> directLight(const FrameData& fd, Vec3T<F> throughput, const Ligh
 
 // Cosine-weighted bounce about n. Two draws: bounce angle, bounce radius.
 template <class F>
-TPL_HD Vec3T<F> diffuseBounce(Vec3T<F> n, RngState<UIntOf<F>>& rng, IntOf<F> byte1) {
+TPL_HD Vec3T<F> diffuseBounce(Vec3T<F> n, RngState<UIntOf<F>>& rng, IntOf<F> byte1, MaskOf<F> active) {
     const F u3 = stratified<F>(byte1 & 7, nextRandom(rng), angleStratumWidth);
     const F u4 = stratified<F>(byte1 >> 3, nextRandom(rng), secondStratumWidth);
     const F phi2 = F(twoPiFiveFigures) * u3;
@@ -132,7 +132,7 @@ TPL_HD Vec3T<F> diffuseBounce(Vec3T<F> n, RngState<UIntOf<F>>& rng, IntOf<F> byt
     const Vec3T<F> v = cross(u, n);
     const F radius = tracerSqrt(u4);
     F cosPhi2, sinPhi2;
-    tracerCosSin(phi2, cosPhi2, sinPhi2);
+    tracerCosSin(phi2, cosPhi2, sinPhi2, active);
     return u * (cosPhi2 * radius) + v * (sinPhi2 * radius) + n * tracerSqrt(F(1.0f) - u4);
 }
 
@@ -140,6 +140,7 @@ TPL_HD Vec3T<F> diffuseBounce(Vec3T<F> n, RngState<UIntOf<F>>& rng, IntOf<F> byt
 // sphere is sampled (its shadow ray is left to the caller, who adds `light`
 // where nothing nearer than lightDistance blocks it) and a bounce is drawn.
 // Always four draws: light angle, light height, bounce angle, bounce radius.
+// Vector lanes outside `active` get values that are not meant to be used.
 template <class F>
 struct DiffuseResponse {
     Vec3T<F> throughput;
@@ -152,15 +153,16 @@ struct DiffuseResponse {
 
 template <class F>
 TPL_HD DiffuseResponse<F> shadeDiffuse(const FrameData& fd, Vec3T<F> p, Vec3T<F> n, Vec3T<F> throughput,
-                                       RngState<UIntOf<F>>& rng, IntOf<F> byte0, IntOf<F> byte1) {
+                                       RngState<UIntOf<F>>& rng, IntOf<F> byte0, IntOf<F> byte1,
+                                       MaskOf<F> active = MaskOf<F>(true)) {
     DiffuseResponse<F> out;
     out.throughput = throughput * F(diffuseFactor);
-    const LightSample<F> light = sampleLight(fd, p, n, rng, byte0);
+    const LightSample<F> light = sampleLight(fd, p, n, rng, byte0, active);
     out.lit = light.cosLight > 0.0f;
     out.lightDistance = tracerSqrt(light.distance2);
     out.shadow = makeRay(p + F(surfaceOffset) * n, light.toLight);
     out.light = directLight(fd, out.throughput, light);
-    out.next = diffuseBounce(n, rng, byte1);
+    out.next = diffuseBounce(n, rng, byte1, active);
     return out;
 }
 

@@ -85,7 +85,8 @@ TPL_HD float tracerCos(float x) {
 #endif
 }
 
-TPL_HD void tracerCosSin(float x, float& cosine, float& sine) {
+// Both of x; a vector of lanes need only get the lanes of `active` right.
+TPL_HD void tracerCosSin(float x, float& cosine, float& sine, bool active = true) {
     cosine = tracerCos(x);
     sine = tracerSin(x);
 }

@@ -164,17 +164,21 @@ public:
             assign(shadow, st_.shadowPending, M(false));
             endSubPath(shadow && st_.phase == phaseShadowOnly);
         }
-        const M hit = st_.phase == phaseHit;
-        if (!anyOf(hit)) return;
+        // A sub-path that starts holds the chain's hit: it steps on at once,
+        // so every path leaves the round waiting for a query or done.
+        for (M hit = st_.phase == phaseHit; anyOf(hit); hit = st_.phase == phaseHit) step(hit);
+    }
+
+private:
+    TPL_HD void step(M hit) {
         const SurfaceMaterial<F> material = surfaceMaterial<F>(fd_, st_.hit.material);
         const M chain = hit && st_.inChain;
         if (anyOf(chain)) chainStep(chain, material);
         // Chains that came to rest start their first sub-path from the same hit now.
-        const M sub = st_.phase == phaseHit && !st_.inChain;
+        const M sub = hit && !st_.inChain && st_.phase == phaseHit;
         if (anyOf(sub)) subPathStep(sub, material);
     }
 
-private:
     // One turn of the chain through mirror and glass, or its end.
     TPL_HD void chainStep(M c, const SurfaceMaterial<F>& material) {
         const HitT<F>& h = st_.hit;
@@ -238,7 +242,7 @@ private:
             if (anyOf(isDiffuse)) {
                 Rng drawn = g;
                 const DiffuseResponse<F> r =
-                    shadeDiffuse(fd_, p, h.normal, throughput, drawn, gather(strata_, row), gather(strata_, row + 1));
+                    shadeDiffuse(fd_, p, h.normal, throughput, drawn, gather(strata_, row), gather(strata_, row + 1), isDiffuse);
                 const M lit = isDiffuse && r.lit;
                 assign(lit, st_.shadow, r.shadow);
                 assign(lit, st_.lightDistance, r.lightDistance);
