@@ -11,9 +11,6 @@
 #include "kernel/build_setting.h"
 #include "kernel/frame_data.h"
 
-constexpr float kindDiffuse = 0.0f;
-constexpr float kindGlass = 0.5f;
-
 // Stratum widths that follow the samples-per-frame setting: 8 angle strata of
 // 0.125 and samplesPerFrame / 8 strata for the second coordinate; the glass
 // choice has one stratum per sample.
@@ -51,15 +48,17 @@ TPL_HD Vec3T<F> splat(float x, float y, float z) {
 template <class F>
 struct SurfaceMaterial {
     Vec3T<F> colour;
-    F kind;  // kindDiffuse, kindGlass, anything else mirror
+    IntOf<F> kind;  // a MaterialKind
 };
 
 template <class F>
 TPL_HD SurfaceMaterial<F> surfaceMaterial(const FrameData& fd, IntOf<F> material) {
-    static_assert(sizeof(MaterialEntry) == 4 * sizeof(float), "materials are read as four floats each");
+    static_assert(sizeof(MaterialEntry) == 4 * sizeof(float) && offsetof(MaterialEntry, kind) == 3 * sizeof(float),
+                  "materials are read as four 32-bit words each");
     const float* entries = &fd.materials[0].red;
     const IntOf<F> at = material * 4;
-    return {{gather(entries, at), gather(entries + 1, at), gather(entries + 2, at)}, gather(entries + 3, at)};
+    return {{gather(entries, at), gather(entries + 1, at), gather(entries + 2, at)},
+            gather(&fd.materials[0].kind, at)};
 }
 
 TPL_HD Vec3 materialColour(const FrameData& fd, int material) {

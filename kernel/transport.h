@@ -182,13 +182,13 @@ private:
     // One turn of the chain through mirror and glass, or its end.
     TPL_HD void chainStep(M c, const SurfaceMaterial<F>& material) {
         const HitT<F>& h = st_.hit;
-        const M turns = material.kind != kindDiffuse && st_.budget > 0 && h.objectId != missObjectId;
+        const M turns = material.kind != materialDiffuse && st_.budget > 0 && h.objectId != missObjectId;
         const M onward = c && turns;
         if (anyOf(onward)) {
             const V o = st_.chainOrigin, d = st_.chainDir;
             const V p = o + h.t * d;
             V throughput = tinted(st_.chainThroughput, material.colour);
-            const M isGlass = onward && material.kind == kindGlass;
+            const M isGlass = onward && material.kind == materialGlass;
             const M isMirror = onward && !isGlass;
             Rng g = st_.rng;
             V next = d;
@@ -230,8 +230,8 @@ private:
             throughput = select(surface, tinted(throughput, material.colour), throughput);
             const V o = st_.origin, d = st_.dir;
             const V p = o + h.t * d;
-            const M isDiffuse = surface && material.kind == kindDiffuse;
-            const M isGlass = surface && material.kind == kindGlass;
+            const M isDiffuse = surface && material.kind == materialDiffuse;
+            const M isGlass = surface && material.kind == materialGlass;
             const M isMirror = surface && !isDiffuse && !isGlass;
             // This bounce's sampler strata.
             const I row =

@@ -318,7 +318,7 @@ TEST(Glass, WeightsAndTotalInternalReflection) {
 TEST(Diffuse, DirectLightTakesFourDrawsLitOrBlocked) {
     FrameData fd = emptyRecord();
     addSphere(fd, origin, 1.0f, 0);
-    fd.materials[0] = {40.0f, 20.0f, 10.0f, 0.0f};
+    fd.materials[0] = {40.0f, 20.0f, 10.0f, materialDiffuse};
     Vec3 acc[2] = {}, next[2];
     for (int blocked : {0, 1}) {
         if (blocked) addSphere(fd, {0.0f, 0.0f, -5.0f}, 1.0f, 3);
@@ -355,7 +355,7 @@ TEST(Transport, SkyAndEmitterAddFourTimes) {
     FrameData fd = emptyRecord();
     expectVec(trace(fd, 0, origin, alongZ), 4.0f * sky, 1e-9f);
     addSphere(fd, {0.0f, 0.0f, 5.0f}, 1.0f, 0);
-    fd.materials[0] = {40.0f, 30.0f, 20.0f, 0.0f};
+    fd.materials[0] = {40.0f, 30.0f, 20.0f, materialDiffuse};
     expectVec(trace(fd, 3, origin, alongZ), {160.0f, 120.0f, 80.0f}, 1e-3f);
     // Anything beyond 5000 counts as sky, diffuse or not.
     addSphere(fd, {0.0f, 0.0f, 6000.0f}, 10.0f, 2);
@@ -366,8 +366,8 @@ TEST(Transport, SpecularChainCarriesItsThroughputUntilTheBudgetIsGone) {
     // A white mirror wall facing the camera at x = 5, the light behind the camera.
     FrameData fd = emptyRecord();
     addSphere(fd, {-5.0f, 0.0f, 0.0f}, 1.0f, 0);
-    fd.materials[0] = {40.0f, 30.0f, 20.0f, 0.0f};
-    fd.materials[1] = {1.0f, 1.0f, 1.0f, 1.0f};
+    fd.materials[0] = {40.0f, 30.0f, 20.0f, materialDiffuse};
+    fd.materials[1] = {1.0f, 1.0f, 1.0f, materialMirror};
     addBox(fd, {5.0f, -10.0f, -10.0f}, {6.0f, 10.0f, 10.0f}, 1);
     // Four times chain throughput (2 x white) x emitter colour.
     expectVec(trace(fd, 0, origin, alongX), {320.0f, 240.0f, 160.0f}, 1e-3f);
@@ -387,9 +387,9 @@ TEST(Transport, NoEmissionAfterADiffuseSurface) {
     addSphere(fd, {0.0f, 4.0f, 0.0f}, 1.5f, 0);
     addSphere(fd, {0.0f, 4.0f, 0.0f}, 2.0f, 1);
     addBox(fd, {-50.0f, -1.0f, -50.0f}, {50.0f, 0.0f, 50.0f}, 2);
-    fd.materials[0] = {100.0f, 0.0f, 0.0f, 0.0f};
-    fd.materials[1] = {0.5f, 0.5f, 0.5f, 0.5f};
-    fd.materials[2] = {0.5f, 0.5f, 0.5f, 0.0f};
+    fd.materials[0] = {100.0f, 0.0f, 0.0f, materialDiffuse};
+    fd.materials[1] = {0.5f, 0.5f, 0.5f, materialGlass};
+    fd.materials[2] = {0.5f, 0.5f, 0.5f, materialDiffuse};
     // Looking into the ball the light's emission arrives; looking at the floor
     // under it, only the grey sky may.
     float seen = 0.0f;
