@@ -139,7 +139,7 @@ const OptionSpec optionTable[] = {
     {"--cpu-kernel", Value::Choice, "simd|scalar", 0, 0, commonSection,
      "CPU renderer: vector lanes or one pixel at a time (default simd)",
      [](Options& o, const std::string& t, double) {
-         o.driver.cpuKernel = t == "scalar" ? CpuKernel::Scalar : CpuKernel::Batched;
+         o.driver.cpuKernel = t == "scalar" ? CpuKernel::Scalar : CpuKernel::Simd;
      }},
     {"--no-overlays", Value::None, "", 0, 0, commonSection, "leave the title images off",
      [](Options& o, const std::string&, double) { o.overlays = false; }},

@@ -2,7 +2,7 @@
 # below it. Every folder is one library per samples-per-frame variant, and its
 # include path is a folder of links to itself and the folders below, so an
 # include that climbs the stack does not compile.
-set(TPL_STACK kernel scene anim demo app)
+set(TPL_STACK kernel cpu_kernel scene anim demo app)
 set(TPL_VARIANTS 32 64)
 
 function(template_variant_suffix SPP OUT)
