@@ -47,7 +47,7 @@ void setLight(FrameData& fd, Vec3 centre, float radius, float radius2) {
 }
 
 void setEmission(FrameData& fd, float red, float green, float blue) {
-    fd.materials[0] = MaterialEntry{red, green, blue, 0.0f};
+    fd.materials[0] = MaterialEntry{red, green, blue, materialDiffuse};
 }
 
 void setBodyColour(FrameData& fd, float red, float green, float blue) {

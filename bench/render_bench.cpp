@@ -44,8 +44,8 @@ std::vector<Moment> replay(const std::vector<double>& seconds) {
 // The backend alone, without the driver: no CPU fallback, no console lines.
 // threads < 0 asks for CUDA.
 void renderFrames(benchmark::State& state, const Moment& moment, int threads, CpuKernel kernel) {
-    if (threads >= 0 && kernel == CpuKernel::Batched && !batchedKernelAvailable()) {
-        state.SkipWithError("this build has no batched kernel");
+    if (threads >= 0 && kernel == CpuKernel::Simd && !simdKernelAvailable()) {
+        state.SkipWithError("this build has no simd kernel");
         return;
     }
     static const std::vector<unsigned char> table = buildSamplerTable();
@@ -91,8 +91,8 @@ int main(int argc, char** argv) {
         std::vector<Run> runs;
         if (cuda) runs.push_back({"/cuda", -1, CpuKernel::Scalar});
         for (int threads : cuda ? std::vector<int>{} : threadCounts)
-            for (CpuKernel kernel : {CpuKernel::Scalar, CpuKernel::Batched})
-                runs.push_back({std::string(kernel == CpuKernel::Scalar ? "/scalar" : "/batched") +
+            for (CpuKernel kernel : {CpuKernel::Scalar, CpuKernel::Simd})
+                runs.push_back({std::string(kernel == CpuKernel::Scalar ? "/scalar" : "/simd") +
                                     "/threads:" + std::to_string(threads), threads, kernel});
         for (const Run& run : runs)
             benchmark::RegisterBenchmark((name + run.suffix).c_str(), renderFrames, moment, run.threads, run.kernel)

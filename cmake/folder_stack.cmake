@@ -7,7 +7,8 @@
 set(TPL_STACK
   "base:"
   "kernel:base"
-  "render:kernel"
+  "cpu_kernel:kernel"
+  "render:kernel,cpu_kernel"
   "scene:kernel"
   "anim:scene"
   "demo:anim,render"

@@ -158,7 +158,7 @@ const OptionRow optionTable[] = {
     {{"--cpu-kernel", ValueKind::Choice, "simd|scalar", 0, 0}, everyJob, listPartsJob,
      "CPU renderer: vector lanes or one pixel at a time (default simd)",
      [](Options& o, const OptionValue& v) {
-         driver(o).cpuKernel = v.text == "scalar" ? CpuKernel::Scalar : CpuKernel::Batched;
+         driver(o).cpuKernel = v.text == "scalar" ? CpuKernel::Scalar : CpuKernel::Simd;
      }},
     {{"--no-overlays", ValueKind::None, "", 0, 0}, everyJob, listPartsJob, "leave the title images off",
      [](Options& o, const OptionValue&) { o.demo.overlays = false; }},

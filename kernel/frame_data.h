@@ -19,11 +19,14 @@ constexpr int pedestalSceneId = 1;
 constexpr int roomSceneId = 2;
 constexpr int groupedSceneId = pedestalSceneId;
 
+// How a surface answers a ray; other values are mirrors too.
+enum MaterialKind : int32_t { materialDiffuse = 0, materialGlass = 1, materialMirror = 2 };
+
 struct MaterialEntry {
     float red;
     float green;
     float blue;
-    float kind;  // exactly 0 diffuse, exactly 0.5 glass, anything else mirror
+    int32_t kind;  // a MaterialKind
 };
 
 struct FrameData {
@@ -66,7 +69,7 @@ struct FrameData {
     float boundsMaxZ[maxBoundsSlots];
 };
 
-static_assert(sizeof(MaterialEntry) == 16, "material entry is four floats");
+static_assert(sizeof(MaterialEntry) == 16, "material entry is four 32-bit words");
 static_assert(sizeof(FrameData) == 960, "the scene record is 960 bytes");
 static_assert(offsetof(FrameData, invWidth) == 8);
 static_assert(offsetof(FrameData, camForward) == 16);

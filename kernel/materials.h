@@ -1,6 +1,8 @@
 #pragma once
 // Surface responses at one hit: colour factor, sky, emission, diffuse with
-// direct light from the light sphere, glass, mirror.
+// direct light from the light sphere, glass, mirror. Written over the number
+// type F (kernel/tracer_math.h) with the draws in one fixed order, so a vector
+// lane gets exactly the numbers one path gets.
 #include "kernel/tracer_math.h"
 #include "kernel/host_device.h"
 #include "kernel/intersect.h"
@@ -8,9 +10,6 @@
 #include "kernel/vec3.h"
 #include "kernel/build_setting.h"
 #include "kernel/frame_data.h"
-
-constexpr float kindDiffuse = 0.0f;
-constexpr float kindGlass = 0.5f;
 
 // Stratum widths that follow the samples-per-frame setting: 8 angle strata of
 // 0.125 and samplesPerFrame / 8 strata for the second coordinate; the glass
@@ -40,122 +39,182 @@ constexpr float skyBlue = 0.006f;
 
 enum class GlassVariant { Chain, SubPath };
 
+template <class F>
+TPL_HD Vec3T<F> splat(float x, float y, float z) {
+    return {F(x), F(y), F(z)};
+}
+
+// A material entry as the tracer reads it: its colour and its kind.
+template <class F>
+struct SurfaceMaterial {
+    Vec3T<F> colour;
+    IntOf<F> kind;  // a MaterialKind
+};
+
+template <class F>
+TPL_HD SurfaceMaterial<F> surfaceMaterial(const FrameData& fd, IntOf<F> material) {
+    static_assert(sizeof(MaterialEntry) == 4 * sizeof(float) && offsetof(MaterialEntry, kind) == 3 * sizeof(float),
+                  "materials are read as four 32-bit words each");
+    const float* entries = &fd.materials[0].red;
+    const IntOf<F> at = material * 4;
+    return {{gather(entries, at), gather(entries + 1, at), gather(entries + 2, at)},
+            gather(&fd.materials[0].kind, at)};
+}
+
 TPL_HD Vec3 materialColour(const FrameData& fd, int material) {
     const MaterialEntry& m = fd.materials[material];
     return {m.red, m.green, m.blue};
 }
 
-TPL_HD void tintThroughput(const FrameData& fd, Vec3& throughput, int material) {
-    throughput = mul(throughput, 2.0f * materialColour(fd, material));
+template <class F>
+TPL_HD Vec3T<F> tinted(Vec3T<F> throughput, Vec3T<F> colour) {
+    return mul(throughput, F(2.0f) * colour);
 }
 
-TPL_HD void addSky(Vec3& acc, Vec3 throughput) {
-    acc = acc + mul(throughput, Vec3{skyRed, skyGreen, skyBlue});
-}
-
-TPL_HD void addEmission(const FrameData& fd, Vec3& acc, Vec3 throughput, int material) {
-    acc = acc + mul(throughput, materialColour(fd, material));
+template <class F>
+TPL_HD Vec3T<F> skyLight(Vec3T<F> throughput) {
+    return mul(throughput, splat<F>(skyRed, skyGreen, skyBlue));
 }
 
 // A shadow ray toward a point spread over the light sphere's whole surface.
+template <class F>
 struct LightSample {
-    Vec3 toLight;     // unit direction from the surface point
-    float cosLight;   // against the surface normal
-    float distance2;  // squared distance to the light point
+    Vec3T<F> toLight;  // unit direction from the surface point
+    F cosLight;        // against the surface normal
+    F distance2;       // squared distance to the light point
 };
 
+// u in [0, 1) from stratum number `stratum` of the given width and one draw.
+template <class F>
+TPL_HD F stratified(IntOf<F> stratum, F draw, float width) {
+    return (toFloat(stratum) + draw) * width;
+}
+
 // Two draws: light angle, light height.
-TPL_HD LightSample sampleLight(const FrameData& fd, Vec3 p, Vec3 n, PixelRng& rng, int byte0) {
-    const float u1 = (static_cast<float>(byte0 & 7) + nextRandom(rng)) * angleStratumWidth;
-    const float u2 = (static_cast<float>(byte0 >> 3) + nextRandom(rng)) * secondStratumWidth;
-    const float phi = twoPi * u1;
-    const float q = tracerSqrt(u2 * (1.0f - u2));
-    const float r0 = fd.sphereRadius[0];
-    const Vec3 lightPoint =
-        sphereCentre(fd, 0) + r0 * Vec3{2.0f * q * tracerCos(phi), 2.0f * q * tracerSin(phi), 1.0f - 2.0f * u2};
-    const Vec3 lv = lightPoint - p;
-    const float d2 = dot(lv, lv);
-    const Vec3 l = lv * tracerRsqrt(d2);
+template <class F>
+TPL_HD LightSample<F> sampleLight(const FrameData& fd, Vec3T<F> p, Vec3T<F> n, RngState<UIntOf<F>>& rng,
+                                  IntOf<F> byte0, MaskOf<F> active) {
+    const F u1 = stratified<F>(byte0 & 7, nextRandom(rng), angleStratumWidth);
+    const F u2 = stratified<F>(byte0 >> 3, nextRandom(rng), secondStratumWidth);
+    const F phi = F(twoPi) * u1;
+    const F q = tracerSqrt(u2 * (F(1.0f) - u2));
+    F cosPhi, sinPhi;
+    tracerCosSin(phi, cosPhi, sinPhi, active);
+    const F r0(fd.sphereRadius[0]);
+    const Vec3T<F> centre = splat<F>(fd.sphereX[0], fd.sphereY[0], fd.sphereZ[0]);
+    const Vec3T<F> lightPoint =
+        centre + r0 * Vec3T<F>{F(2.0f) * q * cosPhi, F(2.0f) * q * sinPhi, F(1.0f) - F(2.0f) * u2};
+    const Vec3T<F> lv = lightPoint - p;
+    const F d2 = dot(lv, lv);
+    const Vec3T<F> l = lv * tracerRsqrt(d2);
     return {l, dot(n, l), d2};
 }
 
 // The light a sample adds when nothing blocks its shadow ray.
-TPL_HD Vec3 directLight(const FrameData& fd, Vec3 throughput, const LightSample& light) {
-    return mul(throughput, materialColour(fd, 0)) * tracerDiv(light.cosLight, light.distance2);
+template <class F>
+TPL_HD Vec3T<F> directLight(const FrameData& fd, Vec3T<F> throughput, const LightSample<F>& light) {
+    const MaterialEntry& emitter = fd.materials[0];
+    return mul(throughput, splat<F>(emitter.red, emitter.green, emitter.blue)) *
+           tracerDiv(light.cosLight, light.distance2);
 }
 
 // Cosine-weighted bounce about n. Two draws: bounce angle, bounce radius.
-TPL_HD Vec3 diffuseBounce(Vec3 n, PixelRng& rng, int byte1) {
-    const float u3 = (static_cast<float>(byte1 & 7) + nextRandom(rng)) * angleStratumWidth;
-    const float u4 = (static_cast<float>(byte1 >> 3) + nextRandom(rng)) * secondStratumWidth;
-    const float phi2 = twoPiFiveFigures * u3;
-    const Vec3 axis = absOf(n.x) < 0.1f ? Vec3{1.0f, 0.0f, 0.0f} : Vec3{0.0f, 1.0f, 0.0f};
-    Vec3 u = cross(axis, n);
+template <class F>
+TPL_HD Vec3T<F> diffuseBounce(Vec3T<F> n, RngState<UIntOf<F>>& rng, IntOf<F> byte1, MaskOf<F> active) {
+    const F u3 = stratified<F>(byte1 & 7, nextRandom(rng), angleStratumWidth);
+    const F u4 = stratified<F>(byte1 >> 3, nextRandom(rng), secondStratumWidth);
+    const F phi2 = F(twoPiFiveFigures) * u3;
+    const MaskOf<F> nearX = absOf(n.x) < 0.1f;
+    const Vec3T<F> axis{select(nearX, F(1.0f), F(0.0f)), select(nearX, F(0.0f), F(1.0f)), F(0.0f)};
+    Vec3T<F> u = cross(axis, n);
     u = u * tracerRsqrt(dot(u, u));
-    const Vec3 v = cross(u, n);
-    const float radius = tracerSqrt(u4);
-    return u * (tracerCos(phi2) * radius) + v * (tracerSin(phi2) * radius) + n * tracerSqrt(1.0f - u4);
+    const Vec3T<F> v = cross(u, n);
+    const F radius = tracerSqrt(u4);
+    F cosPhi2, sinPhi2;
+    tracerCosSin(phi2, cosPhi2, sinPhi2, active);
+    return u * (cosPhi2 * radius) + v * (sinPhi2 * radius) + n * tracerSqrt(F(1.0f) - u4);
 }
 
-// Adds the light sphere's direct light at P (one shadow ray) and returns a
-// cosine-weighted bounce about n. Always four draws: light angle, light height,
-// bounce angle, bounce radius. The shadow ray takes no draw, so the batched CPU
-// kernel may draw all four before its shadow query returns.
-TPL_HD Vec3 shadeDiffuse(const FrameData& fd, Vec3 p, Vec3 n, Vec3& throughput, PixelRng& rng, int byte0, int byte1,
-                         Vec3& acc) {
-    throughput = throughput * diffuseFactor;
-    const LightSample light = sampleLight(fd, p, n, rng, byte0);
-    if (light.cosLight > 0.0f) {
-        const float dist = tracerSqrt(light.distance2);
-        const float occ = occlusionDistance(fd, p + surfaceOffset * n, light.toLight);
-        if (occ > dist) acc = acc + directLight(fd, throughput, light);
-    }
-    return diffuseBounce(n, rng, byte1);
+// A diffuse hit at p: the throughput takes the diffuse factor, the light
+// sphere is sampled (its shadow ray is left to the caller, who adds `light`
+// where nothing nearer than lightDistance blocks it) and a bounce is drawn.
+// Always four draws: light angle, light height, bounce angle, bounce radius.
+// Vector lanes outside `active` get values that are not meant to be used.
+template <class F>
+struct DiffuseResponse {
+    Vec3T<F> throughput;
+    MaskOf<F> lit;  // the light is above the surface: a shadow ray is needed
+    RayT<F> shadow;
+    F lightDistance;
+    Vec3T<F> light;
+    Vec3T<F> next;
+};
+
+template <class F>
+TPL_HD DiffuseResponse<F> shadeDiffuse(const FrameData& fd, Vec3T<F> p, Vec3T<F> n, Vec3T<F> throughput,
+                                       RngState<UIntOf<F>>& rng, IntOf<F> byte0, IntOf<F> byte1,
+                                       MaskOf<F> active = MaskOf<F>(true)) {
+    DiffuseResponse<F> out;
+    out.throughput = throughput * F(diffuseFactor);
+    const LightSample<F> light = sampleLight(fd, p, n, rng, byte0, active);
+    out.lit = light.cosLight > 0.0f;
+    out.lightDistance = tracerSqrt(light.distance2);
+    out.shadow = makeRay(p + F(surfaceOffset) * n, light.toLight);
+    out.light = directLight(fd, out.throughput, light);
+    out.next = diffuseBounce(n, rng, byte1, active);
+    return out;
 }
 
-TPL_HD Vec3 reflectAbout(Vec3 d, Vec3 n) {
-    return d - 2.0f * dot(d, n) * n;
+template <class F>
+TPL_HD Vec3T<F> reflectAbout(Vec3T<F> d, Vec3T<F> n) {
+    return d - F(2.0f) * dot(d, n) * n;
 }
 
 // Fresnel-weighted choice between reflection and refraction; one draw. The chain
 // variant (index 1.5) chooses by a plain draw, the sub-path variant (index 1.2)
 // by a draw within the stratum byte2. eta is the ratio of the indices on the
-// two sides: the glass's index leaving it, its inverse entering.
-TPL_HD Vec3 scatterGlass(const FrameData& fd, GlassVariant variant, Vec3 o, Vec3 d, int objectId, Vec3 n,
-                         Vec3& throughput, PixelRng& rng, int byte2) {
-    const Vec3 fromCentre = o - sphereCentre(fd, objectId);
-    const bool inside = fd.sphereRadius2[objectId] > dot(fromCentre, fromCentre);
-    const Vec3 nf = inside ? -n : n;
-    const float cosI = dot(d, nf);
+// two sides: the glass's index leaving it, its inverse entering. Inside means
+// the ray starts within the glass sphere `sphere`; a box's normal always faces
+// the ray, so a glass box is entered wherever it is hit (isSphere false).
+template <class F>
+TPL_HD Vec3T<F> scatterGlass(const FrameData& fd, GlassVariant variant, Vec3T<F> o, Vec3T<F> d, MaskOf<F> isSphere,
+                             IntOf<F> sphere, Vec3T<F> n, Vec3T<F>& throughput, RngState<UIntOf<F>>& rng,
+                             IntOf<F> byte2) {
+    const IntOf<F> i = select(isSphere, sphere, IntOf<F>(0));
+    const Vec3T<F> fromCentre = o - Vec3T<F>{gather(fd.sphereX, i), gather(fd.sphereY, i), gather(fd.sphereZ, i)};
+    const MaskOf<F> inside = isSphere && gather(fd.sphereRadius2, i) > dot(fromCentre, fromCentre);
+    const Vec3T<F> nf = select(inside, -n, n);
+    const F cosI = dot(d, nf);
     const bool chain = variant == GlassVariant::Chain;
-    const float eta = chain ? (inside ? chainIndexLeaving : chainIndexEntering)
-                            : (inside ? subPathIndexLeaving : subPathIndexEntering);
-    const float k = 1.0f - eta * eta * (1.0f - cosI * cosI);
+    const F eta = chain ? select(inside, F(chainIndexLeaving), F(chainIndexEntering))
+                        : select(inside, F(subPathIndexLeaving), F(subPathIndexEntering));
+    const F k = F(1.0f) - eta * eta * (F(1.0f) - cosI * cosI);
 
-    const float draw = nextRandom(rng);
-    const float u = chain ? draw : (static_cast<float>(byte2) + draw) * choiceStratumWidth;
+    const F draw = nextRandom(rng);
+    const F u = chain ? draw : stratified<F>(byte2, draw, choiceStratumWidth);
     // Total internal reflection: no refracted ray exists, so the surface is a
     // perfect mirror. The draw above is still taken to keep the sequence aligned.
-    if (k < 0.0f) return reflectAbout(d, n);
+    const MaskOf<F> total = k < 0.0f;
+    const Vec3T<F> reflected = reflectAbout(d, n);
+    if (allOf(total)) return reflected;
 
-    Vec3 t = eta * d - (eta * cosI + tracerSqrt(k)) * nf;
+    Vec3T<F> t = eta * d - (eta * cosI + tracerSqrt(k)) * nf;
     t = t * tracerRsqrt(dot(t, t));
-    const float x = inside ? 1.0f - dot(t, n) : 1.0f + cosI;
-    const float x2 = x * x;
-    const float re = fresnelAtNormal + (1.0f - fresnelAtNormal) * (x2 * x2 * x);
-    const float pReflect = 0.25f + 0.5f * re;
+    const F x = select(inside, F(1.0f) - dot(t, n), F(1.0f) + cosI);
+    const F x2 = x * x;
+    const F re = F(fresnelAtNormal) + F(1.0f - fresnelAtNormal) * (x2 * x2 * x);
+    const F pReflect = F(0.25f) + F(0.5f) * re;
     // A choice value can round up to exactly 1; with pReflect at 1 the
     // transmission weight would divide by zero, so that case reflects.
-    if (u < pReflect || pReflect >= 1.0f) {
-        throughput = throughput * tracerDiv(re, pReflect);
-        return reflectAbout(d, n);
-    }
-    throughput = throughput * tracerDiv(1.0f - re, 1.0f - pReflect);
-    return t;
+    const MaskOf<F> reflects = u < pReflect || pReflect >= 1.0f;
+    const F weight = select(reflects, tracerDiv(re, pReflect), tracerDiv(F(1.0f) - re, F(1.0f) - pReflect));
+    throughput = select(total, throughput, throughput * weight);
+    return select(total || reflects, reflected, t);
 }
 
-TPL_HD Vec3 reflectMirror(Vec3 d, Vec3 n, Vec3& throughput) {
-    const Vec3 r = reflectAbout(d, n);
+template <class F>
+TPL_HD Vec3T<F> reflectMirror(Vec3T<F> d, Vec3T<F> n, Vec3T<F>& throughput) {
+    const Vec3T<F> r = reflectAbout(d, n);
     throughput = throughput * dot(r, n);
     return r;
 }

@@ -1,18 +1,16 @@
 #pragma once
-// The per-pixel entry shared by the CUDA kernel and the CPU backend.
+// The per-pixel entry shared by the CUDA kernel and the CPU's scalar kernel.
 #include <cstdint>
 
 #include "kernel/tracer_math.h"
 #include "kernel/host_device.h"
+#include "kernel/primary_rays.h"
 #include "kernel/rng.h"
 #include "kernel/transport.h"
 #include "kernel/vec3.h"
 #include "kernel/build_setting.h"
 #include "kernel/frame_data.h"
 
-// Vertical jitter scale: with either setting the primary rays cover the first
-// quarter of the pixel's height.
-constexpr float primaryRowScale = samplesPerFrame == 32 ? 0.25f : 0.125f;
 constexpr int permutationRun = 2048;
 
 // Thread index g -> pixel index p: 8 x 4 pixel tiles per 32 threads.
@@ -63,66 +61,16 @@ TPL_HD uint32_t packPixel(Vec3 acc, int samples) {
     return packLight(exposedLight(acc, samples));
 }
 
-// Pixel p's corner in the image plane. The plane is one unit wide for a 4:3
-// frame; invWidth is the size of a pixel in it (see setFrameSize), so a frame
-// of any other shape sees the same height of the scene and more or less of
-// its width.
-struct PixelCorner {
-    float u;
-    float v;
-};
-
-TPL_HD PixelCorner pixelCorner(const FrameData& fd, int p) {
-    const int width = fd.width;
-    const int height = fd.height;
-    const float invW = fd.invWidth;
-    const int x = p % width;
-    const int y = p / width;
-    // Pixels from the 4:3 view's left edge to this frame's: (4h/3 - w) / 2,
-    // exactly 0 for a 4:3 frame, whose pixels then stay what they always were.
-    const float wider = static_cast<float>(4 * height - 3 * width) * (1.0f / 6.0f);
-    const float u = (static_cast<float>(x) + wider) * invW;
-    const float v = (static_cast<float>(y) + (static_cast<float>(width - height) * 0.5f + wider)) * invW;
-    return {u, v};
-}
-
-// Primary rays per pixel. The sampler table has rows for samplesPerFrame
-// samples only; a record asking for more is held to what the table covers.
-TPL_HD int primaryRayCount(const FrameData& fd) {
-    int rays = fd.samplesPerFrame >> 2;
-    if (rays > (samplesPerFrame >> 2)) rays = samplesPerFrame >> 2;
-    return rays;
-}
-
-// Unit direction of primary ray s; two draws jitter it within the pixel.
-TPL_HD Vec3 primaryDirection(const FrameData& fd, PixelCorner corner, int s, PixelRng& rng) {
-    const float invW = fd.invWidth;
-    const Vec3 forward{fd.camForward[0], fd.camForward[1], fd.camForward[2]};
-    const Vec3 vertical{fd.camVertical[0], fd.camVertical[1], fd.camVertical[2]};
-    const Vec3 right{fd.camRight[0], fd.camRight[1], fd.camRight[2]};
-    const float r1 = nextRandom(rng);
-    const float r2 = nextRandom(rng);
-    const float jx = (static_cast<float>(s & 7) + r1) * 0.125f;
-    const float jy = (static_cast<float>(s >> 3) + r2) * primaryRowScale;
-    const float u = (invW * jx + corner.u) - 0.5f;
-    const float v = (invW * jy + corner.v) - 0.5f;
-    const Vec3 dir = (forward + u * right) + v * vertical;
-    return dir * tracerRsqrt(dot(dir, dir));
-}
-
 // Traces pixel p of the record for frame counter pass and returns its
-// accumulated light (packPixel makes the pixel of it).
+// accumulated light (packPixel makes the pixel of it): one path moved on a
+// round at a time until its pixel has all its primary rays.
 TPL_HD Vec3 tracePixel(const FrameData& fd, int p, int pass, const unsigned char* sdata) {
     const PixelCorner corner = pixelCorner(fd, p);
-    PixelRng rng = seedPixelRng(p, pass);
-    const Vec3 origin{fd.camPosition[0], fd.camPosition[1], fd.camPosition[2]};
-    const int rays = primaryRayCount(fd);
-    Vec3 acc{0.0f, 0.0f, 0.0f};
-    for (int s = 0; s < rays; ++s) {
-        const Vec3 dir = primaryDirection(fd, corner, s, rng);
-        traceSample(fd, sdata, s, origin, dir, rng, acc);
-    }
-    return acc;
+    const PixelRays<float> rays{fd, primaryRayCount(fd)};
+    PathState<float> st{};
+    startPixel(rays, st, true, corner.u, corner.v, seedPixelRng(p, pass));
+    while (st.phase != phaseDone) advancePaths(fd, sdata, rays, st);
+    return st.acc;
 }
 
 // Traces pixel p of the record for frame counter pass and returns it packed 0x00RRGGBB.

@@ -6,13 +6,23 @@
 #include <cstdint>
 
 #include "kernel/host_device.h"
+#include "kernel/tracer_math.h"
 
-struct PixelRng {
-    uint32_t mwcHigh;
-    uint32_t mwcLow;
-    uint32_t congState;
-    uint32_t shiftState;
+// U: uint32_t for one pixel, a vector of 32-bit lanes in the CPU's vector kernel.
+template <class U>
+struct RngState {
+    U mwcHigh;
+    U mwcLow;
+    U congState;
+    U shiftState;
 };
+using PixelRng = RngState<uint32_t>;
+
+template <class M, class U>
+TPL_HD RngState<U> select(M m, const RngState<U>& yes, const RngState<U>& no) {
+    return {select(m, yes.mwcHigh, no.mwcHigh), select(m, yes.mwcLow, no.mwcLow),
+            select(m, yes.congState, no.congState), select(m, yes.shiftState, no.shiftState)};
+}
 
 // Seeds from the (permuted) pixel index and the frame counter; all arithmetic wraps.
 TPL_HD PixelRng seedPixelRng(int p, int pass) {
@@ -30,19 +40,21 @@ TPL_HD PixelRng seedPixelRng(int p, int pass) {
 constexpr float rngOutputScale = 2.328306e-10f;
 
 // Advances all four words and returns the combined 32-bit output.
-TPL_HD uint32_t nextRandomBits(PixelRng& rng) {
-    rng.mwcHigh = (36969u * (rng.mwcHigh & 0xFFFFu) + (rng.mwcHigh >> 16)) << 16;
-    rng.mwcLow = (18000u * (rng.mwcLow & 0xFFFFu) + (rng.mwcLow >> 16)) & 0xFFFFu;
-    rng.congState = 69069u * rng.congState + 1234567u;
-    uint32_t x = rng.shiftState;
-    x ^= x << 17;
-    x ^= x >> 13;
-    x ^= x << 5;
+template <class U>
+TPL_HD U nextRandomBits(RngState<U>& rng) {
+    rng.mwcHigh = (U(36969u) * (rng.mwcHigh & U(0xFFFFu)) + (rng.mwcHigh >> 16)) << 16;
+    rng.mwcLow = (U(18000u) * (rng.mwcLow & U(0xFFFFu)) + (rng.mwcLow >> 16)) & U(0xFFFFu);
+    rng.congState = U(69069u) * rng.congState + U(1234567u);
+    U x = rng.shiftState;
+    x = x ^ (x << 17);
+    x = x ^ (x >> 13);
+    x = x ^ (x << 5);
     rng.shiftState = x;
     return (rng.mwcHigh + rng.mwcLow) ^ (rng.congState + x);
 }
 
 // One draw in [0, 1): the output rounded to the nearest float, then scaled.
-TPL_HD float nextRandom(PixelRng& rng) {
-    return static_cast<float>(nextRandomBits(rng)) * rngOutputScale;
+template <class U>
+TPL_HD auto nextRandom(RngState<U>& rng) {
+    return toFloat(nextRandomBits(rng)) * rngOutputScale;
 }

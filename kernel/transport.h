@@ -1,10 +1,18 @@
 #pragma once
-// Light carried back along one primary ray: the specular chain through mirror
-// and glass, then four sub-paths from where the chain rests, each gathering
-// direct light at diffuse surfaces and the emitter or sky at its end.
+// Light carried back along the primary rays of a pixel: the specular chain
+// through mirror and glass, then four sub-paths from where the chain rests,
+// each gathering direct light at diffuse surfaces and the emitter or sky at
+// its end.
+//
+// A path is a small state machine (PathState) moved on a round at a time:
+// the round answers its pending scene queries, then takes one step from the
+// hit in hand. Written over the number type F, so one round moves one path
+// (the CUDA kernel and the CPU's scalar kernel) or a vector of paths, one per
+// lane, each lane doing exactly what one path does (the CPU's vector kernel).
 #include "kernel/host_device.h"
 #include "kernel/intersect.h"
 #include "kernel/materials.h"
+#include "kernel/primary_rays.h"
 #include "kernel/rng.h"
 #include "kernel/vec3.h"
 #include "kernel/build_setting.h"
@@ -15,69 +23,289 @@ constexpr int maxBudget = 7;
 constexpr float escapeDistance = 5000.0f;
 constexpr int samplerRowBytes = samplerLevels * samplerChannels;
 
-// Early primary rays of a pixel get short paths: 3 plus the bit length of s, at most 7.
-TPL_HD int bounceBudget(int s) {
-    int budget = 3;
-    for (unsigned v = static_cast<unsigned>(s); v != 0u && budget < maxBudget; v >>= 1) ++budget;
+// Early primary rays of a pixel get short paths: 3 plus the bit length of s, at most maxBudget.
+template <class I>
+TPL_HD I bounceBudget(I s) {
+    I budget(3);
+    for (int bit = 0; bit < maxBudget - 3; ++bit) budget = budget + select((s >> bit) != 0, I(1), I(0));
     return budget;
 }
 
-// Traces primary ray s (origin o, unit direction d) and adds its light into acc.
-TPL_HD void traceSample(const FrameData& fd, const unsigned char* sdata, int s, Vec3 o, Vec3 d, PixelRng& rng,
-                        Vec3& acc) {
-    int budget = bounceBudget(s);
-    HitRecord hit = traceNearest(fd, o, d);
+// What a path does next.
+enum PathPhase : int32_t {
+    phaseIdle,        // no pixel (a vector lane the run has no pixel left for)
+    phaseRay,         // waits for the nearest hit of its ray
+    phaseHit,         // holds a hit to move on from
+    phaseShadowOnly,  // waits for its shadow ray only, then ends the sub-path
+    phaseDone,        // its pixel has all its primary rays
+};
 
-    Vec3 chainThroughput{1.0f, 1.0f, 1.0f};
-    while (fd.materials[hit.material].kind != kindDiffuse && budget > 0 && hit.objectId != missObjectId) {
-        --budget;
-        const Vec3 p = o + hit.t * d;
-        tintThroughput(fd, chainThroughput, hit.material);
-        const Vec3 next =
-            fd.materials[hit.material].kind == kindGlass
-                ? scatterGlass(fd, GlassVariant::Chain, o, d, hit.objectId, hit.normal, chainThroughput, rng, 0)
-                : reflectMirror(d, hit.normal, chainThroughput);
-        o = p + surfaceOffset * next;
-        d = next;
-        hit = traceNearest(fd, o, d);
+template <class F>
+struct PathState {
+    IntOf<F> phase;    // PathPhase
+    IntOf<F> sample;   // primary ray s of the pixel
+    IntOf<F> budget;   // bounces left to the chain, then bounces of each sub-path
+    IntOf<F> subPath;  // k, 0 to subPathsPerRay - 1
+    IntOf<F> bounce;   // b, the sub-path's bounce
+    MaskOf<F> inChain;
+    MaskOf<F> lightSampled;   // the sub-path met a diffuse surface: no emission after it
+    MaskOf<F> shadowPending;  // a shadow ray waits for its answer
+    Vec3T<F> acc;             // the pixel's light so far
+    F cornerU, cornerV;
+    RngState<UIntOf<F>> rng;
+    // The specular chain of primary ray s: its ray, throughput and resting hit.
+    Vec3T<F> chainOrigin, chainDir, chainThroughput;
+    HitT<F> chainHit;
+    // Sub-path k at bounce b: its ray, throughput and the hit in hand (the
+    // chain's too while inChain).
+    Vec3T<F> origin, dir, throughput;
+    HitT<F> hit;
+    // A diffuse hit's shadow ray and the light it adds when clear.
+    RayT<F> shadow;
+    F lightDistance;
+    Vec3T<F> light;
+};
+
+// Starts the specular chain of primary ray st.sample from o along d.
+template <class F>
+TPL_HD void startChain(PathState<F>& st, MaskOf<F> m, Vec3T<F> o, Vec3T<F> d) {
+    assign(m, st.budget, bounceBudget(st.sample));
+    assign(m, st.chainOrigin, o);
+    assign(m, st.chainDir, d);
+    assign(m, st.chainThroughput, splat<F>(1.0f, 1.0f, 1.0f));
+    assign(m, st.inChain, MaskOf<F>(true));
+    assign(m, st.phase, IntOf<F>(phaseRay));
+}
+
+// Sub-path st.subPath starts where the chain rests, with the chain's hit in hand.
+template <class F>
+TPL_HD void startSubPath(PathState<F>& st, MaskOf<F> m) {
+    assign(m, st.throughput, st.chainThroughput);
+    assign(m, st.origin, st.chainOrigin);
+    assign(m, st.dir, st.chainDir);
+    assign(m, st.hit, st.chainHit);
+    assign(m, st.lightSampled, MaskOf<F>(false));
+    assign(m, st.bounce, IntOf<F>(0));
+    assign(m, st.inChain, MaskOf<F>(false));
+    assign(m, st.phase, IntOf<F>(phaseHit));
+}
+
+// Traces the pixel's primary rays one after another; the pixel of a path is
+// done (phaseDone) after ray `rays - 1`.
+template <class F>
+struct PixelRays {
+    const FrameData& fd;
+    int rays;
+
+    TPL_HD void nextSample(PathState<F>& st, MaskOf<F> m) const;
+};
+
+// Primary ray st.sample of the lanes of m from the camera.
+template <class F>
+TPL_HD void startSample(const FrameData& fd, PathState<F>& st, MaskOf<F> m) {
+    if (!anyOf(m)) return;
+    RngState<UIntOf<F>> g = st.rng;
+    const Vec3T<F> dir = primaryDirection(fd, st.cornerU, st.cornerV, st.sample, g);
+    assign(m, st.rng, g);
+    startChain(st, m, splat<F>(fd.camPosition[0], fd.camPosition[1], fd.camPosition[2]), dir);
+}
+
+template <class F>
+TPL_HD void PixelRays<F>::nextSample(PathState<F>& st, MaskOf<F> m) const {
+    if (!anyOf(m)) return;
+    const IntOf<F> s = st.sample + 1;
+    assign(m, st.sample, s);
+    const MaskOf<F> finished = m && !(s < rays);
+    assign(finished, st.phase, IntOf<F>(phaseDone));
+    startSample(fd, st, m && !finished);
+}
+
+// A new pixel in the lanes of m: no light yet, its corner and its generator.
+template <class F>
+TPL_HD void startPixel(const PixelRays<F>& pixel, PathState<F>& st, MaskOf<F> m, F cornerU, F cornerV,
+                       const RngState<UIntOf<F>>& rng) {
+    assign(m, st.sample, IntOf<F>(0));
+    assign(m, st.acc, splat<F>(0.0f, 0.0f, 0.0f));
+    assign(m, st.cornerU, cornerU);
+    assign(m, st.cornerV, cornerV);
+    assign(m, st.rng, rng);
+    if (pixel.rays > 0)
+        startSample(pixel.fd, st, m);
+    else
+        assign(m, st.phase, IntOf<F>(phaseDone));
+}
+
+// One round of the paths in st. Strata is the sampler table (bytes, or wider
+// words a vector can gather); Next decides what follows a primary ray.
+template <class F, class Strata, class Next>
+class PathRound {
+public:
+    using M = MaskOf<F>;
+    using I = IntOf<F>;
+    using V = Vec3T<F>;
+    using Rng = RngState<UIntOf<F>>;
+
+    TPL_HD PathRound(const FrameData& fd, Strata strata, const Next& next, PathState<F>& st)
+        : fd_(fd), strata_(strata), next_(next), st_(st) {}
+
+    // The nearest hits, the shadow rays, then one step for every path with a hit.
+    TPL_HD void run() {
+        const M ray = st_.phase == phaseRay;
+        if (anyOf(ray)) {
+            const V o = select(st_.inChain, st_.chainOrigin, st_.origin);
+            const V d = select(st_.inChain, st_.chainDir, st_.dir);
+            assign(ray, st_.hit, traceNearest(fd_, makeRay(o, d)));
+            assign(ray, st_.phase, I(phaseHit));
+        }
+        const M shadow = st_.shadowPending;
+        if (anyOf(shadow)) {
+            const M clear = shadow && occlusionDistance(fd_, st_.shadow) > st_.lightDistance;
+            assign(clear, st_.acc, st_.acc + st_.light);
+            assign(shadow, st_.shadowPending, M(false));
+            endSubPath(shadow && st_.phase == phaseShadowOnly);
+        }
+        // A sub-path that starts holds the chain's hit: it steps on at once,
+        // so every path leaves the round waiting for a query or done.
+        for (M hit = st_.phase == phaseHit; anyOf(hit); hit = st_.phase == phaseHit) step(hit);
     }
-    // A chain that spent the whole budget contributes nothing, wherever it ended.
-    if (budget <= 0) return;
 
-    for (int k = 0; k < subPathsPerRay; ++k) {
-        const unsigned char* slot = sdata + (subPathsPerRay * s + k) * samplerRowBytes;
-        Vec3 throughput = chainThroughput;
-        Vec3 origin = o;
-        Vec3 dir = d;
-        HitRecord h = hit;
-        bool lightSampled = false;
-        for (int b = 0; b < budget; ++b) {
-            if (b > 0) h = traceNearest(fd, origin, dir);
-            if (h.t > escapeDistance) {
-                addSky(acc, throughput);
-                break;
+private:
+    TPL_HD void step(M hit) {
+        const SurfaceMaterial<F> material = surfaceMaterial<F>(fd_, st_.hit.material);
+        const M chain = hit && st_.inChain;
+        if (anyOf(chain)) chainStep(chain, material);
+        // Chains that came to rest start their first sub-path from the same hit now.
+        const M sub = hit && !st_.inChain && st_.phase == phaseHit;
+        if (anyOf(sub)) subPathStep(sub, material);
+    }
+
+    // One turn of the chain through mirror and glass, or its end.
+    TPL_HD void chainStep(M c, const SurfaceMaterial<F>& material) {
+        const HitT<F>& h = st_.hit;
+        const M turns = material.kind != materialDiffuse && st_.budget > 0 && h.objectId != missObjectId;
+        const M onward = c && turns;
+        if (anyOf(onward)) {
+            const V o = st_.chainOrigin, d = st_.chainDir;
+            const V p = o + h.t * d;
+            V throughput = tinted(st_.chainThroughput, material.colour);
+            const M isGlass = onward && material.kind == materialGlass;
+            const M isMirror = onward && !isGlass;
+            Rng g = st_.rng;
+            V next = d;
+            specular(isGlass, isMirror, GlassVariant::Chain, o, d, I(0), next, throughput, g);
+            assign(onward, st_.rng, g);
+            assign(onward, st_.budget, st_.budget - 1);
+            assign(onward, st_.chainThroughput, throughput);
+            assign(onward, st_.chainOrigin, p + F(surfaceOffset) * next);
+            assign(onward, st_.chainDir, next);
+            assign(onward, st_.phase, I(phaseRay));
+        }
+        const M rests = c && !onward;
+        // A chain that spent the whole budget contributes nothing, wherever it ended.
+        const M spent = rests && !(st_.budget > 0);
+        const M gathers = rests && !spent;
+        if (anyOf(gathers)) {
+            assign(gathers, st_.chainHit, st_.hit);
+            assign(gathers, st_.subPath, I(0));
+            startSubPath(st_, gathers);
+        }
+        next_.nextSample(st_, spent);
+    }
+
+    // Bounce b of sub-path k meets the hit in hand.
+    TPL_HD void subPathStep(M m, const SurfaceMaterial<F>& material) {
+        const HitT<F>& h = st_.hit;
+        V throughput = st_.throughput;
+        V acc = st_.acc;
+        const M sky = m && h.t > escapeDistance;
+        acc = select(sky, acc + skyLight(throughput), acc);
+        const M emitter = m && !sky && h.objectId == 0;
+        // After a diffuse surface the light was already sampled directly.
+        const M emits = emitter && !st_.lightSampled;
+        acc = select(emits, acc + mul(throughput, material.colour), acc);
+        assign(m, st_.acc, acc);
+        M ended = sky || emitter;
+        const M surface = m && !ended;
+        if (anyOf(surface)) {
+            throughput = select(surface, tinted(throughput, material.colour), throughput);
+            const V o = st_.origin, d = st_.dir;
+            const V p = o + h.t * d;
+            const M isDiffuse = surface && material.kind == materialDiffuse;
+            const M isGlass = surface && material.kind == materialGlass;
+            const M isMirror = surface && !isDiffuse && !isGlass;
+            // This bounce's sampler strata.
+            const I row =
+                select(surface, (st_.sample * subPathsPerRay + st_.subPath) * samplerRowBytes + st_.bounce * samplerChannels,
+                       I(0));
+            Rng g = st_.rng;
+            V next = d;
+            if (anyOf(isDiffuse)) {
+                Rng drawn = g;
+                const DiffuseResponse<F> r =
+                    shadeDiffuse(fd_, p, h.normal, throughput, drawn, gather(strata_, row), gather(strata_, row + 1), isDiffuse);
+                const M lit = isDiffuse && r.lit;
+                assign(lit, st_.shadow, r.shadow);
+                assign(lit, st_.lightDistance, r.lightDistance);
+                assign(lit, st_.light, r.light);
+                assign(lit, st_.shadowPending, M(true));
+                assign(isDiffuse, st_.lightSampled, M(true));
+                throughput = select(isDiffuse, r.throughput, throughput);
+                next = select(isDiffuse, r.next, next);
+                g = select(isDiffuse, drawn, g);
             }
-            if (h.objectId == 0) {
-                // After a diffuse surface the light was already sampled directly.
-                if (!lightSampled) addEmission(fd, acc, throughput, h.material);
-                break;
-            }
-            const Vec3 p = origin + h.t * dir;
-            tintThroughput(fd, throughput, h.material);
-            const float kind = fd.materials[h.material].kind;
-            const unsigned char* bytes = slot + samplerChannels * b;
-            Vec3 next;
-            if (kind == kindDiffuse) {
-                next = shadeDiffuse(fd, p, h.normal, throughput, rng, bytes[0], bytes[1], acc);
-                lightSampled = true;
-            } else if (kind == kindGlass) {
-                next = scatterGlass(fd, GlassVariant::SubPath, origin, dir, h.objectId, h.normal, throughput, rng,
-                                    bytes[2]);
-            } else {
-                next = reflectMirror(dir, h.normal, throughput);
-            }
-            origin = p + surfaceOffset * next;
-            dir = next;
+            specular(isGlass, isMirror, GlassVariant::SubPath, o, d, gather(strata_, row + 2), next, throughput, g);
+            assign(surface, st_.rng, g);
+            assign(surface, st_.origin, p + F(surfaceOffset) * next);
+            assign(surface, st_.dir, next);
+            const I bounced = st_.bounce + 1;
+            assign(surface, st_.bounce, bounced);
+            const M more = surface && bounced < st_.budget;
+            const M waits = surface && !more && st_.shadowPending;
+            assign(more, st_.phase, I(phaseRay));
+            assign(waits, st_.phase, I(phaseShadowOnly));
+            ended = ended || (surface && !more && !waits);
+        }
+        assign(m, st_.throughput, throughput);
+        endSubPath(ended);
+    }
+
+    // The glass and mirror responses to the hit in hand, in the lanes of
+    // isGlass and isMirror: their next direction, throughput and generator.
+    TPL_HD void specular(M isGlass, M isMirror, GlassVariant variant, const V& o, const V& d, I choice, V& next,
+                         V& throughput, Rng& g) {
+        const HitT<F>& h = st_.hit;
+        if (anyOf(isGlass)) {
+            Rng drawn = g;
+            V weighted = throughput;
+            const V scattered = scatterGlass(fd_, variant, o, d, h.objectId < firstBoxObjectId, h.objectId, h.normal,
+                                             weighted, drawn, choice);
+            next = select(isGlass, scattered, next);
+            throughput = select(isGlass, weighted, throughput);
+            g = select(isGlass, drawn, g);
+        }
+        if (anyOf(isMirror)) {
+            V weighted = throughput;
+            next = select(isMirror, reflectMirror(d, h.normal, weighted), next);
+            throughput = select(isMirror, weighted, throughput);
         }
     }
+
+    TPL_HD void endSubPath(M m) {
+        if (!anyOf(m)) return;
+        const I k = st_.subPath + 1;
+        assign(m, st_.subPath, k);
+        const M again = m && k < subPathsPerRay;
+        if (anyOf(again)) startSubPath(st_, again);
+        next_.nextSample(st_, m && !again);
+    }
+
+    const FrameData& fd_;
+    Strata strata_;
+    const Next& next_;
+    PathState<F>& st_;
+};
+
+template <class F, class Strata, class Next>
+TPL_HD void advancePaths(const FrameData& fd, Strata strata, const Next& next, PathState<F>& st) {
+    PathRound<F, Strata, Next>(fd, strata, next, st).run();
 }

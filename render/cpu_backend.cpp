@@ -1,6 +1,8 @@
-// All CPU cores run the same per-pixel code as the CUDA kernel. Worker threads
-// are started once; each frame they pull 2048-pixel runs off an atomic counter,
-// the calling thread working alongside them.
+// All CPU cores shade the frame with one of the CPU kernels (cpu_kernel/): by
+// default the simd one, which moves one path per vector lane, or the scalar
+// one, one path at a time; both run the tracer's one source that the CUDA
+// kernel runs too. Worker threads are started once; each frame they pull
+// 2048-pixel runs off an atomic counter, the calling thread working alongside them.
 #include <algorithm>
 #include <atomic>
 #include <condition_variable>
@@ -9,7 +11,7 @@
 #include <thread>
 #include <vector>
 
-#include "kernel/cpu_kernels.h"
+#include "cpu_kernel/cpu_kernels.h"
 #include "kernel/render_pixel.h"
 #include "render/frame_driver.h"
 
@@ -23,7 +25,7 @@ constexpr int chunkPixels = permutationRun;
 class CpuBackend final : public RenderBackend {
 public:
     CpuBackend(int threads, CpuKernel kernel)
-        : batched_(kernel == CpuKernel::Batched && batchedKernelAvailable()) {
+        : simd_(kernel == CpuKernel::Simd && simdKernelAvailable()) {
         int wanted = threads > 0 ? threads : static_cast<int>(std::thread::hardware_concurrency());
         wanted = std::clamp(wanted, 1, maxCpuThreads);
         try {
@@ -45,8 +47,8 @@ public:
     std::string describe() const override {
         const int count = threadCount();
         std::string text = "CPU, " + std::to_string(count) + (count == 1 ? " thread" : " threads");
-        if (batched_)
-            text += ", batched kernel " + std::string(batchedTargetName()) + " x" + std::to_string(batchedLaneCount());
+        if (simd_)
+            text += ", simd kernel " + std::string(simdTargetName()) + " x" + std::to_string(simdLaneCount());
         else
             text += ", scalar kernel";
         return text;
@@ -128,8 +130,8 @@ private:
             const int begin = nextChunk_.fetch_add(1, std::memory_order_relaxed) * chunkPixels;
             if (begin >= job.pixelCount) return;
             const int end = std::min(begin + chunkPixels, job.pixelCount);
-            if (batched_)
-                shadeRunBatched(job, begin, end);
+            if (simd_)
+                shadeRunSimd(job, begin, end);
             else
                 shadeRunScalar(job, begin, end);
             if (guide_) guideRun(job, guide_, begin, end);
@@ -143,7 +145,7 @@ private:
     std::condition_variable done_;
     FrameWork job_;
     float* guide_ = nullptr;  // the frame's guide layer, when asked for
-    const bool batched_;
+    const bool simd_;
     unsigned generation_ = 0;
     int busy_ = 0;
     bool stop_ = false;

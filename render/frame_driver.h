@@ -7,7 +7,7 @@
 #include <string>
 #include <vector>
 
-#include "kernel/cpu_kernels.h"
+#include "cpu_kernel/cpu_kernels.h"
 #include "kernel/frame_data.h"
 
 enum class BackendChoice { Auto, Cpu, Cuda };
@@ -20,7 +20,7 @@ constexpr int maxCpuThreads = 256;
 struct DriverOptions {
     BackendChoice backend = BackendChoice::Auto;
     int threads = 0;  // CPU backend: 0 = one per core
-    CpuKernel cpuKernel = CpuKernel::Batched;  // the scalar one where no batched one was built
+    CpuKernel cpuKernel = CpuKernel::Simd;  // the scalar one where no simd one was built
     // Check mode: every buffer a frame is written into (on the device too) is
     // filled with 0xFF bytes first, so a pixel the backend skips reads back with
     // its top byte set and a skipped layer value as NaN, never as an old frame.

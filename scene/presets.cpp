@@ -28,7 +28,7 @@ void appendBox(FrameData& fd, const BoxSpec& b) {
     putBox(fd, fd.boxCount++, b.min, b.max, b.material);
 }
 
-void putMaterial(FrameData& fd, int m, float red, float green, float blue, float kind) {
+void putMaterial(FrameData& fd, int m, float red, float green, float blue, MaterialKind kind) {
     fd.materials[m] = MaterialEntry{red, green, blue, kind};
 }
 
@@ -86,11 +86,11 @@ static_assert(groupedLooseSpheres.first == groupedFigureSpheres.end() &&
 
 void buildSpheresScene(World& w) {
     FrameData& fd = w.frame;
-    putMaterial(fd, 0, 10.0f, 10.0f, 10.0f, 0.0f);
-    putMaterial(fd, 1, 0.8f, 0.8f, 0.3f, 0.0f);
-    putMaterial(fd, 2, 1.0f, 0.0f, 0.0f, 0.0f);
-    putMaterial(fd, 3, 0.0f, 0.0f, 1.0f, 0.0f);
-    putMaterial(fd, 4, 1.0f, 1.0f, 1.0f, 0.0f);
+    putMaterial(fd, 0, 10.0f, 10.0f, 10.0f, materialDiffuse);
+    putMaterial(fd, 1, 0.8f, 0.8f, 0.3f, materialDiffuse);
+    putMaterial(fd, 2, 1.0f, 0.0f, 0.0f, materialDiffuse);
+    putMaterial(fd, 3, 0.0f, 0.0f, 1.0f, materialDiffuse);
+    putMaterial(fd, 4, 1.0f, 1.0f, 1.0f, materialDiffuse);
 
     putSphere(fd, 0, {0.0f, 5.0f, 0.0f}, 5.0f, 25.0f, 0);
     putSphere(fd, groupedGroundSphere, ground);
@@ -104,18 +104,18 @@ void buildSpheresScene(World& w) {
 void buildPedestalScene(World& w) {
     FrameData& fd = w.frame;
     SceneSlots& slots = w.slots;
-    putMaterial(fd, 0, 50.0f, 50.0f, 100.0f, 0.0f);
-    putMaterial(fd, 1, 0.8f, 0.8f, 0.3f, 0.0f);
-    putMaterial(fd, 2, 0.8f, 0.8f, 0.4f, 0.0f);
-    putMaterial(fd, 3, 0.4f, 1.0f, 0.4f, 0.5f);
-    putMaterial(fd, 4, 1.0f, 1.0f, 1.0f, 0.0f);
-    putMaterial(fd, 5, 0.7f, 0.1f, 0.1f, 0.0f);
-    putMaterial(fd, 6, 0.8f, 0.8f, 0.7f, 1.0f);
-    putMaterial(fd, 7, 0.2f, 0.2f, 0.5f, 0.0f);
-    putMaterial(fd, 8, 1.0f, 1.0f, 1.0f, 0.0f);
-    putMaterial(fd, 9, 0.0f, 0.0f, 0.0f, 0.0f);
-    putMaterial(fd, 10, 1.0f, 0.4f, 0.4f, 0.5f);
-    putMaterial(fd, 11, 0.4f, 0.4f, 1.0f, 0.5f);
+    putMaterial(fd, 0, 50.0f, 50.0f, 100.0f, materialDiffuse);
+    putMaterial(fd, 1, 0.8f, 0.8f, 0.3f, materialDiffuse);
+    putMaterial(fd, 2, 0.8f, 0.8f, 0.4f, materialDiffuse);
+    putMaterial(fd, 3, 0.4f, 1.0f, 0.4f, materialGlass);
+    putMaterial(fd, 4, 1.0f, 1.0f, 1.0f, materialDiffuse);
+    putMaterial(fd, 5, 0.7f, 0.1f, 0.1f, materialDiffuse);
+    putMaterial(fd, 6, 0.8f, 0.8f, 0.7f, materialMirror);
+    putMaterial(fd, 7, 0.2f, 0.2f, 0.5f, materialDiffuse);
+    putMaterial(fd, 8, 1.0f, 1.0f, 1.0f, materialDiffuse);
+    putMaterial(fd, 9, 0.0f, 0.0f, 0.0f, materialDiffuse);
+    putMaterial(fd, 10, 1.0f, 0.4f, 0.4f, materialGlass);
+    putMaterial(fd, 11, 0.4f, 0.4f, 1.0f, materialGlass);
 
     fd.sphereCount = 0;
     fd.boxCount = 0;
@@ -143,14 +143,14 @@ void buildPedestalScene(World& w) {
 void buildRoomScene(World& w) {
     FrameData& fd = w.frame;
     SceneSlots& slots = w.slots;
-    putMaterial(fd, 0, 40.0f, 40.0f, 30.0f, 0.0f);
-    putMaterial(fd, 1, 1.0f, 1.0f, 1.0f, 0.0f);
-    putMaterial(fd, 2, 1.0f, 0.0f, 0.0f, 0.0f);
-    putMaterial(fd, 3, 0.0f, 0.0f, 1.0f, 0.0f);
-    putMaterial(fd, 4, 1.0f, 1.0f, 1.0f, 1.0f);
-    putMaterial(fd, 7, 0.2f, 0.2f, 0.5f, 0.0f);
-    putMaterial(fd, 8, 1.0f, 1.0f, 1.0f, 0.0f);
-    putMaterial(fd, 9, 0.0f, 0.0f, 0.0f, 0.0f);
+    putMaterial(fd, 0, 40.0f, 40.0f, 30.0f, materialDiffuse);
+    putMaterial(fd, 1, 1.0f, 1.0f, 1.0f, materialDiffuse);
+    putMaterial(fd, 2, 1.0f, 0.0f, 0.0f, materialDiffuse);
+    putMaterial(fd, 3, 0.0f, 0.0f, 1.0f, materialDiffuse);
+    putMaterial(fd, 4, 1.0f, 1.0f, 1.0f, materialMirror);
+    putMaterial(fd, 7, 0.2f, 0.2f, 0.5f, materialDiffuse);
+    putMaterial(fd, 8, 1.0f, 1.0f, 1.0f, materialDiffuse);
+    putMaterial(fd, 9, 0.0f, 0.0f, 0.0f, materialDiffuse);
 
     putSphere(fd, 0, {0.0f, 37.0f, 0.0f}, 2.0f, 4.0f, 0);
     putSphere(fd, groupedGroundSphere, ground);

@@ -5,7 +5,7 @@
 #include <cstdio>
 #include <sstream>
 
-#include "kernel/cpu_kernels.h"
+#include "cpu_kernel/cpu_kernels.h"
 #include "support/run_program.h"
 #include "support/test_paths.h"
 
@@ -70,9 +70,9 @@ TEST(Benchmark, NamesTheKernelThatRan) {
     const std::string dir = scratchDir("benchmark_simd");
     const ProgramResult r = benchmark(dir, {"--moments", "0.5"});
     ASSERT_EQ(r.exitCode, 0) << r.output;
-    const std::string expected = batchedKernelAvailable() ? "CPU, 2 threads, batched kernel " +
-                                                                std::string(batchedTargetName()) + " x" +
-                                                                std::to_string(batchedLaneCount())
+    const std::string expected = simdKernelAvailable() ? "CPU, 2 threads, simd kernel " +
+                                                                std::string(simdTargetName()) + " x" +
+                                                                std::to_string(simdLaneCount())
                                                           : "CPU, 2 threads, scalar kernel";
     const Report report = readReport(r.output);
     EXPECT_EQ(report.rows.size(), 1u) << r.output;

@@ -73,11 +73,11 @@ TEST(Options, RefusesMalformedInput) {
 TEST(Options, CpuKernelAndBenchmark) {
     Options o;
     std::string error;
-    EXPECT_EQ(o.demo.driver.cpuKernel, CpuKernel::Batched) << "simd is the default";
+    EXPECT_EQ(o.demo.driver.cpuKernel, CpuKernel::Simd) << "simd is the default";
     ASSERT_TRUE(parse({"--cpu-kernel", "scalar", "--still", "5"}, o, error)) << error;
     EXPECT_EQ(o.demo.driver.cpuKernel, CpuKernel::Scalar);
     ASSERT_TRUE(parse({"--cpu-kernel=scalar", "--cpu-kernel=simd"}, o = Options(), error)) << error;
-    EXPECT_EQ(o.demo.driver.cpuKernel, CpuKernel::Batched) << "the last one given wins";
+    EXPECT_EQ(o.demo.driver.cpuKernel, CpuKernel::Simd) << "the last one given wins";
 
     ASSERT_TRUE(parse({"--benchmark", "--threads", "2", "--cpu-kernel", "scalar", "--backend", "cpu"}, o = Options(),
                       error)) << error;

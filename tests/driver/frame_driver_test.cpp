@@ -30,10 +30,10 @@ const std::vector<unsigned char>& samplerTable() {
     return table;
 }
 
-// How the CPU backend names its kernel by default: the batched one where the build has it.
+// How the CPU backend names its kernel by default: the simd one where the build has it.
 std::string kernelText() {
-    return batchedKernelAvailable() ? "batched kernel " + std::string(batchedTargetName()) + " x" +
-                                          std::to_string(batchedLaneCount())
+    return simdKernelAvailable() ? "simd kernel " + std::string(simdTargetName()) + " x" +
+                                          std::to_string(simdLaneCount())
                                     : "scalar kernel";
 }
 

@@ -1,7 +1,7 @@
 list(APPEND TPL_ENGINE_TESTS
   ${CMAKE_CURRENT_LIST_DIR}/sampler_table_test.cpp
   ${CMAKE_CURRENT_LIST_DIR}/frame_driver_test.cpp
-  ${CMAKE_CURRENT_LIST_DIR}/batched_frame_test.cpp
+  ${CMAKE_CURRENT_LIST_DIR}/simd_frame_test.cpp
 )
 # The measures and the gate engine-check judges backends by, and its options.
 list(APPEND TPL_ENGINE_TESTS_ONCE

@@ -2,5 +2,4 @@
 # its tests run against both builds.
 list(APPEND TPL_ENGINE_TESTS
   ${CMAKE_CURRENT_LIST_DIR}/tracer_test.cpp
-  ${CMAKE_CURRENT_LIST_DIR}/batched_kernel_test.cpp
 )

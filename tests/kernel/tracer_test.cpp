@@ -98,6 +98,26 @@ void expectHit(const HitRecord& hit, int objectId, float t, Vec3 normal) {
     expectVec(hit.normal, normal);
 }
 
+// After its one primary ray the path is done.
+struct OneSample {
+    void nextSample(PathState<float>& st, bool m) const {
+        if (m) st.phase = phaseDone;
+    }
+};
+
+// Traces primary ray s (origin o, unit direction d) alone and adds its light into acc.
+void traceSample(const FrameData& fd, const unsigned char* sdata, int s, Vec3 o, Vec3 d, PixelRng& rng, Vec3& acc) {
+    PathState<float> st{};
+    st.sample = s;
+    st.acc = acc;
+    st.rng = rng;
+    startChain(st, true, o, d);
+    const OneSample next;
+    while (st.phase != phaseDone) advancePaths(fd, sdata, next, st);
+    acc = st.acc;
+    rng = st.rng;
+}
+
 // What primary ray s adds for the generator of (pixel, pass); when takesNoDraws
 // the ray must leave that generator untouched.
 Vec3 trace(const FrameData& fd, int s, Vec3 o, Vec3 d, bool takesNoDraws = true, int pixel = 17, int pass = 2) {
@@ -187,18 +207,22 @@ TEST(Intersect, InsideASphereOneSidedMissesTwoSidedHitsTheFarSide) {
     EXPECT_EQ(occlusionDistance(fd, origin, alongZ), 10000.0f);
 }
 
-TEST(Intersect, BoxesReportIdFourteenAndFaceTheRay) {
+TEST(Intersect, BoxesReportTheirOwnIdsAndFaceTheRay) {
     FrameData fd = emptyRecord();
     addBox(fd, {1.0f, 1.0f, 7.0f}, {-1.0f, -1.0f, 5.0f}, 4);  // corners in either order
-    expectHit(traceNearest(fd, origin, alongZ), 14, 5.0f, {0.0f, 0.0f, -1.0f});
+    expectHit(traceNearest(fd, origin, alongZ), firstBoxObjectId, 5.0f, {0.0f, 0.0f, -1.0f});
     // Zero direction components: outside the slab the ray misses.
     EXPECT_EQ(traceNearest(fd, {1.5f, 0.5f, 0.0f}, alongZ).objectId, 999);
 
     // From inside: distance 0, normal on the x axis against D.x.
     setBox(fd, 0, {-2.0f, -2.0f, -2.0f}, {2.0f, 2.0f, 2.0f}, 1);
-    expectHit(traceNearest(fd, origin, {0.0f, 0.6f, 0.8f}), 14, 0.0f, {1.0f, 0.0f, 0.0f});
+    expectHit(traceNearest(fd, origin, {0.0f, 0.6f, 0.8f}), firstBoxObjectId, 0.0f, {1.0f, 0.0f, 0.0f});
     expectVec(traceNearest(fd, origin, {0.6f, 0.0f, 0.8f}).normal, {-1.0f, 0.0f, 0.0f});
     EXPECT_EQ(occlusionDistance(fd, origin, alongZ), 0.0f);
+    // A second box has an id of its own, apart from every sphere's.
+    addBox(fd, {-1.0f, -1.0f, -9.0f}, {1.0f, 1.0f, -8.0f}, 2);
+    EXPECT_EQ(traceNearest(fd, {0.0f, 0.0f, -20.0f}, alongZ).objectId, firstBoxObjectId + 1);
+    EXPECT_GE(firstBoxObjectId, maxSpheres);
 }
 
 TEST(Intersect, CountedLayoutStopsAtTheCountsGroupedGoesByVolume) {
@@ -269,9 +293,23 @@ TEST(Glass, WeightsAndTotalInternalReflection) {
         SCOPED_TRACE(name);
         PixelRng rng = seed;
         Vec3 thr{0.5f, 0.25f, 2.0f};
-        expectVec(scatterGlass(fd, variant, o, d, 3, n, thr, rng, byte), next);
+        expectVec(scatterGlass(fd, variant, o, d, true, 3, n, thr, rng, byte), next);
         expectVec(thr, Vec3{0.5f, 0.25f, 2.0f} * weight);
         EXPECT_EQ(drawsBetween(seed, rng), 1);
+    }
+    // A glass box's normal faces the ray, so it is entered wherever it is hit:
+    // never "inside" by a sphere's test, even with the ray starting in sphere 14.
+    setSphere(fd, 14, origin, 50.0f, 2);
+    for (const GlassVariant variant : {chain, sub}) {
+        PixelRng rng = seedPixelRng(5, 9), sphereRng = rng;
+        Vec3 thr{1.0f, 1.0f, 1.0f}, sphereThr = thr;
+        const Vec3 n{0.0f, 0.0f, -1.0f}, d{0.0f, 0.6f, 0.8f};
+        const Vec3 box = scatterGlass(fd, variant, front, d, false, firstBoxObjectId, n, thr, rng, last);
+        const Vec3 inSphere = scatterGlass(fd, variant, front, d, true, 14, n, sphereThr, sphereRng, last);
+        // Entering bends towards the normal (sine 0.6 shrinks); leaving sphere 14 bends away.
+        EXPECT_LT(std::fabs(box.y), 0.6f);
+        EXPECT_GT(std::fabs(inSphere.y), 0.6f);
+        EXPECT_EQ(drawsBetween(seedPixelRng(5, 9), rng), 1);
     }
 }
 
@@ -280,15 +318,19 @@ TEST(Glass, WeightsAndTotalInternalReflection) {
 TEST(Diffuse, DirectLightTakesFourDrawsLitOrBlocked) {
     FrameData fd = emptyRecord();
     addSphere(fd, origin, 1.0f, 0);
-    fd.materials[0] = {40.0f, 20.0f, 10.0f, 0.0f};
+    fd.materials[0] = {40.0f, 20.0f, 10.0f, materialDiffuse};
     Vec3 acc[2] = {}, next[2];
     for (int blocked : {0, 1}) {
         if (blocked) addSphere(fd, {0.0f, 0.0f, -5.0f}, 1.0f, 3);
         PixelRng rng = seedPixelRng(11, 4);
-        Vec3 thr{1.0f, 1.0f, 1.0f};
-        next[blocked] = shadeDiffuse(fd, {0.0f, 0.0f, -10.0f}, alongZ, thr, rng, 0, 0, acc[blocked]);
+        const Vec3 p{0.0f, 0.0f, -10.0f};
+        const DiffuseResponse<float> r = shadeDiffuse(fd, p, alongZ, Vec3{1.0f, 1.0f, 1.0f}, rng, 0, 0);
         EXPECT_EQ(drawsBetween(seedPixelRng(11, 4), rng), 4);
-        EXPECT_EQ(thr.x, 0.31831f);
+        EXPECT_EQ(r.throughput.x, 0.31831f);
+        EXPECT_TRUE(r.lit);
+        expectVec(r.shadow.o, p + surfaceOffset * alongZ, 0.0f);
+        if (occlusionDistance(fd, r.shadow) > r.lightDistance) acc[blocked] = r.light;
+        next[blocked] = r.next;
     }
     // Byte 0 = 0 puts the light point on the far side (z > 0): still lit, from
     // between 10.5 and 11 away with a cosine above 0.99.
@@ -299,6 +341,9 @@ TEST(Diffuse, DirectLightTakesFourDrawsLitOrBlocked) {
     EXPECT_NEAR(dot(next[0], next[0]), 1.0f, 1e-4f);
     expectVec(next[1], next[0], 0.0f);
     expectVec(acc[1], origin, 0.0f);
+    // A surface facing away from the light asks for no shadow ray.
+    PixelRng rng = seedPixelRng(11, 4);
+    EXPECT_FALSE(shadeDiffuse(fd, {0.0f, 0.0f, -10.0f}, -alongZ, Vec3{1.0f, 1.0f, 1.0f}, rng, 0, 0).lit);
 }
 
 TEST(Transport, BudgetGrowsWithThePrimaryRayIndex) {
@@ -310,7 +355,7 @@ TEST(Transport, SkyAndEmitterAddFourTimes) {
     FrameData fd = emptyRecord();
     expectVec(trace(fd, 0, origin, alongZ), 4.0f * sky, 1e-9f);
     addSphere(fd, {0.0f, 0.0f, 5.0f}, 1.0f, 0);
-    fd.materials[0] = {40.0f, 30.0f, 20.0f, 0.0f};
+    fd.materials[0] = {40.0f, 30.0f, 20.0f, materialDiffuse};
     expectVec(trace(fd, 3, origin, alongZ), {160.0f, 120.0f, 80.0f}, 1e-3f);
     // Anything beyond 5000 counts as sky, diffuse or not.
     addSphere(fd, {0.0f, 0.0f, 6000.0f}, 10.0f, 2);
@@ -321,8 +366,8 @@ TEST(Transport, SpecularChainCarriesItsThroughputUntilTheBudgetIsGone) {
     // A white mirror wall facing the camera at x = 5, the light behind the camera.
     FrameData fd = emptyRecord();
     addSphere(fd, {-5.0f, 0.0f, 0.0f}, 1.0f, 0);
-    fd.materials[0] = {40.0f, 30.0f, 20.0f, 0.0f};
-    fd.materials[1] = {1.0f, 1.0f, 1.0f, 1.0f};
+    fd.materials[0] = {40.0f, 30.0f, 20.0f, materialDiffuse};
+    fd.materials[1] = {1.0f, 1.0f, 1.0f, materialMirror};
     addBox(fd, {5.0f, -10.0f, -10.0f}, {6.0f, 10.0f, 10.0f}, 1);
     // Four times chain throughput (2 x white) x emitter colour.
     expectVec(trace(fd, 0, origin, alongX), {320.0f, 240.0f, 160.0f}, 1e-3f);
@@ -342,9 +387,9 @@ TEST(Transport, NoEmissionAfterADiffuseSurface) {
     addSphere(fd, {0.0f, 4.0f, 0.0f}, 1.5f, 0);
     addSphere(fd, {0.0f, 4.0f, 0.0f}, 2.0f, 1);
     addBox(fd, {-50.0f, -1.0f, -50.0f}, {50.0f, 0.0f, 50.0f}, 2);
-    fd.materials[0] = {100.0f, 0.0f, 0.0f, 0.0f};
-    fd.materials[1] = {0.5f, 0.5f, 0.5f, 0.5f};
-    fd.materials[2] = {0.5f, 0.5f, 0.5f, 0.0f};
+    fd.materials[0] = {100.0f, 0.0f, 0.0f, materialDiffuse};
+    fd.materials[1] = {0.5f, 0.5f, 0.5f, materialGlass};
+    fd.materials[2] = {0.5f, 0.5f, 0.5f, materialDiffuse};
     // Looking into the ball the light's emission arrives; looking at the floor
     // under it, only the grey sky may.
     float seen = 0.0f;

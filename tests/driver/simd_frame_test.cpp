@@ -1,4 +1,4 @@
-// Frames of the show from the batched CPU kernel against the scalar kernel,
+// Frames of the show from the simd CPU kernel against the scalar kernel,
 // byte for byte, on every vector target this CPU runs and for several thread
 // counts: reduced frames of four moments, and one whole frame of the closed room.
 #include <gtest/gtest.h>
@@ -9,12 +9,15 @@
 #include <vector>
 
 #include "anim/show_replay.h"
-#include "kernel/batched_queries.h"
-#include "kernel/cpu_kernels.h"
+#include "cpu_kernel/cpu_kernels.h"
 #include "kernel/pixel_guide.h"
 #include "kernel/render_pixel.h"
 #include "render/frame_driver.h"
 #include "render/sampler_table.h"
+
+#if TPL_TEST_HWY
+#include <hwy/targets.h>
+#endif
 
 namespace {
 
@@ -66,28 +69,45 @@ int differingPixels(const std::vector<uint32_t>& got, const std::vector<uint32_t
     return count;
 }
 
+// The simd kernel's vector targets this CPU runs (none without the vector library).
+std::vector<int64_t> runnableTargets() {
+    std::vector<int64_t> targets;
+#if TPL_TEST_HWY
+    for (int64_t t : {HWY_AVX3, HWY_AVX2, HWY_SSE4})
+        if ((hwy::SupportedTargets() & t) != 0) targets.push_back(t);
+#endif
+    return targets;
+}
+
+// Makes the simd kernel run target t; 0 gives it back its own choice.
+void forceTarget(int64_t t) {
+#if TPL_TEST_HWY
+    hwy::SetSupportedTargetsForTest(t);
+#endif
+}
+
 }  // namespace
 
 TEST(BatchedFrames, EqualTheScalarKernelOnEveryTargetAndThreadCount) {
     // Spheres scene, the pedestal (grouped layout) twice, the closed room.
     const std::vector<Moment> moments = showMoments({50, 1300, 6000, 9700});
-    std::vector<int64_t> targets = batchedTargetsForTest();
+    std::vector<int64_t> targets = runnableTargets();
     if (targets.empty()) targets.push_back(0);
     for (const Moment& moment : moments) {
         // 160 x 120 plus a ragged run: 19200 pixels are 9 whole runs of 2048 and 768 more.
         const FrameData record = reduced(moment.record, 160, 120);
         const std::vector<uint32_t> want = render(record, moment.tick, 2, CpuKernel::Scalar);
         for (int64_t target : targets) {
-            forceBatchedTargetForTest(target);
+            forceTarget(target);
             for (int threads : {1, 2, 7}) {
-                SCOPED_TRACE("tick " + std::to_string(moment.tick) + ", target " + batchedTargetName() + ", " +
+                SCOPED_TRACE("tick " + std::to_string(moment.tick) + ", target " + simdTargetName() + ", " +
                              std::to_string(threads) + " threads");
                 std::string first;
-                EXPECT_EQ(differingPixels(render(record, moment.tick, threads, CpuKernel::Batched), want, first), 0)
+                EXPECT_EQ(differingPixels(render(record, moment.tick, threads, CpuKernel::Simd), want, first), 0)
                     << first;
             }
         }
-        forceBatchedTargetForTest(0);
+        forceTarget(0);
     }
 }
 
@@ -96,14 +116,14 @@ TEST(BatchedFrames, WholeFrameOfTheClosedRoom) {
     EXPECT_EQ(room.record.sceneId, roomSceneId);
     const std::vector<uint32_t> want = render(room.record, room.tick, 2, CpuKernel::Scalar);
     std::string first;
-    EXPECT_EQ(differingPixels(render(room.record, room.tick, 2, CpuKernel::Batched), want, first), 0) << first;
+    EXPECT_EQ(differingPixels(render(room.record, room.tick, 2, CpuKernel::Simd), want, first), 0) << first;
 }
 
 TEST(BatchedFrames, BackendNamesTheTargetItRuns) {
-    if (!batchedKernelAvailable()) GTEST_SKIP() << "built without the vector library";
-    const std::string text = makeCpuBackend(1, CpuKernel::Batched)->describe();
+    if (!simdKernelAvailable()) GTEST_SKIP() << "built without the vector library";
+    const std::string text = makeCpuBackend(1, CpuKernel::Simd)->describe();
     EXPECT_NE(
-        text.find(std::string("batched kernel ") + batchedTargetName() + " x" + std::to_string(batchedLaneCount())),
+        text.find(std::string("simd kernel ") + simdTargetName() + " x" + std::to_string(simdLaneCount())),
         std::string::npos)
         << text;
 }
@@ -121,7 +141,7 @@ TEST(BatchedFrames, LightLayerPacksToThePixelsAtLiveSettings) {
         std::vector<float> radiance[2], guide[2];
         std::vector<uint32_t> pixels[2];
         for (int k = 0; k < 2; ++k) {
-            std::unique_ptr<RenderBackend> cpu = makeCpuBackend(2, k == 0 ? CpuKernel::Scalar : CpuKernel::Batched);
+            std::unique_ptr<RenderBackend> cpu = makeCpuBackend(2, k == 0 ? CpuKernel::Scalar : CpuKernel::Simd);
             ASSERT_TRUE(cpu->givesLayers());
             std::string why;
             ASSERT_TRUE(cpu->upload(table.data(), static_cast<int>(table.size()), static_cast<int>(n), why)) << why;

@@ -1,8 +1,11 @@
-// The batched scene queries against the scalar ones, ray by ray and bit by bit,
-// on every vector target this CPU runs: random rays and the awkward ones
-// (inside spheres, tangent, axis-parallel with infinite reciprocals, through
-// box edges and corners, starting on box planes, NaN and zero directions).
+// The tracer's queries, diffuse response and sine and cosine in vector lanes
+// against one path, bit by bit, on every vector target this CPU runs: random
+// rays and the awkward ones (inside spheres, tangent, axis-parallel with
+// infinite reciprocals, through box edges and corners, starting on box
+// planes, NaN and zero directions), diffuse hits of every orientation.
 #include <gtest/gtest.h>
+
+#include <hwy/targets.h>
 
 #include <cmath>
 #include <cstdio>
@@ -12,9 +15,7 @@
 #include <string>
 #include <vector>
 
-#include "kernel/batched_diffuse.h"
-#include "kernel/batched_queries.h"
-#include "kernel/cpu_kernels.h"
+#include "cpu_kernel/lane_checks.h"
 #include "kernel/grouped_scene.h"
 #include "kernel/intersect.h"
 #include "kernel/materials.h"
@@ -155,25 +156,23 @@ struct Coverage {
     int sphereHits = 0, boxHits = 0, misses = 0, blocked = 0, clear = 0;
 };
 
-// Compares both queries on the current target; returns the number of rays that differ.
-int compareQueries(const FrameData& fd, const Rays& r, Coverage& seen, std::string& first) {
+// Compares both queries on one target; returns the number of rays that differ.
+int compareQueries(const LaneChecks& lanes, const FrameData& fd, const Rays& r, Coverage& seen, std::string& first) {
     const int n = r.size();
     std::vector<HitRecord> hits(n);
     std::vector<float> occlusion(n);
-    batchedNearestForTest(fd, r.ox.data(), r.oy.data(), r.oz.data(), r.dx.data(), r.dy.data(), r.dz.data(), n,
-                          hits.data());
-    batchedOcclusionForTest(fd, r.ox.data(), r.oy.data(), r.oz.data(), r.dx.data(), r.dy.data(), r.dz.data(), n,
-                            occlusion.data());
+    const float* const rays[6] = {r.ox.data(), r.oy.data(), r.oz.data(), r.dx.data(), r.dy.data(), r.dz.data()};
+    lanes.queries(fd, rays, n, hits.data(), occlusion.data());
     int differing = 0;
     for (int e = 0; e < n; ++e) {
         const HitRecord want = traceNearest(fd, r.origin(e), r.direction(e));
         const float wantOcclusion = occlusionDistance(fd, r.origin(e), r.direction(e));
         const bool same = sameHit(hits[e], want) && sameBits(occlusion[e], wantOcclusion);
         if (!same && differing++ == 0)
-            first = describeRay(r, e) + ": " + describe(hits[e], occlusion[e]) + ", scalar " +
+            first = describeRay(r, e) + ": " + describe(hits[e], occlusion[e]) + ", one ray " +
                     describe(want, wantOcclusion);
-        seen.sphereHits += want.objectId != missObjectId && want.objectId != boxObjectId;
-        seen.boxHits += want.objectId == boxObjectId;
+        seen.sphereHits += want.objectId < firstBoxObjectId;
+        seen.boxHits += want.objectId >= firstBoxObjectId && want.objectId != missObjectId;
         seen.misses += want.objectId == missObjectId;
         seen.blocked += wantOcclusion < missDistance;
         seen.clear += !(wantOcclusion < missDistance);
@@ -181,16 +180,15 @@ int compareQueries(const FrameData& fd, const Rays& r, Coverage& seen, std::stri
     return differing;
 }
 
-
 bool sameVec(Vec3 a, Vec3 b) {
     return sameBits(a.x, b.x) && sameBits(a.y, b.y) && sameBits(a.z, b.z);
 }
 
 bool sameOutcome(const DiffuseOutcome& a, const DiffuseOutcome& b) {
-    return sameVec(a.throughput, b.throughput) && std::memcmp(&a.rng, &b.rng, sizeof a.rng) == 0 &&
-           sameVec(a.nextOrigin, b.nextOrigin) && sameVec(a.nextDir, b.nextDir) &&
-           sameVec(a.shadowOrigin, b.shadowOrigin) && sameVec(a.toLight, b.toLight) &&
-           sameBits(a.cosLight, b.cosLight) && sameBits(a.lightDistance, b.lightDistance) && sameVec(a.light, b.light);
+    const DiffuseResponse<float>&x = a.response, &y = b.response;
+    return std::memcmp(&a.rng, &b.rng, sizeof a.rng) == 0 && sameVec(x.throughput, y.throughput) && x.lit == y.lit &&
+           sameVec(x.shadow.o, y.shadow.o) && sameVec(x.shadow.d, y.shadow.d) && sameVec(x.shadow.invD, y.shadow.invD) &&
+           sameBits(x.lightDistance, y.lightDistance) && sameVec(x.light, y.light) && sameVec(x.next, y.next);
 }
 
 // Diffuse hits with random generator words and strata, normals of every
@@ -200,9 +198,7 @@ std::vector<DiffuseCase> diffuseCases(Maker& m) {
     const int secondStrata = static_cast<int>(1.0f / secondStratumWidth);
     for (int n = 0; n < 20000; ++n) {
         DiffuseCase c;
-        c.origin = m.point(10.0f);
-        c.dir = m.unit();
-        c.t = m.in(0.0f, 30.0f);
+        c.p = m.point(10.0f);
         switch (n % 5) {
             case 0:
                 c.normal = m.unit();
@@ -224,7 +220,7 @@ std::vector<DiffuseCase> diffuseCases(Maker& m) {
                 break;
             default:
                 c.normal = m.unit();
-                c.t = 0.0f;
+                c.p = c.normal * 1.0e-3f;
         }
         c.throughput = {m.in(0.0f, 2.0f), m.in(0.0f, 2.0f), m.in(0.0f, 2.0f)};
         c.rng = {static_cast<uint32_t>(m.below(1 << 30)) * 4u + 3u, static_cast<uint32_t>(m.below(1 << 16)),
@@ -236,31 +232,32 @@ std::vector<DiffuseCase> diffuseCases(Maker& m) {
     return cases;
 }
 
-// Runs check once per vector target (the kernel's own choice when there is no vector library).
+// Runs check for every vector target this CPU runs; fails when there is none
+// although the build has the vector kernel for this machine's own target.
 template <class Check>
 void onEveryTarget(Check check) {
-    std::vector<int64_t> targets = batchedTargetsForTest();
-    if (targets.empty()) targets.push_back(0);
-    for (int64_t target : targets) {
-        forceBatchedTargetForTest(target);
-        SCOPED_TRACE(std::string("target ") + batchedTargetName());
-        check();
+    int ran = 0;
+    for (const LaneChecks* lanes : {&laneChecksAvx3, &laneChecksAvx2, &laneChecksSse4}) {
+        if ((hwy::SupportedTargets() & lanes->target) == 0) continue;
+        SCOPED_TRACE(std::string("target ") + hwy::TargetName(lanes->target));
+        check(*lanes);
+        ++ran;
     }
-    forceBatchedTargetForTest(0);
+    EXPECT_GT(ran, 0) << "no vector target runs on this CPU";
 }
 
 }  // namespace
 
-TEST(BatchedQueries, EveryLaneAnswersAsTheScalarQueryOnEveryTarget) {
+TEST(Lanes, QueriesAnswerAsOneRayOnEveryTarget) {
     for (bool grouped : {false, true}) {
         SCOPED_TRACE(grouped ? "grouped layout" : "counted layout");
         Maker m(grouped ? 97u : 13u);
         const FrameData fd = scene(m, grouped);
         const Rays rays = nastyRays(fd, m);
-        onEveryTarget([&] {
+        onEveryTarget([&](const LaneChecks& lanes) {
             Coverage seen;
             std::string first;
-            EXPECT_EQ(compareQueries(fd, rays, seen, first), 0) << "first: " << first;
+            EXPECT_EQ(compareQueries(lanes, fd, rays, seen, first), 0) << "first: " << first;
             EXPECT_GT(seen.sphereHits, rays.size() / 10);
             EXPECT_GT(seen.boxHits, rays.size() / 50);
             EXPECT_GT(seen.misses, rays.size() / 50);
@@ -270,37 +267,25 @@ TEST(BatchedQueries, EveryLaneAnswersAsTheScalarQueryOnEveryTarget) {
     }
 }
 
-TEST(BatchedQueries, RaggedCountsLeaveNoLaneBehind) {
-    // Counts that are not a multiple of any vector width: the tail lanes are answered too.
-    Maker m(5u);
-    const FrameData fd = scene(m, true);
-    const Rays rays = nastyRays(fd, m);
-    onEveryTarget([&] {
-        for (int n : {1, 3, 7, 17, 33}) {
-            Rays part;
-            for (int e = 0; e < n; ++e) part.add(rays.origin(e), rays.direction(e));
-            Coverage seen;
-            std::string first;
-            EXPECT_EQ(compareQueries(fd, part, seen, first), 0) << n << " rays, first: " << first;
-        }
-    });
-}
-
-TEST(BatchedDiffuse, EveryLaneShadesAsTheScalarKernelOnEveryTarget) {
+TEST(Lanes, DiffuseHitsShadeAsOnePathOnEveryTarget) {
     Maker m(31u);
     const FrameData fd = scene(m, false);
     const std::vector<DiffuseCase> cases = diffuseCases(m);
-    onEveryTarget([&] {
+    onEveryTarget([&](const LaneChecks& lanes) {
         std::vector<DiffuseOutcome> got(cases.size());
-        batchedDiffuseForTest(fd, cases.data(), static_cast<int>(cases.size()), got.data());
+        lanes.diffuse(fd, cases.data(), static_cast<int>(cases.size()), got.data());
         int differing = 0, lit = 0;
         for (size_t e = 0; e < cases.size(); ++e) {
-            const DiffuseOutcome want = scalarDiffuseOutcome(fd, cases[e]);
-            lit += want.cosLight > 0.0f;
+            const DiffuseCase& c = cases[e];
+            DiffuseOutcome want;
+            want.rng = c.rng;
+            want.response = shadeDiffuse(fd, c.p, c.normal, c.throughput, want.rng, c.byte0, c.byte1);
+            lit += want.response.lit;
             if (!sameOutcome(got[e], want) && differing++ == 0)
-                ADD_FAILURE() << "case " << e << ": next direction (" << got[e].nextDir.x << ", " << got[e].nextDir.y
-                              << ", " << got[e].nextDir.z << ") vs (" << want.nextDir.x << ", " << want.nextDir.y
-                              << ", " << want.nextDir.z << "), light " << got[e].light.x << " vs " << want.light.x;
+                ADD_FAILURE() << "case " << e << ": next direction (" << got[e].response.next.x << ", "
+                              << got[e].response.next.y << ", " << got[e].response.next.z << ") vs ("
+                              << want.response.next.x << ", " << want.response.next.y << ", " << want.response.next.z
+                              << ")";
         }
         EXPECT_EQ(differing, 0);
         EXPECT_GT(lit, static_cast<int>(cases.size()) / 10);
@@ -308,39 +293,29 @@ TEST(BatchedDiffuse, EveryLaneShadesAsTheScalarKernelOnEveryTarget) {
     });
 }
 
-TEST(BatchedSinCos, VouchesOnlyForTheLibrarysOwnBits) {
-    // Every 61st float from 2^-12 to 10 (past both ends of the vector range),
-    // the angles a diffuse hit can draw, and values no angle should be.
+TEST(Lanes, CosineAndSineAreTheLibrarysOwnBits) {
+    // Every 61st float from 2^-12 to 10 (past both ends of the range the
+    // lanes vouch for), the angles a diffuse hit can draw, and values no angle should be.
     std::vector<float> x;
     for (float v = 0x1p-12f; v < 10.0f; v = std::nextafter(v, 11.0f)) {
         x.push_back(v);
         for (int skip = 0; skip < 60; ++skip) v = std::nextafter(v, 11.0f);
     }
-    const size_t swept = x.size();
     const float inf = std::numeric_limits<float>::infinity();
     for (float v : {0.0f, -0.0f, 0x1p-10f, std::nextafter(0x1p-10f, 0.0f), 8.0f, std::nextafter(8.0f, 9.0f), -1.0f,
                     inf, -inf, std::numeric_limits<float>::quiet_NaN(), twoPi * std::nextafter(1.0f, 0.0f)})
         x.push_back(v);
-    onEveryTarget([&] {
+    onEveryTarget([&](const LaneChecks& lanes) {
         const int n = static_cast<int>(x.size());
         std::vector<float> cosine(n), sine(n);
-        std::vector<unsigned char> certain(n);
-        batchedSinCosForTest(x.data(), n, cosine.data(), sine.data(), certain.data());
-        int differing = 0, vouched = 0, inRange = 0;
+        lanes.cosSin(x.data(), n, cosine.data(), sine.data());
+        int differing = 0;
         for (int e = 0; e < n; ++e) {
             const float c = tracerCos(x[e]), s = tracerSin(x[e]);
             if ((!sameBits(cosine[e], c) || !sameBits(sine[e], s)) && differing++ == 0)
                 ADD_FAILURE() << "angle " << x[e] << ": cos " << cosine[e] << " vs " << c << ", sin " << sine[e]
                               << " vs " << s;
-            const bool vectorRange = std::fabs(x[e]) >= 0x1p-10f && std::fabs(x[e]) <= 8.0f;
-            if (!vectorRange) {
-                EXPECT_FALSE(certain[e]) << "angle " << x[e] << " is outside the vector range";
-            }
-            inRange += static_cast<size_t>(e) < swept && vectorRange;
-            vouched += static_cast<size_t>(e) < swept && certain[e];
         }
         EXPECT_EQ(differing, 0);
-        // One value in eight is too near a rounding boundary; most angles stay in the lanes.
-        EXPECT_GT(vouched, inRange * 6 / 10);
     });
 }

@@ -1,0 +1,38 @@
+// The simd kernel's entry: the best vector target this CPU runs (the vector
+// library's choice, which tests may narrow), else the scalar kernel.
+#include <hwy/targets.h>
+
+#include "cpu_kernel/cpu_kernels.h"
+#include "cpu_kernel/simd_targets.h"
+
+namespace {
+
+const SimdTarget* chosenTarget() {
+    const int64_t supported = hwy::SupportedTargets();
+    for (const SimdTarget* t : {&simdTargetAvx3, &simdTargetAvx2, &simdTargetSse4})
+        if ((supported & t->target) != 0) return t;
+    return nullptr;
+}
+
+}  // namespace
+
+bool simdKernelAvailable() {
+    return chosenTarget() != nullptr;
+}
+
+void shadeRunSimd(const FrameWork& work, int begin, int end) {
+    if (const SimdTarget* t = chosenTarget())
+        t->shadeRun(work, begin, end);
+    else
+        shadeRunScalar(work, begin, end);
+}
+
+const char* simdTargetName() {
+    const SimdTarget* t = chosenTarget();
+    return t ? hwy::TargetName(t->target) : "none";
+}
+
+int simdLaneCount() {
+    const SimdTarget* t = chosenTarget();
+    return t ? t->lanes : 1;
+}
