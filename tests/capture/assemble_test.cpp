@@ -16,14 +16,7 @@ namespace fs = std::filesystem;
 
 namespace {
 
-class AssembleProgram : public ::testing::Test {
-protected:
-    void SetUp() override {
-        if (programPath().empty()) GTEST_SKIP() << "the program is not built";
-    }
-    ProgramResult run(const std::string& args) { return runIn(dir_, "exec \"$PROGRAM\" --data \"$DATA\" " + args); }
-    const std::string dir_ = scratchDir(::testing::UnitTest::GetInstance()->current_test_info()->name());
-};
+class AssembleProgram : public ProgramInScratch {};
 
 }  // namespace
 
@@ -116,7 +109,9 @@ TEST_F(AssembleProgram, RefusesUnreadableFramesBeforeEncodingSayingWhy) {
         if (kind == "cut") std::ofstream(frame, std::ios::binary) << good.substr(0, 300);
         if (kind == "damaged") std::ofstream(frame, std::ios::binary) << damaged;
         if (kind == "text") std::ofstream(frame) << "not a picture";
-        if (kind == "pipe") ASSERT_EQ(mkfifo(frame.c_str(), 0644), 0);
+        if (kind == "pipe") {
+            ASSERT_EQ(mkfifo(frame.c_str(), 0644), 0);
+        }
         if (kind == "folder") fs::create_directory(frame);
         const ProgramResult r = runIn(
             dir_, "exec timeout 60 \"$PROGRAM\" --data \"$DATA\" --assemble frames --video v.mp4 --fps 10 --from 13 --to 13.4",

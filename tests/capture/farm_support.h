@@ -8,6 +8,8 @@
 #include <string>
 #include <vector>
 
+#include <gtest/gtest.h>
+
 #include "support/run_program.h"
 #include "support/test_paths.h"
 
@@ -18,6 +20,17 @@ inline ProgramResult runIn(const std::string& dir, const std::string& line, std:
     env.push_back("TOOLS=" + sourceDir() + "/tools");
     return runProgram({"/bin/sh", "-c", line}, env, dir);
 }
+
+// A test that runs the program with the repository's data in a scratch folder
+// named after the test.
+class ProgramInScratch : public ::testing::Test {
+protected:
+    void SetUp() override {
+        if (programPath().empty()) GTEST_SKIP() << "the program is not built";
+    }
+    ProgramResult run(const std::string& args) { return runIn(dir_, "exec \"$PROGRAM\" --data \"$DATA\" " + args); }
+    const std::string dir_ = scratchDir(::testing::UnitTest::GetInstance()->current_test_info()->name());
+};
 
 // The names of the files in a folder that differ from (or are missing in)
 // the other folder, compared byte for byte, plus the extra files it has.

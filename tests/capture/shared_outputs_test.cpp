@@ -45,14 +45,7 @@ Pair runTogether(const std::string& dir, const std::string& first, const std::st
     return pair;
 }
 
-class SharedOutputs : public ::testing::Test {
-protected:
-    void SetUp() override {
-        if (programPath().empty()) GTEST_SKIP() << "the program is not built";
-    }
-    ProgramResult run(const std::string& args) { return runIn(dir_, "exec \"$PROGRAM\" --data \"$DATA\" " + args); }
-    const std::string dir_ = scratchDir(::testing::UnitTest::GetInstance()->current_test_info()->name());
-};
+class SharedOutputs : public ProgramInScratch {};
 
 }  // namespace
 
