@@ -11,7 +11,8 @@ set(TPL_STACK
   "render:kernel,cpu_kernel"
   "scene:kernel"
   "anim:scene"
-  "demo:anim,render"
+  "reconstruct:render"
+  "demo:anim,render,reconstruct"
   "live:demo"
   "outputs:demo"
   "entry:live,outputs")

@@ -1,0 +1,49 @@
+#pragma once
+// Pixels and the camera's image plane. A pixel's position is continuous, in
+// the units of its frame's pixels, and (x, y) with whole x and y is exactly
+// where the guide ray of pixel (x, y) meets the plane (kernel/pixel_guide.h),
+// so that positions in two frames of different records compare directly.
+#include "kernel/frame_data.h"
+#include "kernel/vec3.h"
+
+struct PixelPos {
+    float x;
+    float y;
+};
+
+// Where in a pixel its guide ray passes, in pixels from the pixel's corner:
+// the middle of the width and of the rows the primary rays cover.
+constexpr float guideRayAcross = 0.5f;
+constexpr float guideRayDown = 0.125f;
+
+// The unnormalised direction from the record's camera through position pos,
+// computed as the guide ray's is: for whole x and y it is, bit for bit, the
+// direction pixelGuide normalises.
+Vec3 directionThrough(const FrameData& fd, PixelPos pos);
+// Where the ray from the record's camera along dir meets the plane, in its
+// pixels; x and y are NaN when dir points behind the camera or along the
+// plane. The camera's axes need not be orthogonal (a jittered record's are not).
+PixelPos positionOf(const FrameData& fd, Vec3 dir);
+// positionOf for a direction held in double precision.
+PixelPos positionOf(const FrameData& fd, const double dir[3]);
+
+// What positionOf needs of a record, worked out once for many directions:
+// the rows that turn a direction into its parts along the camera's axes
+// (forward, right, vertical), and the plane's offsets in pixels.
+struct PlaneInverse {
+    double rows[3][3];
+    double invWidth;
+    double centreX;  // the position the forward axis passes through
+    double centreY;
+};
+PlaneInverse planeInverse(const FrameData& fd);
+PixelPos positionOn(const PlaneInverse& plane, const double dir[3]);
+
+// The record with its view moved by (dx, dy) pixels of its own size: only the
+// forward vector changes, so the kernel renders it as any other record.
+FrameData jitteredRecord(const FrameData& fd, float dx, float dy);
+// Frame n's sub-pixel offset, each coordinate in [-0.5, 0.5): the Halton
+// sequence in bases 2 and 3 at index (n mod haltonPeriod) + 1 (index 0 is
+// the corner of every base), repeating every haltonPeriod frames.
+constexpr int haltonPeriod = 16;
+PixelPos jitterOffset(int n);

@@ -1,0 +1,4 @@
+template_folder(reconstruct
+  SOURCES
+    image_plane.cpp
+  LIBS Threads::Threads)
