@@ -1,8 +1,5 @@
 #include "reconstruct/image_plane.h"
 
-#include <cmath>
-#include <limits>
-
 namespace {
 
 Vec3 axis(const float a[3]) {
@@ -71,16 +68,6 @@ PlaneInverse planeInverse(const FrameData& fd) {
     plane.centreX = 0.5 / plane.invWidth - guideRayAcross - off.wider;
     plane.centreY = 0.5 / plane.invWidth - guideRayDown - off.down;
     return plane;
-}
-
-PixelPos positionOn(const PlaneInverse& plane, const double dir[3]) {
-    const double s = dot3(plane.rows[0], dir);
-    const double su = dot3(plane.rows[1], dir);
-    const double sv = dot3(plane.rows[2], dir);
-    constexpr float nan = std::numeric_limits<float>::quiet_NaN();
-    if (!(s > 0.0) || !std::isfinite(su) || !std::isfinite(sv)) return {nan, nan};
-    const double toPixels = 1.0 / (s * plane.invWidth);
-    return {static_cast<float>(su * toPixels + plane.centreX), static_cast<float>(sv * toPixels + plane.centreY)};
 }
 
 PixelPos positionOf(const FrameData& fd, const double dir[3]) {

@@ -3,6 +3,9 @@
 // the units of its frame's pixels, and (x, y) with whole x and y is exactly
 // where the guide ray of pixel (x, y) meets the plane (kernel/pixel_guide.h),
 // so that positions in two frames of different records compare directly.
+#include <cmath>
+#include <limits>
+
 #include "kernel/frame_data.h"
 #include "kernel/vec3.h"
 
@@ -37,7 +40,16 @@ struct PlaneInverse {
     double centreY;
 };
 PlaneInverse planeInverse(const FrameData& fd);
-PixelPos positionOn(const PlaneInverse& plane, const double dir[3]);
+// Inline: it runs once a pixel.
+inline PixelPos positionOn(const PlaneInverse& plane, const double dir[3]) {
+    const double s = plane.rows[0][0] * dir[0] + plane.rows[0][1] * dir[1] + plane.rows[0][2] * dir[2];
+    const double su = plane.rows[1][0] * dir[0] + plane.rows[1][1] * dir[1] + plane.rows[1][2] * dir[2];
+    const double sv = plane.rows[2][0] * dir[0] + plane.rows[2][1] * dir[1] + plane.rows[2][2] * dir[2];
+    constexpr float nan = std::numeric_limits<float>::quiet_NaN();
+    if (!(s > 0.0) || !std::isfinite(su) || !std::isfinite(sv)) return {nan, nan};
+    const double toPixels = 1.0 / (s * plane.invWidth);
+    return {static_cast<float>(su * toPixels + plane.centreX), static_cast<float>(sv * toPixels + plane.centreY)};
+}
 
 // The record with its view moved by (dx, dy) pixels of its own size: only the
 // forward vector changes, so the kernel renders it as any other record.

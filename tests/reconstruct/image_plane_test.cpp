@@ -6,6 +6,7 @@
 #include <utility>
 #include <vector>
 
+#include "kernel/pixel_guide.h"
 #include "reconstruct/image_plane.h"
 #include "show_records.h"
 
@@ -130,4 +131,20 @@ TEST(Jitter, HaltonTwoThreeFromIndexOneCentredOnThePixel) {
         }
     }
     EXPECT_EQ(seen.size(), static_cast<size_t>(haltonPeriod));
+}
+
+TEST(ImagePlane, WholePositionsAreThePixelsGuideRaysBitForBit) {
+    for (const Size s : sizes) {
+        FrameData fd = showRecord(s.width, s.height);
+        for (int round = 0; round < 2; ++round) {
+            for (int p = 0; p < fd.width * fd.height; ++p) {
+                Vec3 d = directionThrough(fd, {static_cast<float>(p % fd.width), static_cast<float>(p / fd.width)});
+                d = d * tracerRsqrt(dot(d, d));
+                const Vec3 guide = guideDirection(fd, p);
+                ASSERT_TRUE(d.x == guide.x && d.y == guide.y && d.z == guide.z)
+                    << s.width << "x" << s.height << " pixel " << p << (round ? " jittered" : "");
+            }
+            fd = jitteredRecord(fd, 0.3f, -0.4f);
+        }
+    }
 }
