@@ -10,7 +10,9 @@
 #include "kernel/pixel_guide.h"
 #include "kernel/render_pixel.h"
 
-static_assert(guideFloats == 7, "judgeGuide reads normal x y z, albedo r g b, depth");
+static_assert(guideNormal == 0 && guideAlbedo == 3 && guideDepth == 6 && guideHitDepth == 7 && guideObject == 8 &&
+                  guideSpecular == 9 && guideFloats == 10,
+              "guideTolerance knows every guide value by its offset");
 
 namespace {
 
@@ -23,6 +25,15 @@ constexpr size_t guideEdgePixelsPerThousand = 1;
 constexpr float normalTolerance = 0.01f;
 constexpr float albedoTolerance = 1e-3f;
 constexpr float depthTolerance = 1e-3f;  // relative
+
+// How far a device guide value (offset k) may be from the CPU's and still
+// be the same surface: the object and the specular flag must be the same.
+float guideTolerance(int k, float cpu) {
+    if (k < guideAlbedo) return normalTolerance;
+    if (k < guideDepth) return albedoTolerance;
+    if (k == guideDepth || k == guideHitDepth) return depthTolerance * std::abs(cpu);
+    return 0.0f;
+}
 
 std::string joined(const std::vector<std::string>& parts) {
     std::string text;
@@ -127,8 +138,7 @@ GuideVerdict judgeGuide(const float* deviceGuide, const float* cpuGuide, size_t 
                 notFinite = true;
                 continue;
             }
-            const float tolerance = k < 3 ? normalTolerance : k < 6 ? albedoTolerance : depthTolerance * std::abs(cpu[k]);
-            differs |= std::abs(device[k] - cpu[k]) > tolerance;
+            differs |= std::abs(device[k] - cpu[k]) > guideTolerance(k, cpu[k]);
         }
         v.notFinite += notFinite;
         v.differing += differs && !notFinite;

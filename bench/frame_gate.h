@@ -41,7 +41,7 @@ LightVerdict judgeLight(const float* deviceLight, const uint32_t* devicePixels, 
                         const float* cpuNextLight, size_t pixels, double minMarginDb);
 
 struct GuideVerdict {
-    size_t differing = 0;  // pixels whose first surface differs from the CPU's (normal, colour or depth)
+    size_t differing = 0;  // pixels whose guide sees another surface or first hit than the CPU's
     size_t allowed = 0;    // how many may: rounding moves a few rays across an edge
     size_t notFinite = 0;  // device values that are NaN or infinite where the CPU's are not
     bool passed = false;

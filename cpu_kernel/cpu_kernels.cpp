@@ -24,10 +24,6 @@ void shadeRunScalar(const FrameWork& work, int begin, int end) {
 void guideRun(const FrameWork& work, float* guide, int begin, int end) {
     for (int g = begin; g < end; ++g) {
         const int p = pixelForThread(g, work.pixelCount);
-        const PixelGuide a = pixelGuide(*work.record, p);
-        float* out = guide + static_cast<size_t>(p) * guideFloats;
-        const float values[guideFloats] = {a.normal.x, a.normal.y, a.normal.z, a.albedo.x,
-                                           a.albedo.y, a.albedo.z, a.depth};
-        for (int i = 0; i < guideFloats; ++i) out[i] = values[i];
+        storeGuide(pixelGuide(*work.record, p), guide + static_cast<size_t>(p) * guideFloats);
     }
 }

@@ -176,30 +176,57 @@ TPL_HD Vec3T<F> reflectAbout(Vec3T<F> d, Vec3T<F> n) {
 // two sides: the glass's index leaving it, its inverse entering. Inside means
 // the ray starts within the glass sphere `sphere`; a box's normal always faces
 // the ray, so a glass box is entered wherever it is hit (isSphere false).
+// The glass surface as a ray from o along d meets it, before any choice:
+// which side the ray is on, the normal against it, the cosine, the ratio of
+// the indices and k (below zero: total internal reflection).
+template <class F>
+struct GlassEntry {
+    MaskOf<F> inside;
+    Vec3T<F> nf;
+    F cosI;
+    F eta;
+    F k;
+};
+
+template <class F>
+TPL_HD GlassEntry<F> glassEntry(const FrameData& fd, GlassVariant variant, Vec3T<F> o, Vec3T<F> d,
+                                MaskOf<F> isSphere, IntOf<F> sphere, Vec3T<F> n) {
+    const IntOf<F> i = select(isSphere, sphere, IntOf<F>(0));
+    const Vec3T<F> fromCentre = o - Vec3T<F>{gather(fd.sphereX, i), gather(fd.sphereY, i), gather(fd.sphereZ, i)};
+    GlassEntry<F> e;
+    e.inside = isSphere && gather(fd.sphereRadius2, i) > dot(fromCentre, fromCentre);
+    e.nf = select(e.inside, -n, n);
+    e.cosI = dot(d, e.nf);
+    e.eta = variant == GlassVariant::Chain ? select(e.inside, F(chainIndexLeaving), F(chainIndexEntering))
+                                           : select(e.inside, F(subPathIndexLeaving), F(subPathIndexEntering));
+    e.k = F(1.0f) - e.eta * e.eta * (F(1.0f) - e.cosI * e.cosI);
+    return e;
+}
+
+// The unit refracted direction where one exists (k not below zero).
+template <class F>
+TPL_HD Vec3T<F> refractedDirection(const GlassEntry<F>& e, Vec3T<F> d) {
+    const Vec3T<F> t = e.eta * d - (e.eta * e.cosI + tracerSqrt(e.k)) * e.nf;
+    return t * tracerRsqrt(dot(t, t));
+}
+
 template <class F>
 TPL_HD Vec3T<F> scatterGlass(const FrameData& fd, GlassVariant variant, Vec3T<F> o, Vec3T<F> d, MaskOf<F> isSphere,
                              IntOf<F> sphere, Vec3T<F> n, Vec3T<F>& throughput, RngState<UIntOf<F>>& rng,
                              IntOf<F> byte2) {
-    const IntOf<F> i = select(isSphere, sphere, IntOf<F>(0));
-    const Vec3T<F> fromCentre = o - Vec3T<F>{gather(fd.sphereX, i), gather(fd.sphereY, i), gather(fd.sphereZ, i)};
-    const MaskOf<F> inside = isSphere && gather(fd.sphereRadius2, i) > dot(fromCentre, fromCentre);
-    const Vec3T<F> nf = select(inside, -n, n);
-    const F cosI = dot(d, nf);
-    const bool chain = variant == GlassVariant::Chain;
-    const F eta = chain ? select(inside, F(chainIndexLeaving), F(chainIndexEntering))
-                        : select(inside, F(subPathIndexLeaving), F(subPathIndexEntering));
-    const F k = F(1.0f) - eta * eta * (F(1.0f) - cosI * cosI);
+    const GlassEntry<F> e = glassEntry(fd, variant, o, d, isSphere, sphere, n);
+    const MaskOf<F> inside = e.inside;
+    const F cosI = e.cosI;
 
     const F draw = nextRandom(rng);
-    const F u = chain ? draw : stratified<F>(byte2, draw, choiceStratumWidth);
+    const F u = variant == GlassVariant::Chain ? draw : stratified<F>(byte2, draw, choiceStratumWidth);
     // Total internal reflection: no refracted ray exists, so the surface is a
     // perfect mirror. The draw above is still taken to keep the sequence aligned.
-    const MaskOf<F> total = k < 0.0f;
+    const MaskOf<F> total = e.k < 0.0f;
     const Vec3T<F> reflected = reflectAbout(d, n);
     if (allOf(total)) return reflected;
 
-    Vec3T<F> t = eta * d - (eta * cosI + tracerSqrt(k)) * nf;
-    t = t * tracerRsqrt(dot(t, t));
+    const Vec3T<F> t = refractedDirection(e, d);
     const F x = select(inside, F(1.0f) - dot(t, n), F(1.0f) + cosI);
     const F x2 = x * x;
     const F re = F(fresnelAtNormal) + F(1.0f - fresnelAtNormal) * (x2 * x2 * x);
@@ -210,6 +237,18 @@ TPL_HD Vec3T<F> scatterGlass(const FrameData& fd, GlassVariant variant, Vec3T<F>
     const F weight = select(reflects, tracerDiv(re, pReflect), tracerDiv(F(1.0f) - re, F(1.0f) - pReflect));
     throughput = select(total, throughput, throughput * weight);
     return select(total || reflects, reflected, t);
+}
+
+// The one way on through glass without a draw: the refracted ray, or the
+// reflected one where none exists. What a noise-free guide follows.
+template <class F>
+TPL_HD Vec3T<F> glassPassage(const FrameData& fd, GlassVariant variant, Vec3T<F> o, Vec3T<F> d, MaskOf<F> isSphere,
+                             IntOf<F> sphere, Vec3T<F> n) {
+    const GlassEntry<F> e = glassEntry(fd, variant, o, d, isSphere, sphere, n);
+    const MaskOf<F> total = e.k < 0.0f;
+    const Vec3T<F> reflected = reflectAbout(d, n);
+    if (allOf(total)) return reflected;
+    return select(total, reflected, refractedDirection(e, d));
 }
 
 template <class F>

@@ -1,34 +1,113 @@
 #pragma once
-// What a denoiser needs to know about a pixel besides its light: the first
-// surface seen through it (normal, colour, distance), from one ray through the
-// middle of the area its primary rays cover. One noise-free query per pixel.
+// What a denoiser needs to know about a pixel besides its light, from one ray
+// through the middle of the area its primary rays cover (one noise-free query
+// per pixel): the surface a filter should see there, and what the ray met first.
+//
+// Through mirror and glass the filter should see what the pixel shows, not the
+// polished surface itself: the guide follows the specular chain (a mirror
+// reflects; glass refracts, or reflects where it cannot) to the first diffuse
+// surface, the light or the sky, and reports that surface as seen through the
+// chain's tint. The first hit is kept apart (distance, object, whether it is
+// specular) for motion and for filters that must not mix chains with their
+// surroundings.
 #include "kernel/host_device.h"
 #include "kernel/intersect.h"
 #include "kernel/materials.h"
-#include "kernel/render_pixel.h"
+#include "kernel/primary_rays.h"
+#include "kernel/transport.h"
 
-// Per pixel: normal x y z, albedo r g b, depth.
-constexpr int guideFloats = 7;
+// Per pixel guideFloats values, at these offsets.
+constexpr int guideNormal = 0;    // x y z of the surface the filter sees; zero for the sky
+constexpr int guideAlbedo = 3;    // r g b: its colour times the chain's tint; the tint for the light and the sky
+constexpr int guideDepth = 6;     // distance along the chain to it; missDistance for the sky
+constexpr int guideHitDepth = 7;  // distance from the camera to the first hit; missDistance for the sky
+constexpr int guideObject = 8;    // the first hit's object id (see firstBoxObjectId), missObjectId for the sky
+constexpr int guideSpecular = 9;  // 1 where the first hit is mirror or glass, else 0
+constexpr int guideFloats = 10;
 
 struct PixelGuide {
-    Vec3 normal;  // zero where the ray leaves the scene
-    Vec3 albedo;  // the surface colour; 1 for the sky and the light
-    float depth;  // missDistance where the ray leaves the scene
+    Vec3 normal;
+    Vec3 albedo;
+    float depth;
+    float hitDepth;
+    int objectId;
+    bool specular;
 };
 
-TPL_HD PixelGuide pixelGuide(const FrameData& fd, int p) {
+// The most turns the guide's chain takes: as many as the pixel's last primary
+// ray, whose chain budget is the largest, may take.
+TPL_HD int guideChainTurns(const FrameData& fd) {
+    const int rays = primaryRayCount(fd);
+    return bounceBudget(rays > 0 ? rays - 1 : 0);
+}
+
+// Unit direction of pixel p's guide ray from the camera. The primary rays
+// cover the pixel's width and the first primaryRowScale times (samples / 32
+// rows) of its height; it aims at the middle of that.
+TPL_HD Vec3 guideDirection(const FrameData& fd, int p) {
     const PixelCorner corner = pixelCorner(fd, p);
     const Vec3 forward{fd.camForward[0], fd.camForward[1], fd.camForward[2]};
     const Vec3 vertical{fd.camVertical[0], fd.camVertical[1], fd.camVertical[2]};
     const Vec3 right{fd.camRight[0], fd.camRight[1], fd.camRight[2]};
-    // The primary rays cover the pixel's width and the first primaryRowScale
-    // times (samples / 32 rows) of its height; aim at the middle of that.
     const float u = (fd.invWidth * 0.5f + corner.u) - 0.5f;
     const float v = (fd.invWidth * 0.125f + corner.v) - 0.5f;
-    Vec3 dir = (forward + u * right) + v * vertical;
-    dir = dir * tracerRsqrt(dot(dir, dir));
-    const HitRecord hit = traceNearest(fd, {fd.camPosition[0], fd.camPosition[1], fd.camPosition[2]}, dir);
-    if (hit.objectId == missObjectId) return {{0.0f, 0.0f, 0.0f}, {1.0f, 1.0f, 1.0f}, missDistance};
-    const Vec3 albedo = hit.objectId == 0 ? Vec3{1.0f, 1.0f, 1.0f} : materialColour(fd, hit.material);
-    return {hit.normal, albedo, hit.t};
+    const Vec3 dir = (forward + u * right) + v * vertical;
+    return dir * tracerRsqrt(dot(dir, dir));
+}
+
+TPL_HD PixelGuide pixelGuide(const FrameData& fd, int p) {
+    Vec3 dir = guideDirection(fd, p);
+    Vec3 origin{fd.camPosition[0], fd.camPosition[1], fd.camPosition[2]};
+    HitRecord hit = traceNearest(fd, origin, dir);
+
+    PixelGuide guide;
+    const bool missed = hit.objectId == missObjectId;
+    guide.hitDepth = missed ? missDistance : hit.t;
+    guide.objectId = hit.objectId;
+    guide.specular = !missed && fd.materials[hit.material].kind != materialDiffuse;
+
+    const int turns = guideChainTurns(fd);
+    Vec3 tint{1.0f, 1.0f, 1.0f};
+    float along = 0.0f;
+    for (int turn = 0;; ++turn) {
+        if (hit.objectId == missObjectId) {
+            guide.normal = {0.0f, 0.0f, 0.0f};
+            guide.albedo = tint;
+            guide.depth = missDistance;
+            return guide;
+        }
+        along += hit.t;
+        const MaterialEntry& material = fd.materials[hit.material];
+        const Vec3 colour = materialColour(fd, hit.material);
+        // A chain that runs out of turns on a polished surface stops there.
+        if (material.kind == materialDiffuse || turn == turns) {
+            guide.normal = hit.normal;
+            guide.albedo = hit.objectId == 0 ? tint : mul(tint, colour);
+            guide.depth = along;
+            return guide;
+        }
+        tint = mul(tint, colour);
+        const Vec3 at = origin + hit.t * dir;
+        const Vec3 next = material.kind == materialGlass
+                              ? glassPassage<float>(fd, GlassVariant::Chain, origin, dir,
+                                                    hit.objectId < firstBoxObjectId, hit.objectId, hit.normal)
+                              : reflectAbout(dir, hit.normal);
+        origin = at + surfaceOffset * next;
+        dir = next;
+        hit = traceNearest(fd, origin, dir);
+    }
+}
+
+// The guide's values as the guide layer holds them, guideFloats from out.
+TPL_HD void storeGuide(const PixelGuide& guide, float* out) {
+    out[guideNormal] = guide.normal.x;
+    out[guideNormal + 1] = guide.normal.y;
+    out[guideNormal + 2] = guide.normal.z;
+    out[guideAlbedo] = guide.albedo.x;
+    out[guideAlbedo + 1] = guide.albedo.y;
+    out[guideAlbedo + 2] = guide.albedo.z;
+    out[guideDepth] = guide.depth;
+    out[guideHitDepth] = guide.hitDepth;
+    out[guideObject] = static_cast<float>(guide.objectId);
+    out[guideSpecular] = guide.specular ? 1.0f : 0.0f;
 }

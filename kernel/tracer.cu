@@ -21,13 +21,7 @@ __global__ void __launch_bounds__(tracerBlockSize)
         radiance[3 * p + 1] = light.y;
         radiance[3 * p + 2] = light.z;
     }
-    if (guide) {
-        const PixelGuide a = pixelGuide(d_FD, p);
-        float* out = guide + guideFloats * p;
-        out[0] = a.normal.x, out[1] = a.normal.y, out[2] = a.normal.z;
-        out[3] = a.albedo.x, out[4] = a.albedo.y, out[5] = a.albedo.z;
-        out[6] = a.depth;
-    }
+    if (guide) storeGuide(pixelGuide(d_FD, p), guide + guideFloats * p);
 }
 
 int tracerUploadRecord(const FrameData& record) {

@@ -109,13 +109,14 @@ void denoiseFrame(int w, int h, const float* radiance, const float* guide, int p
             const size_t p = static_cast<size_t>(y) * w + x;
             const size_t q = static_cast<size_t>(y + border) * pw + x + border;
             const float* gp = guide + p * guideFloats;
-            const bool sky = gp[6] >= missDistance;
+            const bool sky = gp[guideDepth] >= missDistance;
             kind[q] = sky ? 1.0f : 0.0f;
-            if (!sky) nx[q] = gp[0], ny[q] = gp[1], nz[q] = gp[2];  // the sky keeps a unit normal
-            depth[q] = gp[6];
-            albedoR[q] = std::max(gp[3], smallestAlbedo);
-            albedoG[q] = std::max(gp[4], smallestAlbedo);
-            albedoB[q] = std::max(gp[5], smallestAlbedo);
+            // the sky keeps a unit normal
+            if (!sky) nx[q] = gp[guideNormal], ny[q] = gp[guideNormal + 1], nz[q] = gp[guideNormal + 2];
+            depth[q] = gp[guideDepth];
+            albedoR[q] = std::max(gp[guideAlbedo], smallestAlbedo);
+            albedoG[q] = std::max(gp[guideAlbedo + 1], smallestAlbedo);
+            albedoB[q] = std::max(gp[guideAlbedo + 2], smallestAlbedo);
             lightR[q] = radiance[3 * p] / albedoR[q];
             lightG[q] = radiance[3 * p + 1] / albedoG[q];
             lightB[q] = radiance[3 * p + 2] / albedoB[q];

@@ -31,7 +31,7 @@ struct DriverOptions {
 // that work before the tone curve.
 struct FrameLayers {
     float* radiance = nullptr;  // 3 floats per pixel: the light before the tone curve
-    float* guide = nullptr;     // guideFloats per pixel: first hit's normal, albedo, depth
+    float* guide = nullptr;     // guideFloats per pixel (kernel/pixel_guide.h)
 };
 
 // A device that turns a scene record into a frame. Not on the per-pixel path:

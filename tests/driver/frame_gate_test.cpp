@@ -192,11 +192,24 @@ TEST(FrameGate, GuideLayer) {
     EXPECT_FALSE(v.passed);
     EXPECT_GT(v.differing, static_cast<size_t>(pixels / 20));
 
-    // Depth a little off is rounding; the marker where a pixel was skipped is not.
+    // Depths a little off are rounding; the marker where a pixel was skipped is not.
     std::vector<float> rounded = cpu, skipped = cpu;
-    for (int p = 0; p < pixels; ++p) rounded[p * guideFloats + 6] *= 1.0001f;
+    for (int p = 0; p < pixels; ++p)
+        for (int k : {guideDepth, guideHitDepth}) rounded[p * guideFloats + k] *= 1.0001f;
     v = judgeGuide(rounded.data(), cpu.data(), pixels);
     EXPECT_TRUE(v.passed) << v.why;
+    // The first hit's object and the specular flag have no rounding: any
+    // change is another surface, in more pixels than edges may account for.
+    for (int k : {guideObject, guideSpecular}) {
+        std::vector<float> other = cpu;
+        for (int p = 0; p < 10; ++p) {
+            float& value = other[(37 * p + 11) * guideFloats + k];
+            value = k == guideObject ? value + 1.0f : 1.0f - value;
+        }
+        v = judgeGuide(other.data(), cpu.data(), pixels);
+        EXPECT_FALSE(v.passed) << "offset " << k;
+        EXPECT_EQ(v.differing, 10u) << "offset " << k;
+    }
     std::memset(&skipped[5 * guideFloats], 0xFF, guideFloats * sizeof(float));
     v = judgeGuide(skipped.data(), cpu.data(), pixels);
     EXPECT_FALSE(v.passed);

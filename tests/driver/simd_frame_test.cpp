@@ -160,9 +160,11 @@ TEST(BatchedFrames, LightLayerPacksToThePixelsAtLiveSettings) {
         EXPECT_EQ(unpacked, 0);
         EXPECT_EQ(pixels[1], pixels[0]);
         EXPECT_EQ(std::memcmp(radiance[1].data(), radiance[0].data(), n * 3 * sizeof(float)), 0);
-        // The room is closed: every guide ray meets a surface at a finite depth.
+        // The room is closed to the camera: every guide ray meets a surface
+        // at a finite depth (only the mirror ball shows what is behind it).
         int open = 0;
-        for (size_t p = 0; p < n; ++p) open += !(guide[0][p * guideFloats + 6] < missDistance);
+        for (size_t p = 0; p < n; ++p) open += !(guide[0][p * guideFloats + guideHitDepth] < missDistance);
         EXPECT_EQ(open, 0);
+        EXPECT_EQ(std::memcmp(guide[1].data(), guide[0].data(), n * guideFloats * sizeof(float)), 0);
     }
 }

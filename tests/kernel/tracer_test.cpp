@@ -15,44 +15,12 @@
 #include "kernel/render_pixel.h"
 #include "kernel/build_setting.h"
 #include "kernel/frame_data.h"
+#include "kernel/test_records.h"
 
 namespace {
 
 const Vec3 origin{0.0f, 0.0f, 0.0f}, alongZ{0.0f, 0.0f, 1.0f}, alongX{1.0f, 0.0f, 0.0f};
 const Vec3 sky{0.00012f, 0.00012f, 0.006f};
-
-// A 640 x 480 record with nothing in it: counted layout, camera at the origin
-// looking down +z with rows going down.
-FrameData emptyRecord() {
-    FrameData fd{};
-    fd.width = frameWidth, fd.height = frameHeight, fd.invWidth = 0.0015625f;
-    fd.camForward[2] = 1.0f, fd.camVertical[1] = -1.0f, fd.camRight[0] = 1.0f, fd.samplesPerFrame = samplesPerFrame;
-    return fd;
-}
-
-void setSphere(FrameData& fd, int i, Vec3 c, float r, int material) {
-    fd.sphereX[i] = c.x, fd.sphereY[i] = c.y, fd.sphereZ[i] = c.z;
-    fd.sphereRadius[i] = r, fd.sphereRadius2[i] = r * r, fd.sphereMaterial[i] = material;
-}
-
-// Appends a sphere or a box in the counted layout.
-void addSphere(FrameData& fd, Vec3 c, float r, int material) {
-    setSphere(fd, fd.sphereCount++, c, r, material);
-}
-
-void setBox(FrameData& fd, int j, Vec3 a, Vec3 b, int material) {
-    fd.boxMinX[j] = a.x, fd.boxMinY[j] = a.y, fd.boxMinZ[j] = a.z;
-    fd.boxMaxX[j] = b.x, fd.boxMaxY[j] = b.y, fd.boxMaxZ[j] = b.z, fd.boxMaterial[j] = material;
-}
-
-void addBox(FrameData& fd, Vec3 a, Vec3 b, int material) {
-    setBox(fd, fd.boxCount++, a, b, material);
-}
-
-void setBounds(FrameData& fd, int v, Vec3 a, Vec3 b) {
-    fd.boundsMinX[v] = a.x, fd.boundsMinY[v] = a.y, fd.boundsMinZ[v] = a.z;
-    fd.boundsMaxX[v] = b.x, fd.boundsMaxY[v] = b.y, fd.boundsMaxZ[v] = b.z;
-}
 
 // A grouped-layout record with every object and both volumes parked far away,
 // so tests can place just the objects they need.

@@ -32,11 +32,12 @@ Picture twoWalls(float noise, unsigned seed) {
             const int p = y * W + x;
             const bool left = x < W / 2;
             float* g = &pic.guide[p * guideFloats];
-            g[0] = left ? 1.0f : 0.0f, g[1] = 0.0f, g[2] = left ? 0.0f : 1.0f;
-            g[3] = left ? 0.8f : 0.2f, g[4] = 0.5f, g[5] = left ? 0.2f : 0.8f;
-            g[6] = 5.0f;
+            g[guideNormal] = left ? 1.0f : 0.0f, g[guideNormal + 1] = 0.0f, g[guideNormal + 2] = left ? 0.0f : 1.0f;
+            g[guideAlbedo] = left ? 0.8f : 0.2f, g[guideAlbedo + 1] = 0.5f, g[guideAlbedo + 2] = left ? 0.2f : 0.8f;
+            g[guideDepth] = g[guideHitDepth] = 5.0f;
+            g[guideObject] = left ? 1.0f : 2.0f, g[guideSpecular] = 0.0f;
             const float level = left ? 0.6f : 0.3f;
-            for (int c = 0; c < 3; ++c) pic.light[3 * p + c] = level * g[3 + c] * jitter(gen);
+            for (int c = 0; c < 3; ++c) pic.light[3 * p + c] = level * g[guideAlbedo + c] * jitter(gen);
         }
     }
     return pic;
@@ -80,13 +81,15 @@ TEST(Denoise, RemovesNoiseAndKeepsFlatAreasAndEdges) {
 
 TEST(Denoise, SkyAndSurfacesStayApart) {
     Picture pic = twoWalls(0.0f, 3);
-    // The right half sees the sky: bright, no normal, the miss depth.
+    // The right half is a mirror that shows the sky: bright, no normal, the
+    // miss depth along its chain, though its own surface is near.
     for (int y = 0; y < H; ++y)
         for (int x = W / 2; x < W; ++x) {
             float* g = &pic.guide[(y * W + x) * guideFloats];
-            g[0] = g[1] = g[2] = 0.0f;
-            g[3] = g[4] = g[5] = 1.0f;
-            g[6] = missDistance;
+            g[guideNormal] = g[guideNormal + 1] = g[guideNormal + 2] = 0.0f;
+            g[guideAlbedo] = g[guideAlbedo + 1] = g[guideAlbedo + 2] = 1.0f;
+            g[guideDepth] = missDistance;
+            g[guideSpecular] = 1.0f;
             for (int c = 0; c < 3; ++c) pic.light[3 * (y * W + x) + c] = 5.0f;
         }
     std::vector<float> out(W * H * 3);
