@@ -35,12 +35,28 @@ TPL_HD PixelCorner pixelCorner(const FrameData& fd, int p) {
     return {u, v};
 }
 
-// Primary rays per pixel. The sampler table has rows for samplesPerFrame
-// samples only; a record asking for more is held to what the table covers.
+// The most sub-paths a primary ray carries. The sampler table's rows are
+// laid out for this many per ray whatever a record asks for.
+constexpr int subPathsPerRay = 4;
+
+// Primary rays per pixel: one per subPathsPerRay samples, and one for a record
+// of fewer samples than that (1 to 3), which gives it fewer sub-paths. The
+// sampler table has rows for samplesPerFrame samples only; a record asking
+// for more is held to what the table covers.
 TPL_HD int primaryRayCount(const FrameData& fd) {
+    if (fd.samplesPerFrame <= 0) return 0;
+    if (fd.samplesPerFrame < subPathsPerRay) return 1;
     int rays = fd.samplesPerFrame >> 2;
     if (rays > (samplesPerFrame >> 2)) rays = samplesPerFrame >> 2;
     return rays;
+}
+
+// Sub-paths of each primary ray: subPathsPerRay, or one per sample for a
+// record of fewer samples. The pixel's light is scaled by exposure over the
+// samples, so a frame of one sample is as bright as one of four.
+TPL_HD int subPathCount(const FrameData& fd) {
+    if (fd.samplesPerFrame >= subPathsPerRay) return subPathsPerRay;
+    return fd.samplesPerFrame > 0 ? fd.samplesPerFrame : 0;
 }
 
 // Unit direction of primary ray s through the pixel with the given corner;

@@ -1,8 +1,8 @@
 #pragma once
 // Light carried back along the primary rays of a pixel: the specular chain
-// through mirror and glass, then four sub-paths from where the chain rests,
-// each gathering direct light at diffuse surfaces and the emitter or sky at
-// its end.
+// through mirror and glass, then the ray's sub-paths (subPathCount) from where
+// the chain rests, each gathering direct light at diffuse surfaces and the
+// emitter or sky at its end.
 //
 // A path is a small state machine (PathState) moved on a round at a time:
 // the round answers its pending scene queries, then takes one step from the
@@ -18,7 +18,6 @@
 #include "kernel/build_setting.h"
 #include "kernel/frame_data.h"
 
-constexpr int subPathsPerRay = 4;
 constexpr int maxBudget = 7;
 constexpr float escapeDistance = 5000.0f;
 constexpr int samplerRowBytes = samplerLevels * samplerChannels;
@@ -45,7 +44,7 @@ struct PathState {
     IntOf<F> phase;    // PathPhase
     IntOf<F> sample;   // primary ray s of the pixel
     IntOf<F> budget;   // bounces left to the chain, then bounces of each sub-path
-    IntOf<F> subPath;  // k, 0 to subPathsPerRay - 1
+    IntOf<F> subPath;  // k, 0 to subPathCount - 1
     IntOf<F> bounce;   // b, the sub-path's bounce
     MaskOf<F> inChain;
     MaskOf<F> lightSampled;   // the sub-path met a diffuse surface: no emission after it
@@ -294,7 +293,7 @@ private:
         if (!anyOf(m)) return;
         const I k = st_.subPath + 1;
         assign(m, st_.subPath, k);
-        const M again = m && k < subPathsPerRay;
+        const M again = m && k < subPathCount(fd_);
         if (anyOf(again)) startSubPath(st_, again);
         next_.nextSample(st_, m && !again);
     }

@@ -9,6 +9,7 @@
 #include <cstdint>
 #include <cstring>
 #include <limits>
+#include <string>
 #include <tuple>
 #include <vector>
 
@@ -138,20 +139,31 @@ TEST(PixelOutput, ToneCurveSaturationAndPacking) {
     EXPECT_EQ(packPixel({nan, -1.0f, 4.0f * full}, 64), 0x000000FFu);
 }
 
-// Every primary ray of a pixel that sees only sky adds 4 x sky, so the pixel
-// shows how many rays were traced (S / 4, none below 4) and how the sum was
-// scaled: S = 6 traces one ray, scaled by 22.5 / 6.
-TEST(PixelOutput, PrimaryRayCountAndScale) {
+// Every sub-path of a pixel that sees only sky adds the sky, so the pixel
+// shows how many were traced and how the sum was scaled: S = 6 traces one ray
+// of four sub-paths, scaled by 22.5 / 6; S = 1 to 3 trace one ray of S
+// sub-paths, as bright as the full frame.
+TEST(PixelOutput, PrimaryRayAndSubPathCountsAndScale) {
     // The sky (0.00012, 0.00012, 0.006) scaled by 22.5 and by 15, through the
     // tone curve by hand: 14.88 and 101.4, 12.17 and 83.46.
     const unsigned fullSky = 0x0E0E65u, oneRaySky = 0x0C0C53u;
-    const std::pair<int, unsigned> cases[] = {{samplesPerFrame, fullSky}, {6, oneRaySky}, {3, 0u},
-                                              {1, 0u},                    {0, 0u},         {-4, 0u}};
+    const int tableRays = samplesPerFrame / 4;
+    const std::tuple<int, int, int, unsigned> cases[] = {
+        {samplesPerFrame, tableRays, 4, fullSky}, {6, 1, 4, oneRaySky},
+        {4, 1, 4, fullSky}, {3, 1, 3, fullSky}, {2, 1, 2, fullSky}, {1, 1, 1, fullSky}, {0, 0, 0, 0u},
+        {-4, 0, 0, 0u}};
     FrameData fd = emptyRecord();
-    for (const auto& [s, pixel] : cases) {
+    for (const auto& [s, rays, subPaths, pixel] : cases) {
+        SCOPED_TRACE("S = " + std::to_string(s));
         fd.samplesPerFrame = s;
-        EXPECT_EQ(shadePixel(fd, 1234, 3, samplerTable()), pixel) << "S = " << s;
+        EXPECT_EQ(primaryRayCount(fd), rays);
+        EXPECT_EQ(subPathCount(fd), subPaths);
+        EXPECT_EQ(shadePixel(fd, 1234, 3, samplerTable()), pixel);
     }
+    // More samples than the sampler table has rows for: held to the table.
+    fd.samplesPerFrame = 1000;
+    EXPECT_EQ(primaryRayCount(fd), tableRays);
+    EXPECT_EQ(subPathCount(fd), 4);
 }
 
 TEST(Intersect, InsideASphereOneSidedMissesTwoSidedHitsTheFarSide) {
