@@ -4,11 +4,15 @@
 // default (rows split over the cores for frames big enough to pay for it).
 #include <benchmark/benchmark.h>
 
+#include <string>
 #include <vector>
 
 #include "anim/show_replay.h"
 #include "kernel/pixel_guide.h"
 #include "reconstruct/motion.h"
+#include "reconstruct/reconstruction.h"
+#include "render/frame_driver.h"
+#include "render/sampler_table.h"
 #include "scene/world.h"
 
 namespace {
@@ -56,8 +60,41 @@ void previous(benchmark::State& state, int width, int height, int threads) {
     state.SetItemsProcessed(state.iterations() * width * height);
 }
 
+// One frame of the live look: a reduced render of the show (tick 450, its
+// layers rendered by the CPU backend) reconstructed into 640 x 480, after a
+// few frames of the same so that the history is there as it is in the show.
+void reconstruct(benchmark::State& state, int width, int height) {
+    ShowState show;
+    startShow(show, nullptr);
+    replayShow(show, 0, 450, 33.333333f);
+    FrameData view = show.world.frame, rendered = show.world.frame;
+    rendered.samplesPerFrame = 1;
+    setFrameSize(rendered, width, height);
+    static const std::vector<unsigned char> table = buildSamplerTable();
+    FrameDriver driver;
+    std::string why;
+    if (!driver.setup(rendered, table.data(), static_cast<int>(table.size()), DriverOptions{BackendChoice::Cpu}, why) ||
+        !driver.renderFrameWithLayers(rendered, why) || !driver.layersValid()) {
+        state.SkipWithError(why.c_str());
+        return;
+    }
+    const size_t n = static_cast<size_t>(width) * height;
+    const std::vector<float> radiance(driver.radiance(), driver.radiance() + 3 * n);
+    const std::vector<float> guide(driver.guide(), driver.guide() + guideFloats * n);
+    Reconstruction reconstruction;
+    std::vector<uint32_t> out(static_cast<size_t>(view.width) * view.height);
+    for (int warm = 0; warm < 4; ++warm)
+        reconstruction.addFrame(rendered, view, radiance.data(), guide.data(), out.data());
+    for (auto _ : state) {
+        reconstruction.addFrame(rendered, view, radiance.data(), guide.data(), out.data());
+        benchmark::DoNotOptimize(out.data());
+    }
+}
+
 }  // namespace
 
+BENCHMARK_CAPTURE(reconstruct, live_1_at_320x240_to_640x480, 320, 240)->Unit(benchmark::kMillisecond)->UseRealTime();
+BENCHMARK_CAPTURE(reconstruct, live_1_at_224x168_to_640x480, 224, 168)->Unit(benchmark::kMillisecond)->UseRealTime();
 BENCHMARK_CAPTURE(previous, live_320x240_one_thread, 320, 240, 1)->Unit(benchmark::kMicrosecond);
 BENCHMARK_CAPTURE(previous, live_320x240_default, 320, 240, 0)->Unit(benchmark::kMicrosecond);
 BENCHMARK_CAPTURE(previous, full_640x480_one_thread, 640, 480, 1)->Unit(benchmark::kMicrosecond);

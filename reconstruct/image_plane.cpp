@@ -90,3 +90,10 @@ PixelPos jitterOffset(int n) {
     const int index = ((n % haltonPeriod) + haltonPeriod) % haltonPeriod + 1;
     return {static_cast<float>(radicalInverse(index, 2) - 0.5), static_cast<float>(radicalInverse(index, 3) - 0.5)};
 }
+
+PixelMap pixelMap(const FrameData& from, const FrameData& to) {
+    const PixelPos o = positionOf(to, directionThrough(from, {0.0f, 0.0f}));
+    const PixelPos x = positionOf(to, directionThrough(from, {1.0f, 0.0f}));
+    const PixelPos y = positionOf(to, directionThrough(from, {0.0f, 1.0f}));
+    return {o, {x.x - o.x, x.y - o.y}, {y.x - o.x, y.y - o.y}};
+}

@@ -51,6 +51,21 @@ inline PixelPos positionOn(const PlaneInverse& plane, const double dir[3]) {
     return {static_cast<float>(su * toPixels + plane.centreX), static_cast<float>(sv * toPixels + plane.centreY)};
 }
 
+// Positions in one frame turned into positions in another of the same view:
+// the same camera position, right and vertical axes, the forward axis moved
+// within the plane they span (a jitter), any frame size. Such a map is affine,
+// so it is worked out once from three points and then costs two
+// multiply-adds a coordinate.
+struct PixelMap {
+    PixelPos origin;  // where (0, 0) goes
+    PixelPos alongX;  // what one pixel along x adds
+    PixelPos alongY;
+};
+PixelMap pixelMap(const FrameData& from, const FrameData& to);
+inline PixelPos mapped(const PixelMap& m, float x, float y) {
+    return {m.origin.x + x * m.alongX.x + y * m.alongY.x, m.origin.y + x * m.alongX.y + y * m.alongY.y};
+}
+
 // The record with its view moved by (dx, dy) pixels of its own size: only the
 // forward vector changes, so the kernel renders it as any other record.
 FrameData jitteredRecord(const FrameData& fd, float dx, float dy);

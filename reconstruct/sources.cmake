@@ -1,5 +1,12 @@
 template_folder(reconstruct
   SOURCES
+    history_break.cpp
     image_plane.cpp
+    light_change.cpp
     motion.cpp
+    reconstruction.cpp
+    row_pool.cpp
+    spatial_variance.cpp
+    temporal_accumulation.cpp
+    temporal_upsample.cpp
   LIBS Threads::Threads)

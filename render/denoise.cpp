@@ -3,6 +3,8 @@
 #include <algorithm>
 #include <cmath>
 #include <cstddef>
+#include <cstdint>
+#include <cstring>
 #include <thread>
 #include <utility>
 #include <vector>
@@ -19,7 +21,7 @@ constexpr float depthTolerance = 0.05f;
 // pass; halved every pass, as the noise left to remove shrinks.
 constexpr float firstBrightnessTolerance = 2.0f;
 // Keeps the surface colour away from zero when dividing by it.
-constexpr float smallestAlbedo = 1e-3f;
+constexpr float smallestAlbedo = smallestFilterAlbedo;
 constexpr int largestPasses = 5;
 
 struct Planes {
@@ -28,6 +30,65 @@ struct Planes {
 struct Sums {
     float *w, *r, *g, *b;
 };
+// Keeps the brightness weight defined where a pixel has no noise left.
+constexpr float tinyDeviation = 1e-4f;
+// A border pixel's kind in the variance-guided filter: no object's.
+constexpr float borderKind = -10.0f;
+constexpr float gaussian3[3] = {0.25f, 0.5f, 0.25f};
+
+// e^-x for x >= 0 (to about 1e-6 relative) from plain arithmetic, so the
+// loops that call it vectorise and round alike on every target.
+inline float expNegative(float x) {
+    const float t = std::min(x, 80.0f) * 1.44269504f;  // e^-x = 2^-t
+    const int32_t whole = static_cast<int32_t>(t);
+    const float y = (t - static_cast<float>(whole)) * 0.693147182f;  // e^-y = 2^-(t - whole), y in [0, ln 2)
+    float p = 1.0f / 5040.0f;
+    p = p * -y + 1.0f / 720.0f;
+    p = p * -y + 1.0f / 120.0f;
+    p = p * -y + 1.0f / 24.0f;
+    p = p * -y + 1.0f / 6.0f;
+    p = p * -y + 0.5f;
+    p = p * -y + 1.0f;
+    p = p * -y + 1.0f;
+    const int32_t bits = (127 - whole) << 23;
+    float scale;
+    std::memcpy(&scale, &bits, sizeof scale);
+    return p * scale;
+}
+
+// The variance-guided tap: as addTap, with the brightness weighed against the
+// centre's deviation (phi times it) and the
+// variance summed with squared weights.
+void addVarianceTap(size_t w, const float* __restrict nx, const float* __restrict ny, const float* __restrict nz,
+                    const float* __restrict depth, const float* __restrict kind, const float* __restrict luminance,
+                    const float* __restrict deviation, const float* __restrict qnx, const float* __restrict qny,
+                    const float* __restrict qnz, const float* __restrict qdepth, const float* __restrict qkind,
+                    const float* __restrict qluminance, const float* __restrict qr, const float* __restrict qg,
+                    const float* __restrict qb, const float* __restrict qvariance, float spline, float depthScale,
+                    float* __restrict sumW, float* __restrict sumR, float* __restrict sumG, float* __restrict sumB,
+                    float* __restrict sumV) {
+    for (size_t x = 0; x < w; ++x) {
+        float facing = std::max(nx[x] * qnx[x] + ny[x] * qny[x] + nz[x] * qnz[x], 0.0f);
+        facing *= facing;
+        facing *= facing;
+        facing *= facing;
+        const float sameKind = std::max(1.0f - std::fabs(kind[x] - qkind[x]), 0.0f);
+        const float depthDifference = (depth[x] - qdepth[x]) * depthScale, depthTolerance2 = depth[x] * depth[x];
+        // However noisy the pixels, light many times brighter than the darker
+        // of the two does not count: a bright edge (the light's, seen past a
+        // ball's rim) keeps its light, and its surroundings do not take it.
+        const float tolerance =
+            std::min(deviation[x], firstBrightnessTolerance * std::min(luminance[x], qluminance[x])) + tinyDeviation;
+        const float brightness = expNegative(std::fabs(luminance[x] - qluminance[x]) / std::max(tolerance, tinyDeviation));
+        const float weight = spline * sameKind * facing * brightness * depthTolerance2 /
+                             (depthTolerance2 + depthDifference * depthDifference);
+        sumW[x] += weight;
+        sumR[x] += weight * qr[x];
+        sumG[x] += weight * qg[x];
+        sumB[x] += weight * qb[x];
+        sumV[x] += weight * weight * qvariance[x];
+    }
+}
 
 
 // One tap of the 5 x 5 kernel for the w pixels of a row: adds its weight and
@@ -91,7 +152,24 @@ void forRows(int h, Rows rows) {
 
 }  // namespace
 
-void denoiseFrame(int w, int h, const float* radiance, const float* guide, int passes, float* out) {
+// phi times the deviation of the 3 x 3 smoothed variance over pixels of the
+// centre's kind, for the w pixels of a row.
+void deviationRow(size_t w, size_t pw, const float* kind, const float* variance, float phi, float* out) {
+    for (size_t x = 0; x < w; ++x) {
+        float sum = 0.0f, sumW = 0.0f;
+        for (int j = 0; j < 3; ++j)
+            for (int i = 0; i < 3; ++i) {
+                const size_t q = x + (static_cast<size_t>(j) - 1) * pw + static_cast<size_t>(i) - 1;
+                const float g = gaussian3[i] * gaussian3[j] * std::max(1.0f - std::fabs(kind[x] - kind[q]), 0.0f);
+                sumW += g;
+                sum += g * variance[q];
+            }
+        out[x] = phi * std::sqrt(sum / sumW);
+    }
+}
+
+void filterFrame(int w, int h, const float* radiance, const float* guide, int passes, float* out,
+                 const FilterVariance* guided) {
     if (w <= 0 || h <= 0) return;
     passes = std::clamp(passes, 1, largestPasses);
     // Planes with a border wide enough for the widest gap: the taps need no
@@ -100,7 +178,9 @@ void denoiseFrame(int w, int h, const float* radiance, const float* guide, int p
     const int pw = w + 2 * border, ph = h + 2 * border;
     const size_t n = static_cast<size_t>(pw) * ph;
     // kind: 0 surface, 1 sky, 2 border; taps count only between pixels of one kind.
-    std::vector<float> nx(n, 1.0f), ny(n, 0.0f), nz(n, 0.0f), depth(n, missDistance), kind(n, 2.0f);
+    std::vector<float> nx(n, 1.0f), ny(n, 0.0f), nz(n, 0.0f), depth(n, missDistance), kind(n, guided ? borderKind : 2.0f);
+    // The variance-guided filter's own planes: the variance, and its smoothed deviation's weight.
+    std::vector<float> variance(guided ? n : 0, 0.0f), nextVariance(guided ? n : 0, 0.0f), deviation(guided ? n : 0, 0.0f);
     std::vector<float> albedoR(n, 1.0f), albedoG(n, 1.0f), albedoB(n, 1.0f);
     std::vector<float> lightR(n, 0.0f), lightG(n, 0.0f), lightB(n, 0.0f), luminance(n, 0.0f);
     std::vector<float> nextR(n, 0.0f), nextG(n, 0.0f), nextB(n, 0.0f);
@@ -111,12 +191,18 @@ void denoiseFrame(int w, int h, const float* radiance, const float* guide, int p
             const float* gp = guide + p * guideFloats;
             const bool sky = gp[guideDepth] >= missDistance;
             kind[q] = sky ? 1.0f : 0.0f;
+            // Objects apart, and the polished first hits apart from the rest.
+            if (guided) {
+                kind[q] = 2.0f * gp[guideObject] + gp[guideSpecular];
+                variance[q] = std::max(guided->variance[p], 0.0f);
+            }
             // the sky keeps a unit normal
             if (!sky) nx[q] = gp[guideNormal], ny[q] = gp[guideNormal + 1], nz[q] = gp[guideNormal + 2];
             depth[q] = gp[guideDepth];
-            albedoR[q] = std::max(gp[guideAlbedo], smallestAlbedo);
-            albedoG[q] = std::max(gp[guideAlbedo + 1], smallestAlbedo);
-            albedoB[q] = std::max(gp[guideAlbedo + 2], smallestAlbedo);
+            const float floor = guided ? guided->smallestAlbedo : smallestAlbedo;
+            albedoR[q] = std::max(gp[guideAlbedo], floor);
+            albedoG[q] = std::max(gp[guideAlbedo + 1], floor);
+            albedoB[q] = std::max(gp[guideAlbedo + 2], floor);
             lightR[q] = radiance[3 * p] / albedoR[q];
             lightG[q] = radiance[3 * p + 1] / albedoG[q];
             lightB[q] = radiance[3 * p + 2] / albedoB[q];
@@ -130,20 +216,44 @@ void denoiseFrame(int w, int h, const float* radiance, const float* guide, int p
         for (size_t p = 0; p < n; ++p) luminance[p] = 0.2126f * lightR[p] + 0.7152f * lightG[p] + 0.0722f * lightB[p];
         const Planes planes{nx.data(),     ny.data(),     nz.data(),     depth.data(),    kind.data(),
                             lightR.data(), lightG.data(), lightB.data(), luminance.data()};
+        if (guided) {
+            forRows(h, [&](int y0, int y1) {
+                for (int y = y0 + border; y < y1 + border; ++y) {
+                    const size_t row = static_cast<size_t>(y) * pw + border;
+                    deviationRow(static_cast<size_t>(w), static_cast<size_t>(pw), kind.data() + row,
+                                 variance.data() + row, guided->phi, deviation.data() + row);
+                }
+            });
+        }
         forRows(h, [&](int y0, int y1) {
-            std::vector<float> sumW(w), sumR(w), sumG(w), sumB(w);
+            std::vector<float> sumW(w), sumR(w), sumG(w), sumB(w), sumV(guided ? w : 0);
             const Sums sums{sumW.data(), sumR.data(), sumG.data(), sumB.data()};
             for (int y = y0 + border; y < y1 + border; ++y) {
                 std::fill(sumW.begin(), sumW.end(), 0.0f);
                 std::fill(sumR.begin(), sumR.end(), 0.0f);
                 std::fill(sumG.begin(), sumG.end(), 0.0f);
                 std::fill(sumB.begin(), sumB.end(), 0.0f);
+                std::fill(sumV.begin(), sumV.end(), 0.0f);
                 const size_t row = static_cast<size_t>(y) * pw + border;
                 for (int j = 0; j < 5; ++j) {
                     for (int i = 0; i < 5; ++i) {
                         const ptrdiff_t offset = static_cast<ptrdiff_t>((j - 2) * gap) * pw + (i - 2) * gap;
                         const float spline = splineWeights[i] * splineWeights[j];
-                        tapRow(w, row, offset, spline, brightnessTolerance, depthScale, planes, sums);
+                        if (!guided) {
+                            tapRow(w, row, offset, spline, brightnessTolerance, depthScale, planes, sums);
+                            continue;
+                        }
+                        const size_t q = static_cast<size_t>(static_cast<ptrdiff_t>(row) + offset);
+                        addVarianceTap(static_cast<size_t>(w), &nx[row], &ny[row], &nz[row], &depth[row], &kind[row],
+                                       &luminance[row], &deviation[row], &nx[q], &ny[q], &nz[q], &depth[q],
+                                       &kind[q], &luminance[q], &lightR[q], &lightG[q], &lightB[q], &variance[q],
+                                       spline, depthScale, sums.w, sums.r, sums.g, sums.b, sumV.data());
+                    }
+                }
+                if (guided) {
+                    for (int x = 0; x < w; ++x) {
+                        const size_t p = row + x;
+                        nextVariance[p] = sumW[x] > 0.0f ? sumV[x] / (sumW[x] * sumW[x]) : variance[p];
                     }
                 }
                 for (int x = 0; x < w; ++x) {
@@ -159,6 +269,17 @@ void denoiseFrame(int w, int h, const float* radiance, const float* guide, int p
         std::swap(lightR, nextR);
         std::swap(lightG, nextG);
         std::swap(lightB, nextB);
+        if (guided) std::swap(variance, nextVariance);
+        if (guided && guided->firstPass && pass == 0) {
+            for (int y = 0; y < h; ++y)
+                for (int x = 0; x < w; ++x) {
+                    const size_t p = static_cast<size_t>(y) * w + x;
+                    const size_t q = static_cast<size_t>(y + border) * pw + x + border;
+                    guided->firstPass[3 * p] = lightR[q];
+                    guided->firstPass[3 * p + 1] = lightG[q];
+                    guided->firstPass[3 * p + 2] = lightB[q];
+                }
+        }
     }
     for (int y = 0; y < h; ++y) {
         for (int x = 0; x < w; ++x) {
@@ -169,4 +290,13 @@ void denoiseFrame(int w, int h, const float* radiance, const float* guide, int p
             out[3 * p + 2] = lightB[q] * albedoB[q];
         }
     }
+}
+
+void denoiseFrame(int w, int h, const float* radiance, const float* guide, int passes, float* out) {
+    filterFrame(w, h, radiance, guide, passes, out, nullptr);
+}
+
+void denoiseFrame(int w, int h, const float* radiance, const float* guide, int passes, float* out,
+                  const FilterVariance& variance) {
+    filterFrame(w, h, radiance, guide, passes, out, variance.variance ? &variance : nullptr);
 }

@@ -11,3 +11,26 @@
 // per pixel to out (which may be radiance itself). passes: 1 to 5 (gaps 1, 2,
 // 4, 8, 16).
 void denoiseFrame(int w, int h, const float* radiance, const float* guide, int passes, float* out);
+
+// The light is divided by the surface colour, but by no less than this.
+constexpr float smallestFilterAlbedo = 1e-3f;
+
+// What a temporal history knows about each pixel's noise. Given it, the filter
+// weighs a difference in brightness against the pixels' deviation instead of
+// their brightness: a tap counts exp(-|dl| / (phi * deviation + tiny)), with
+// the variance (3 x 3 smoothed) filtered alongside the light, so each pass
+// knows the noise left. It then never mixes pixels whose first hits are other
+// objects, nor pixels seen through mirror or glass with the rest.
+struct FilterVariance {
+    const float* variance = nullptr;  // 1 per pixel: of the luminance of the light divided by the surface colour
+    float phi = 4.0f;
+    // Colours below this are not divided out: light on a channel a surface
+    // hardly reflects (the edges of a red ball seen against the light) would
+    // grow a thousandfold and spread over the surface.
+    float smallestAlbedo = smallestFilterAlbedo;
+    float* firstPass = nullptr;  // if set: 3 per pixel, the first pass's light divided by the surface colour
+};
+
+// denoiseFrame guided by the variance (see FilterVariance).
+void denoiseFrame(int w, int h, const float* radiance, const float* guide, int passes, float* out,
+                  const FilterVariance& variance);

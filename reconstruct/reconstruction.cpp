@@ -1,0 +1,104 @@
+#include "reconstruct/reconstruction.h"
+
+#include <algorithm>
+#include <cmath>
+#include <cstring>
+
+#include "kernel/pixel_guide.h"
+#include "reconstruct/light_change.h"
+#include "reconstruct/motion.h"
+#include "reconstruct/spatial_variance.h"
+#include "reconstruct/temporal_accumulation.h"
+#include "reconstruct/temporal_upsample.h"
+#include "render/denoise.h"
+
+namespace {
+
+float cameraStep(const FrameData& a, const FrameData& b) {
+    float sum = 0.0f;
+    for (int k = 0; k < 3; ++k) sum += (a.camPosition[k] - b.camPosition[k]) * (a.camPosition[k] - b.camPosition[k]);
+    return std::sqrt(sum);
+}
+
+}  // namespace
+
+Reconstruction::Reconstruction(const ReconstructionSettings& settings)
+    : settings_(settings), pool_(settings.threads) {}
+
+void Reconstruction::reset() {
+    hasHistory_ = false;
+}
+
+void Reconstruction::addFrame(const FrameData& rendered, const FrameData& view, const float* radiance,
+                              const float* guide, uint32_t* out) {
+    const int w = rendered.width, h = rendered.height, ow = view.width, oh = view.height;
+    if (w <= 0 || h <= 0 || ow <= 0 || oh <= 0) return;
+    const size_t n = static_cast<size_t>(w) * h, on = static_cast<size_t>(ow) * oh;
+    if (hasHistory_ && (lastRendered_.width != w || lastRendered_.height != h || lastView_.width != ow ||
+                        lastView_.height != oh))
+        hasHistory_ = false;
+    colour_.resize(3 * n), moments_.resize(2 * n), length_.resize(n), guide_.resize(n * guideFloats);
+    integrated_.resize(3 * n), variance_.resize(n), cap_.resize(n), modulated_.resize(3 * n);
+    filtered_.resize(3 * n), neighbourhood_.resize(6 * n), previous_.resize(n);
+    outColour_.resize(3 * on), outLength_.resize(on);
+
+    // Where each pixel's surface was, and how much its light changed.
+    if (hasHistory_) {
+        previousPositions(rendered, lastRendered_, guide, previous_.data(), pool_.threads());
+        pool_.run(h, [&](int y0, int y1) {
+            lightChangeCaps(settings_, rendered, lastRendered_, guide, cap_.data(), y0, y1);
+        });
+    }
+    AccumulationInput in;
+    in.width = w, in.height = h, in.radiance = radiance, in.guide = guide;
+    in.previous = hasHistory_ ? previous_.data() : nullptr;
+    in.lengthCap = hasHistory_ ? cap_.data() : nullptr;
+    in.cameraStep = hasHistory_ ? cameraStep(rendered, lastRendered_) : 0.0f;
+    const HistoryView history{w, h, lastColour_.data(), lastMoments_.data(), lastLength_.data(), lastGuide_.data()};
+    const AccumulatedFrame acc{integrated_.data(), moments_.data(), length_.data(), variance_.data()};
+    pool_.run(h, [&](int y0, int y1) {
+        accumulateRows(settings_, in, history, acc, y0, y1);
+        // The filter takes the light with its surface colour, as rendered.
+        for (size_t p = static_cast<size_t>(y0) * w; p < static_cast<size_t>(y1) * w; ++p)
+            for (int c = 0; c < 3; ++c)
+                modulated_[3 * p + c] =
+                    integrated_[3 * p + c] * std::max(guide[p * guideFloats + guideAlbedo + c], settings_.smallestAlbedo);
+    });
+    pool_.run(h, [&](int y0, int y1) {
+        spatialVarianceRows(settings_, w, h, guide, moments_.data(), length_.data(), variance_.data(), y0, y1);
+    });
+
+    // The history the next frame builds on: the light as accumulated, or the
+    // filter's first pass (which converges to a blurred picture: see the settings).
+    FilterVariance noise;
+    noise.variance = variance_.data();
+    noise.phi = settings_.phi;
+    noise.smallestAlbedo = settings_.smallestAlbedo;
+    noise.firstPass = settings_.filteredHistory ? colour_.data() : nullptr;
+    if (!settings_.filteredHistory) std::memcpy(colour_.data(), integrated_.data(), 3 * n * sizeof(float));
+    denoiseFrame(w, h, modulated_.data(), guide, settings_.filterPasses, filtered_.data(), noise);
+
+    pool_.run(h, [&](int y0, int y1) { neighbourhoodRows(w, h, filtered_.data(), neighbourhood_.data(), y0, y1); });
+    RenderedFrame frame;
+    frame.record = &rendered;
+    frame.light = filtered_.data();
+    frame.length = length_.data();
+    frame.previous = hasHistory_ ? previous_.data() : nullptr;
+    frame.neighbourhood = neighbourhood_.data();
+    OutputHistory last;
+    if (hasHistory_) {
+        last.view = &lastView_;
+        last.rendered = &lastRendered_;
+        last.colour = lastOutColour_.data();
+        last.length = lastOutLength_.data();
+    }
+    const OutputFrame result{outColour_.data(), outLength_.data(), out};
+    pool_.run(oh, [&](int y0, int y1) { upsampleRows(settings_, view, frame, last, result, y0, y1); });
+
+    std::memcpy(guide_.data(), guide, n * guideFloats * sizeof(float));
+    colour_.swap(lastColour_), moments_.swap(lastMoments_), length_.swap(lastLength_), guide_.swap(lastGuide_);
+    outColour_.swap(lastOutColour_), outLength_.swap(lastOutLength_);
+    lastRendered_ = rendered;
+    lastView_ = view;
+    hasHistory_ = true;
+}

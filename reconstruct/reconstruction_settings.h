@@ -1,0 +1,42 @@
+#pragma once
+// The reconstruction's knobs, one plain record with the values it is tuned to.
+
+struct ReconstructionSettings {
+    // History at the render size: the new frame's least weight, and the least
+    // for pixels seen through mirror or glass, whose history smears what they show.
+    float alpha = 0.1f;
+    float specularAlpha = 0.3f;
+    float momentsAlpha = 0.2f;
+    int longestHistory = 32;
+    // Light is taken at most this bright, the display's white. The light is
+    // thousands of times brighter than anything else: one sample of it, caught
+    // by a pixel whose guide sees the sky beside it, would keep that pixel
+    // white for many frames (a trail behind the moving light).
+    float brightestLight = 1.0f;
+    // Below this many frames the variance is estimated from the neighbourhood.
+    int spatialVarianceBelow = 4;
+    // A previous tap is the same surface when its first-hit distance is within
+    // this fraction of the expected one (plus the local slope) and its normal
+    // within this cosine.
+    float depthAgreement = 0.03f;
+    float normalAgreement = 0.9f;
+    // Direct light that changed by more than this fraction cuts the history
+    // to about lightChangeFrames / (fraction) frames, so the picture follows.
+    float lightChangeThreshold = 0.05f;
+    float lightChangeFrames = 0.25f;
+    // The variance-guided filter, and the least surface colour light is divided by.
+    int filterPasses = 1;
+    // Whether the filter's first pass becomes the history instead of the light
+    // as accumulated. Fed back, the filter's blur piles up frame after frame: a
+    // still 48 x 36 picture after 24 frames had a squared byte error of 80
+    // against many passes that way, 36 without (the plain mean of the frames: 9).
+    bool filteredHistory = false;
+    float phi = 4.0f;
+    float smallestAlbedo = 0.05f;
+    // History at the output size: the new frame's least weight, and how many
+    // deviations of the new neighbourhood the history may stray.
+    float outputAlpha = 0.1f;
+    float clampGamma = 2.0f;
+    // Worker threads, 0 for one per core.
+    int threads = 0;
+};

@@ -1,0 +1,74 @@
+#include "reconstruct/row_pool.h"
+
+#include <algorithm>
+
+namespace {
+
+// Band k of n over [0, height).
+void bandOf(int k, int n, int height, int& y0, int& y1) {
+    y0 = static_cast<int>(static_cast<long long>(height) * k / n);
+    y1 = static_cast<int>(static_cast<long long>(height) * (k + 1) / n);
+}
+
+}  // namespace
+
+RowPool::RowPool(int threads) {
+    if (threads <= 0) threads = static_cast<int>(std::max(1u, std::thread::hardware_concurrency()));
+    for (int k = 1; k < threads; ++k) workers_.emplace_back(&RowPool::work, this, k);
+}
+
+RowPool::~RowPool() {
+    {
+        std::lock_guard<std::mutex> lock(mutex_);
+        stopping_ = true;
+    }
+    start_.notify_all();
+    for (std::thread& t : workers_) t.join();
+}
+
+void RowPool::run(int height, const std::function<void(int, int)>& rows) {
+    if (height <= 0) return;
+    const int n = threads();
+    if (n == 1) {
+        rows(0, height);
+        return;
+    }
+    {
+        std::lock_guard<std::mutex> lock(mutex_);
+        job_ = &rows;
+        height_ = height;
+        pending_ = n - 1;
+        ++generation_;
+    }
+    start_.notify_all();
+    int y0, y1;
+    bandOf(0, n, height, y0, y1);
+    if (y1 > y0) rows(y0, y1);
+    std::unique_lock<std::mutex> lock(mutex_);
+    done_.wait(lock, [&] { return pending_ == 0; });
+    job_ = nullptr;
+}
+
+void RowPool::work(int index) {
+    unsigned seen = 0;
+    for (;;) {
+        const std::function<void(int, int)>* job;
+        int height;
+        {
+            std::unique_lock<std::mutex> lock(mutex_);
+            start_.wait(lock, [&] { return stopping_ || generation_ != seen; });
+            if (stopping_) return;
+            seen = generation_;
+            job = job_;
+            height = height_;
+        }
+        int y0, y1;
+        bandOf(index, threads(), height, y0, y1);
+        if (y1 > y0) (*job)(y0, y1);
+        {
+            std::lock_guard<std::mutex> lock(mutex_);
+            --pending_;
+        }
+        done_.notify_one();
+    }
+}

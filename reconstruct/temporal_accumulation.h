@@ -1,0 +1,43 @@
+#pragma once
+// The history at the render size: each pixel's light (divided by its surface
+// colour) blended with what the same surface showed in earlier frames, and
+// the first two moments of its luminance, from which the filter learns how
+// noisy each pixel still is.
+#include "kernel/frame_data.h"
+#include "reconstruct/image_plane.h"
+#include "reconstruct/reconstruction_settings.h"
+
+// Last frame's history, as the reprojection reads it.
+struct HistoryView {
+    int width = 0;
+    int height = 0;
+    const float* colour = nullptr;   // 3 per pixel
+    const float* moments = nullptr;  // 2 per pixel: mean luminance, mean squared luminance
+    const float* length = nullptr;   // frames gathered, 1 for a new pixel
+    const float* guide = nullptr;    // the guide layer of that frame, guideFloats per pixel
+};
+
+struct AccumulationInput {
+    int width = 0;
+    int height = 0;
+    const float* radiance = nullptr;  // 3 per pixel, before the tone curve
+    const float* guide = nullptr;     // guideFloats per pixel
+    const PixelPos* previous = nullptr;  // per pixel, in the history's pixels; null: every pixel is new
+    const float* lengthCap = nullptr;    // per pixel, the longest history its light allows; null: no cap
+    float cameraStep = 0.0f;             // how far the camera moved, for the depth test
+};
+
+struct AccumulatedFrame {
+    float* colour;    // 3 per pixel, divided by the surface colour
+    float* moments;   // 2 per pixel
+    float* length;    // 1 per pixel
+    float* variance;  // 1 per pixel: m2 - m1^2 (the neighbourhood's estimate comes later for short histories)
+};
+
+// The light divided by the surface colour, but by no less than smallest (as the filter divides it).
+float demodulated(float light, float albedo, float smallest);
+
+// Rows [y0, y1) of the new history; each pixel reads only its own inputs and
+// the history around its previous position.
+void accumulateRows(const ReconstructionSettings& settings, const AccumulationInput& in, const HistoryView& history,
+                    const AccumulatedFrame& out, int y0, int y1);

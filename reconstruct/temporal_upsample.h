@@ -1,0 +1,44 @@
+#pragma once
+// From the reconstructed frame at the render size to the output size, with a
+// history at the output size: the render moves by a sub-pixel jitter every
+// frame, so the history gathers detail finer than the render's pixels. The
+// history is reprojected with the surfaces' motion and kept within the range
+// the new frame's neighbourhood allows, so what moved or changed does not
+// leave ghosts.
+#include <cstdint>
+
+#include "kernel/frame_data.h"
+#include "reconstruct/image_plane.h"
+#include "reconstruct/reconstruction_settings.h"
+
+// The reconstructed frame at the render size and what the upsampling needs
+// to know about it.
+struct RenderedFrame {
+    const FrameData* record = nullptr;  // as rendered (jittered)
+    const float* light = nullptr;       // 3 per pixel, before the tone curve
+    const float* length = nullptr;      // the render history's length per pixel
+    const PixelPos* previous = nullptr; // per pixel, in the previous rendered frame; null: no history
+    const float* neighbourhood = nullptr;  // 6 per pixel: YCoCg mean and deviation over 3 x 3 (neighbourhoodRows)
+};
+
+// The output history as the next frame reads it.
+struct OutputHistory {
+    const FrameData* view = nullptr;      // the unjittered record at the output size; null: none
+    const FrameData* rendered = nullptr;  // the record that frame was rendered with
+    const float* colour = nullptr;        // 3 per output pixel
+    const float* length = nullptr;        // 1 per output pixel
+};
+
+struct OutputFrame {
+    float* colour;     // 3 per output pixel
+    float* length;     // 1 per output pixel
+    uint32_t* pixels;  // packed 0x00RRGGBB, the tone curve of the colour
+};
+
+// Rows [y0, y1) of w x h light into the YCoCg mean and deviation over each
+// pixel's 3 x 3 neighbourhood (6 floats per pixel).
+void neighbourhoodRows(int w, int h, const float* light, float* out, int y0, int y1);
+
+// Rows [y0, y1) of the output (view's size).
+void upsampleRows(const ReconstructionSettings& settings, const FrameData& view, const RenderedFrame& frame,
+                  const OutputHistory& history, const OutputFrame& out, int y0, int y1);

@@ -1,0 +1,117 @@
+// The whole reconstruction on real frames of the show: the same bytes for
+// any thread count, history dropped on a size change, and a still picture
+// that converges where the render has the output's size.
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <cstring>
+#include <vector>
+
+#include "anim/show_replay.h"
+#include "kernel/render_pixel.h"
+#include "reconstruct/image_plane.h"
+#include "reconstruct/reconstruction.h"
+#include "rendered_frames.h"
+
+namespace {
+
+// Frames of the show from tick 390 (13 s) on, rendered at w x h with the
+// frame's jitter, reconstructed at ow x oh.
+std::vector<std::vector<uint32_t>> showFrames(int threads, int frames, int w, int h, int ow, int oh) {
+    ShowState show;
+    startShow(show, nullptr);
+    int tick = replayShow(show, 0, 390, 33.333333f);
+    ReconstructionSettings settings;
+    settings.threads = threads;
+    Reconstruction rec(settings);
+    std::vector<std::vector<uint32_t>> out;
+    std::unique_ptr<LayerRenderer> renderer;
+    for (int f = 0; f < frames; ++f) {
+        tick = replayShow(show, tick, tick + 1, 33.333333f);
+        FrameData view = show.world.frame;
+        view.samplesPerFrame = 4;
+        setFrameSize(view, ow, oh);
+        FrameData base = view;
+        setFrameSize(base, w, h);
+        const PixelPos jitter = jitterOffset(f);
+        const FrameData rendered = jitteredRecord(base, jitter.x, jitter.y);
+        if (!renderer) renderer = std::make_unique<LayerRenderer>(rendered);
+        const FrameLayersCopy layers = renderer->render(rendered);
+        out.emplace_back(static_cast<size_t>(ow) * oh);
+        rec.addFrame(rendered, view, layers.radiance.data(), layers.guide.data(), out.back().data());
+    }
+    return out;
+}
+
+}  // namespace
+
+TEST(Reconstruction, SameBytesForOneTwoAndSevenThreads) {
+    const auto one = showFrames(1, 5, 40, 30, 80, 60);
+    for (int threads : {2, 7}) {
+        const auto many = showFrames(threads, 5, 40, 30, 80, 60);
+        ASSERT_EQ(many.size(), one.size());
+        for (size_t f = 0; f < one.size(); ++f)
+            EXPECT_EQ(std::memcmp(one[f].data(), many[f].data(), one[f].size() * sizeof(uint32_t)), 0)
+                << threads << " threads, frame " << f;
+    }
+}
+
+TEST(Reconstruction, ASizeChangeDropsTheHistory) {
+    FrameData small = lightScene(32, 24), large = lightScene(48, 36);
+    LayerRenderer renderer(small);
+    Reconstruction rec;
+    std::vector<uint32_t> out(64 * 48);
+    FrameData view = lightScene(64, 48);
+    for (int f = 0; f < 3; ++f) {
+        const FrameLayersCopy layers = renderer.render(small);
+        rec.addFrame(small, view, layers.radiance.data(), layers.guide.data(), out.data());
+    }
+    int longer = 0;
+    for (float l : rec.historyLength()) longer += l > 2.5f;
+    EXPECT_GT(longer, 32 * 24 / 2);
+    const FrameLayersCopy layers = renderer.render(large);
+    rec.addFrame(large, view, layers.radiance.data(), layers.guide.data(), out.data());
+    ASSERT_EQ(rec.historyLength().size(), 48u * 36u);
+    for (float l : rec.historyLength()) ASSERT_EQ(l, 1.0f);
+    // And reset() drops it at the same size.
+    rec.addFrame(large, view, layers.radiance.data(), layers.guide.data(), out.data());
+    rec.reset();
+    rec.addFrame(large, view, layers.radiance.data(), layers.guide.data(), out.data());
+    for (float l : rec.historyLength()) ASSERT_EQ(l, 1.0f);
+}
+
+TEST(Reconstruction, AStillPictureAtTheOutputSizeConvergesTowardsManyPasses) {
+    constexpr int W = 48, H = 36;
+    const FrameData fd = lightScene(W, H);
+    LayerRenderer renderer(fd);
+    Reconstruction rec;
+    std::vector<uint32_t> out(W * H), first(W * H);
+    std::vector<double> reference(3 * W * H, 0.0), sum(3 * W * H, 0.0);
+    constexpr int frames = 24, referencePasses = 64;
+    for (int f = 0; f < frames; ++f) {
+        const FrameLayersCopy layers = renderer.render(fd);
+        rec.addFrame(fd, fd, layers.radiance.data(), layers.guide.data(), out.data());
+        for (int i = 0; i < 3 * W * H; ++i) sum[i] += layers.radiance[i];
+        if (f == 0) first = out;
+    }
+    for (int f = 0; f < referencePasses; ++f) {
+        const FrameLayersCopy layers = renderer.render(fd);
+        for (int i = 0; i < 3 * W * H; ++i) reference[i] += layers.radiance[i] / referencePasses;
+    }
+    // Squared byte error against the many passes' picture, per channel.
+    auto error = [&](const std::vector<uint32_t>& picture) {
+        double sum = 0.0;
+        for (int p = 0; p < W * H; ++p) {
+            const uint32_t ref = packLight({float(reference[3 * p]), float(reference[3 * p + 1]), float(reference[3 * p + 2])});
+            for (int shift : {0, 8, 16}) {
+                const double d = double((picture[p] >> shift) & 0xFFu) - double((ref >> shift) & 0xFFu);
+                sum += d * d;
+            }
+        }
+        return sum / (3.0 * W * H);
+    };
+    // The first frame is the filtered render alone; the history must do better than that.
+    std::vector<uint32_t> mean(W * H);
+    for (int p = 0; p < W * H; ++p) mean[p] = packLight({float(sum[3 * p] / frames), float(sum[3 * p + 1] / frames), float(sum[3 * p + 2] / frames)});
+    EXPECT_LT(error(out), error(first) / 2) << error(out) << " against " << error(first) << " mean " << error(mean);
+}
