@@ -2,12 +2,15 @@
 
 #include <algorithm>
 #include <chrono>
+#include <cmath>
 #include <cstdio>
 #include <cstring>
 
 #include "demo/scaled_image_part.h"
 #include "demo/surface.h"
 #include "kernel/build_setting.h"
+#include "reconstruct/history_break.h"
+#include "reconstruct/image_plane.h"
 #include "render/denoise.h"
 #include "render/sampler_table.h"
 #include "render/upscale.h"
@@ -102,11 +105,49 @@ const uint32_t* Demo::averagedFrame(const FrameData& record, std::string& error)
     return display_.data();
 }
 
+bool Demo::reconstructs() const {
+    if (options_.reuse != PictureReuse::Temporal) return false;
+    const bool exact = setting_.denoisePasses == 0 && setting_.width == area_.width &&
+                       setting_.height == area_.height && setting_.samples == samplesPerFrame;
+    return !exact || options_.reconstructFull;
+}
+
+int Demo::warmUpTicks(int firstTick, double frameMs) const {
+    if (!reconstructs() || !(frameMs > 0.0)) return 0;
+    return std::min(firstTick, static_cast<int>(std::lround(1000.0 / frameMs)));
+}
+
+const uint32_t* Demo::reconstructedFrame(std::string& error) {
+    const int w = area_.width, h = area_.height;
+    // The view as the display shows it; the frame is rendered a fraction of a
+    // pixel off it, a different fraction every frame, so that the history
+    // gathers detail finer than the render's pixels.
+    const FrameData view = applySetting(show.world.frame, {setting_.samples, w, h, 0});
+    const PixelPos offset = jitterOffset(driver_.passCounter());
+    rendered_ = jitteredRecord(rendered_, offset.x, offset.y);
+    if (!historyValid_ || historyBreaks(lastReconstructed_, rendered_)) reconstruction_.reset();
+    historyValid_ = false;
+    if (!driver_.renderFrameWithLayers(rendered_, error)) return nullptr;
+    display_.resize(static_cast<size_t>(w) * h);
+    if (!driver_.layersValid()) {
+        scalePixels(rendered_.width, rendered_.height, driver_.frameBuffer(), w, h, display_.data());
+        return display_.data();
+    }
+    const auto start = std::chrono::steady_clock::now();
+    reconstruction_.addFrame(rendered_, view, driver_.radiance(), driver_.guide(), display_.data());
+    reconstructMs_ = std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - start).count();
+    lastReconstructed_ = rendered_;
+    historyValid_ = true;
+    return display_.data();
+}
+
 const uint32_t* Demo::renderFrame(std::string& error) {
     FrameDriver& driver = driver_;
     lightValid_ = false;
+    reconstructMs_ = 0.0;
     if (refining_) return refineFrame(error);
     rendered_ = applySetting(show.world.frame, setting_);
+    if (reconstructs()) return reconstructedFrame(error);
     const int w = area_.width, h = area_.height;
     const bool exact = setting_.denoisePasses == 0 && setting_.width == w && setting_.height == h &&
                        setting_.samples == show.world.frame.samplesPerFrame;
@@ -149,7 +190,16 @@ TickResult Demo::tick(float dtMs, std::string& error) {
 }
 
 void usePreviewSetting(Demo& demo) {
-    demo.setRenderSetting(previewSetting());
-    std::printf("preview: %s and scaled to %d x %d (not the exact frame)\n",
-                describeSetting(previewSetting()).c_str(), demo.viewArea().width, demo.viewArea().height);
+    const RenderSetting& preview = previewSetting(demo.options().reuse);
+    demo.setRenderSetting(preview);
+    std::printf("preview: %s%s and scaled to %d x %d (not the exact frame)\n", describeSetting(preview).c_str(),
+                demo.reconstructs() ? ", reconstructed over frames" : "", demo.viewArea().width,
+                demo.viewArea().height);
+}
+
+void useRung(Demo& demo, const RenderSetting& rung) {
+    demo.setRenderSetting(rung);
+    std::printf("rung %s: %s%s and scaled to %d x %d, as the live show makes it\n", rungName(rung).c_str(),
+                describeSetting(rung).c_str(), demo.reconstructs() ? ", reconstructed over frames" : "",
+                demo.viewArea().width, demo.viewArea().height);
 }

@@ -13,6 +13,7 @@
 #include "demo/live_quality.h"
 #include "demo/overlays.h"
 #include "demo/sprite.h"
+#include "reconstruct/reconstruction.h"
 #include "render/frame_driver.h"
 
 class Surface;
@@ -32,6 +33,11 @@ struct DemoOptions {
     // numbers from the driver's counter).
     int passes = 1;
     bool keepLight = false;  // keep each frame's light for light()
+    // How reduced frames are made good: accumulated over frames (the default)
+    // or each filtered alone.
+    PictureReuse reuse = PictureReuse::Temporal;
+    // The full setting reconstructed over frames too, instead of shown as rendered.
+    bool reconstructFull = false;
 };
 
 enum class TickResult { Running, ShowOver, Failed };
@@ -65,6 +71,20 @@ public:
     // How the next frames are made (the full setting unless changed).
     void setRenderSetting(const RenderSetting& setting) { setting_ = setting; }
     const RenderSetting& renderSetting() const { return setting_; }
+    // Whether the frames at the current setting are reconstructed from the
+    // frames before them (so a frame depends on the ones before).
+    bool reconstructs() const;
+    // The frames a headless job renders, unwritten, before its first one at
+    // frame time frameMs, so that a reconstructed picture has its history (a
+    // second's worth; none for frames that stand alone). At most firstTick.
+    int warmUpTicks(int firstTick, double frameMs) const;
+    // The next frame starts afresh, sharing nothing with the frames before
+    // (after a jump in the show). Another scene, a camera cut and another
+    // render size start afresh by themselves.
+    void dropHistory() { historyValid_ = false; }
+    // How long the last frame's reconstruction took (0 for one shown as rendered).
+    double reconstructMs() const { return reconstructMs_; }
+    const Reconstruction& reconstruction() const { return reconstruction_; }
     // The record the last frame was rendered from (at its size and samples),
     // and how long making its picture took (render, filter, scaling).
     const FrameData& renderedRecord() const { return rendered_; }
@@ -93,6 +113,9 @@ private:
     const uint32_t* renderFrame(std::string& error);
     // renderFrame while refining; null when this backend gives no light to average.
     const uint32_t* refineFrame(std::string& error);
+    // A frame reconstructed from the frames before: rendered with this frame's
+    // sub-pixel offset, accumulated and scaled up to the view.
+    const uint32_t* reconstructedFrame(std::string& error);
     // The exact frame as the average of options.passes passes (or one pass with its light kept).
     const uint32_t* averagedFrame(const FrameData& record, std::string& error);
     // Scales the title images to the view's height.
@@ -101,7 +124,7 @@ private:
     DemoOptions options_;
     FrameDriver& driver_;
     std::array<Image, overlayCount> images_;
-    RenderSetting setting_ = liveSettings().front();
+    RenderSetting setting_ = liveSettings(options_.reuse).front();
     PictureArea area_{0, 0, frameWidth, frameHeight};
     std::vector<float> light_;
     bool lightValid_ = false;
@@ -113,7 +136,14 @@ private:
     FrameData refinedMoment_{};    // the record whose passes are summed
     LightSum passSum_;  // the passes of an exact frame of several
     LightSum refined_;  // the passes of a paused moment
+    Reconstruction reconstruction_;
+    FrameData lastReconstructed_{};  // the record of the frame the history holds
+    bool historyValid_ = false;
+    double reconstructMs_ = 0.0;
 };
+
+// Makes the demo's frames at a rung of the live show and says so.
+void useRung(Demo& demo, const RenderSetting& rung);
 
 // Makes the demo's frames at the lowest live setting (--preview) and says so.
 void usePreviewSetting(Demo& demo);

@@ -1,9 +1,9 @@
 #pragma once
 // How much work a live frame gets. When the renderer cannot hold the target
-// frame rate, the show lowers the samples per pixel (down to one primary ray
-// and its four sub-paths) and then the render size; reduced frames are
-// filtered and scaled up to the display. When there is room again it goes back
-// up, one setting at a time. The full setting is exactly the build's frame.
+// frame rate, the show lowers the samples per pixel and the render size; reduced
+// frames are reconstructed (or, with per-frame reuse, filtered) and scaled up to
+// the display. When there is room again it goes back up, one setting (a rung) at
+// a time. The full setting is exactly the build's frame.
 #include <string>
 #include <vector>
 
@@ -16,8 +16,20 @@ struct RenderSetting {
     int denoisePasses = 0;  // 0: the frame is shown as rendered
 };
 
-// The settings from the full one (index 0) down, each about half the work of the one before.
-const std::vector<RenderSetting>& liveSettings();
+// How reduced frames are made good. Temporal: accumulated from frame to frame
+// and reconstructed at the display's size (reconstruct/); per frame: each one
+// filtered alone and scaled bilinearly (--temporal off).
+enum class PictureReuse { Temporal, PerFrame };
+
+// The rungs from the full setting (index 0) down. With temporal reuse they are
+// about 1.4x the work apart and give up samples before pixels: accumulated
+// over frames, one sample on more pixels shows more than several on fewer.
+// Per frame each is half the work of the one before, samples first.
+const std::vector<RenderSetting>& liveSettings(PictureReuse reuse = PictureReuse::Temporal);
+// "1@320x240": samples per pixel at the render size, as --rung takes it.
+std::string rungName(const RenderSetting& setting);
+// The rung of that name, or null.
+const RenderSetting* findRung(const std::string& name, PictureReuse reuse);
 // The share of the full setting's work a setting takes.
 double settingWork(const RenderSetting& setting);
 // The record as the setting renders it (same view; other size and samples).
@@ -26,7 +38,7 @@ FrameData applySetting(const FrameData& record, const RenderSetting& setting);
 // "4 samples per pixel at 160 x 120, filtered".
 std::string describeSetting(const RenderSetting& setting);
 // The lowest live setting: what --preview makes stills and captures with.
-const RenderSetting& previewSetting();
+const RenderSetting& previewSetting(PictureReuse reuse = PictureReuse::Temporal);
 
 constexpr double defaultTargetFps = 30.0;
 // At most one change of setting per this many seconds, so the picture does not flicker.
@@ -37,9 +49,9 @@ constexpr double raiseHeadroom = 0.7;
 class LiveQuality {
 public:
     // adaptive false: the full setting always.
-    LiveQuality(double targetFps, bool adaptive);
+    LiveQuality(double targetFps, bool adaptive, PictureReuse reuse = PictureReuse::Temporal);
 
-    const RenderSetting& setting() const { return liveSettings()[level_]; }
+    const RenderSetting& setting() const { return rungs_[level_]; }
     int level() const { return level_; }
     double budgetMs() const { return budgetMs_; }
 
@@ -54,6 +66,7 @@ public:
     bool frameDone(double frameMs, double renderMs, double nowSeconds);
 
 private:
+    const std::vector<RenderSetting>& rungs_;
     double budgetMs_;
     bool adaptive_;
     int level_ = 0;

@@ -77,11 +77,20 @@ const OptionRow optionTable[] = {
      }},
     {{"--target-fps", ValueKind::Count, "N", 1, 240}, liveJob, 0, "frames per second to hold (default 30)",
      [](Options& o, const OptionValue& v) { o.live.targetFps = v.number; }},
-    {{"--quality", ValueKind::Choice, "adaptive|exact", 0, 0}, liveJob, 0,
-     "adaptive: fewer samples and pixels when frames are late (default); exact: always the full frame",
-     [](Options& o, const OptionValue& v) { o.live.adaptiveQuality = v.text != "exact"; }},
+    {{"--quality", ValueKind::Choice, "adaptive|clean|exact", 0, 0}, liveJob, 0,
+     "adaptive: fewer samples and pixels when frames are late, reconstructed over frames (default); clean: "
+     "adaptive, and the full frame reconstructed too; exact: always the full frame as rendered",
+     [](Options& o, const OptionValue& v) {
+         o.live.adaptiveQuality = v.text != "exact";
+         o.demo.reconstructFull = v.text == "clean";
+     }},
+    {{"--temporal", ValueKind::Choice, "on|off", 0, 0}, liveJob | pictureJobs, 0,
+     "on: reduced frames are accumulated over frames and reconstructed (default); off: each filtered alone",
+     [](Options& o, const OptionValue& v) {
+         o.demo.reuse = v.text == "off" ? PictureReuse::PerFrame : PictureReuse::Temporal;
+     }},
     {{"--stats", ValueKind::File, "FILE", 0, 0}, liveJob, 0,
-     "write a line per frame: demo seconds, frame ms, samples per pixel, WxH",
+     "write a line per frame: demo seconds, frame ms, samples per pixel, WxH, reconstruction ms",
      [](Options& o, const OptionValue& v) { o.live.statsPath = v.text; }},
     {{"--still", ValueKind::Seconds, "SECONDS", 0, showSeconds}, stillJob, 0, "render the frame shown at that moment",
      [](Options& o, const OptionValue& v) { o.still.seconds = v.number; }},
@@ -93,6 +102,10 @@ const OptionRow optionTable[] = {
     {{"--preview", ValueKind::None, "", 0, 0}, pictureJobs, assembleJob,
      "quick look: the live show's lowest setting, filtered (also for --capture, --video)",
      [](Options& o, const OptionValue&) { o.output.preview = true; }},
+    {{"--rung", ValueKind::File, "S@WxH", 0, 0}, pictureJobs, assembleJob,
+     "the live show's look at that rung (e.g. 1@320x240, as --stats names it), frame after frame as it runs "
+     "live; a still warms up over the second before its moment",
+     [](Options& o, const OptionValue& v) { o.output.rung = v.text; }},
     {{"--size", ValueKind::Size, "WxH", 16, 16384}, pictureJobs, assembleJob,
      "picture size in pixels (default 640x480; other shapes widen or narrow the view)",
      [](Options& o, const OptionValue& v) {
@@ -236,6 +249,13 @@ bool checkApplies(const std::vector<GivenOption>& given, unsigned jobs, std::str
     return true;
 }
 
+// " 32@640x480, 24@640x480, ...".
+std::string rungList(PictureReuse reuse) {
+    std::string text;
+    for (const RenderSetting& rung : liveSettings(reuse)) text += (text.empty() ? " " : ", ") + rungName(rung);
+    return text;
+}
+
 // The rules between values of several options.
 bool checkValues(const std::vector<GivenOption>& given, unsigned jobs, const Options& o, std::string& error) {
     const auto isGiven = [&](const char* name) {
@@ -253,6 +273,11 @@ bool checkValues(const std::vector<GivenOption>& given, unsigned jobs, const Opt
                 " is more than " + std::to_string(maxFramePixels) + " pixels";
     else if (o.output.preview && o.demo.passes > 1)
         error = "--preview cannot be combined with --passes: a preview is one quick pass";
+    else if (!o.output.rung.empty() && !findRung(o.output.rung, o.demo.reuse))
+        error = "--rung: '" + o.output.rung + "' is not one of the live show's rungs:" + rungList(o.demo.reuse);
+    else if (!o.output.rung.empty() && (o.output.preview || o.demo.passes > 1))
+        error = std::string("--rung cannot be combined with ") + (o.output.preview ? "--preview" : "--passes") +
+                ": a rung is the live show's own frame";
     else if (o.capture.range.fromSeconds >= o.capture.range.toSeconds)
         error = "--from must be earlier than --to";
     else if (o.live.windowWidth > maxWindowWidth)

@@ -49,10 +49,11 @@ void FrameStats::fail(int error) {
                  std::strerror(error));
 }
 
-void FrameStats::add(double demoSeconds, double frameMs, int samples, int width, int height) {
+void FrameStats::add(double demoSeconds, double frameMs, int samples, int width, int height, double reconstructMs) {
     if (!file_ || failed_) return;
     errno = 0;
-    if (std::fprintf(file_, "%.3f %.2f %d %dx%d\n", demoSeconds, frameMs, samples, width, height) < 0 ||
+    if (std::fprintf(file_, "%.3f %.2f %d %dx%d %.2f\n", demoSeconds, frameMs, samples, width, height,
+                     reconstructMs) < 0 ||
         std::fflush(file_) != 0)
         fail(errno != 0 ? errno : EIO);
 }

@@ -1,7 +1,9 @@
 #pragma once
 // --stats FILE: one line per presented frame of the live show, for measuring
 // what a machine makes of the show: demo time in seconds, frame milliseconds,
-// samples per pixel, render size WxH. Each line is written out whole as it is
+// samples per pixel, render size WxH, and the milliseconds of the frame spent
+// reconstructing the picture from the frames before (0 for a frame shown as
+// rendered). Each line is written out whole as it is
 // made, so a viewer following the file sees the frames as they come.
 #include <cstdio>
 #include <string>
@@ -18,7 +20,7 @@ public:
     bool open(const std::string& path, std::string& error);
     // A write that fails (a full disk) is reported once on stderr, naming the
     // file and the reason, and no more lines are written: the show goes on.
-    void add(double demoSeconds, double frameMs, int samples, int width, int height);
+    void add(double demoSeconds, double frameMs, int samples, int width, int height, double reconstructMs);
     // Closes the file, reporting a failure no line has reported yet.
     void close();
 

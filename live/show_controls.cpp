@@ -66,6 +66,7 @@ void seekShow(Demo& demo, double seconds) {
     // window reads them again before the next tick.
     demo.show.keys = HeldKeys{};
     skipAhead(demo, target);
+    demo.dropHistory();
     seekMusic(static_cast<float>(target));
 }
 

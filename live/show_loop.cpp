@@ -24,13 +24,20 @@ int64_t readCounter() {
 constexpr int64_t counterFrequency = Counter::period::den / Counter::period::num;
 
 // One console line: which quality mode runs, and why.
-void announceQuality(const LiveSettings& live) {
-    if (live.adaptiveQuality)
-        std::printf("quality: adaptive, aiming at %g frames per second: fewer samples and pixels (filtered) while "
-                    "frames take longer (--quality exact turns this off)\n",
-                    live.targetFps);
-    else
+void announceQuality(const LiveSettings& live, const DemoOptions& demo) {
+    const bool temporal = demo.reuse == PictureReuse::Temporal;
+    if (!live.adaptiveQuality)
         std::printf("quality: exact, every frame in full (--quality exact)\n");
+    else if (temporal)
+        std::printf("quality: %s, aiming at %g frames per second: fewer samples and pixels while frames take "
+                    "longer, reconstructed over frames%s (--temporal off filters each frame alone, --quality "
+                    "exact shows every frame in full)\n",
+                    demo.reconstructFull ? "clean" : "adaptive", live.targetFps,
+                    demo.reconstructFull ? ", the full frame too" : "; the full frame as rendered");
+    else
+        std::printf("quality: adaptive, aiming at %g frames per second: fewer samples and pixels (each frame "
+                    "filtered alone: --temporal off) while frames take longer (--quality exact turns this off)\n",
+                    live.targetFps);
 }
 
 }  // namespace
@@ -62,8 +69,8 @@ int runShow(const LiveSettings& live, const DemoOptions& demoOptions) {
         closeWindow();
         return exitError;
     }
-    LiveQuality quality(live.targetFps, live.adaptiveQuality);
-    announceQuality(live);
+    LiveQuality quality(live.targetFps, live.adaptiveQuality, demoOptions.reuse);
+    announceQuality(live, demoOptions);
 
     FrameDriver driver;
     Demo demo(demoOptions, driver);
@@ -102,9 +109,12 @@ int runShow(const LiveSettings& live, const DemoOptions& demoOptions) {
         if (lastFrameEnd >= 0) {
             presentedMs = frameMilliseconds(lastFrameEnd, end, counterFrequency);
             const FrameData& made = demo.renderedRecord();
-            stats.add(demo.show.demoTime, presentedMs, made.samplesPerFrame, made.width, made.height);
+            stats.add(demo.show.demoTime, presentedMs, made.samplesPerFrame, made.width, made.height,
+                      demo.reconstructMs());
             // A paused picture refines at full size: no measure of the running show.
-            if (!controls.paused && quality.frameDone(presentedMs, demo.pictureMs(), static_cast<double>(end) / counterFrequency))
+            // The reconstruction's cost goes with the display's size, not the rung's work.
+            const double renderMs = demo.pictureMs() - demo.reconstructMs();
+            if (!controls.paused && quality.frameDone(presentedMs, renderMs, static_cast<double>(end) / counterFrequency))
                 demo.setRenderSetting(quality.setting());
         }
         lastFrameEnd = end;

@@ -13,7 +13,7 @@ struct LiveSettings {
     int windowWidth = frameWidth;     // --window WxH: the window's size
     int windowHeight = frameHeight;
     double targetFps = 30.0;          // --target-fps: the adaptive quality's aim
-    bool adaptiveQuality = true;      // --quality adaptive|exact
+    bool adaptiveQuality = true;      // --quality adaptive or clean; false: exact
     std::string statsPath;            // --stats FILE: a line per presented frame
 };
 

@@ -121,6 +121,7 @@ int runCapture(const CaptureSettings& capture, const OutputChoices& output, cons
     demo.surface = &surface;
     if (!demo.init(error)) return fail("");
     if (output.preview) usePreviewSetting(demo);
+    if (!output.rung.empty()) useRung(demo, *findRung(output.rung, demoOptions.reuse));
     if (stopped()) return exitInterrupted;
 
     VideoSink sink(interruptGuard);
@@ -132,8 +133,19 @@ int runCapture(const CaptureSettings& capture, const OutputChoices& output, cons
     demo.onPassDone = [&](int pass, int) { progress.update(written, false, pass); };
     int lastWrittenTick = -1;
     std::string failure;
-    replayShow(demo.show, 0, plan.firstTick, plan.frameMs);
-    for (int tick = plan.firstTick; tick <= plan.lastTick && !interruptGuard.requested(); ++tick) {
+    // A reconstructed picture is made of the frames before it: the first
+    // frame's second before is rendered first, unwritten, as the live show
+    // would have rendered it.
+    const int warmFrom = plan.firstTick - demo.warmUpTicks(plan.firstTick, plan.frameMs);
+    replayShow(demo.show, 0, warmFrom, plan.frameMs);
+    for (int tick = warmFrom; tick < plan.firstTick && !interruptGuard.requested(); ++tick) {
+        driver.setPassCounter(tick * demoOptions.passes);
+        if (demo.tick(plan.tickMs(tick), error) == TickResult::Failed) {
+            failure = error;
+            break;
+        }
+    }
+    for (int tick = plan.firstTick; failure.empty() && tick <= plan.lastTick && !interruptGuard.requested(); ++tick) {
         // The kernel seeds its noise from the pass number: keep it the tick
         // number (tick * passes on, with several passes) so that a part
         // renders the same pixels as the whole show.

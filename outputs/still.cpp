@@ -57,9 +57,9 @@ int runStill(const StillSettings& still, const OutputChoices& output, const Demo
         return exitError;
     }
     const bool exr = format == StillFormat::Exr;
-    if (exr && output.preview) {
-        std::fprintf(stderr, "template: %s holds the exact frame's light: a --preview has none to give\n",
-                     still.outPath.c_str());
+    if (exr && (output.preview || !output.rung.empty())) {
+        std::fprintf(stderr, "template: %s holds the exact frame's light: a %s has none to give\n",
+                     still.outPath.c_str(), output.preview ? "--preview" : "--rung");
         return exitError;
     }
     if (static_cast<long long>(last) * demoOptions.passes > std::numeric_limits<int>::max()) {
@@ -81,14 +81,20 @@ int runStill(const StillSettings& still, const OutputChoices& output, const Demo
         return exitError;
     }
     if (output.preview) usePreviewSetting(demo);
+    if (!output.rung.empty()) useRung(demo, *findRung(output.rung, demoOptions.reuse));
     const float dt = static_cast<float>(still.dtMs);
-    replayShow(demo.show, 0, last, dt);
-    // The frame counter seeds the noise: a still is the capture's frame of that tick.
-    // With several passes a tick takes the pass numbers tick * passes on.
-    driver.setPassCounter(last * demoOptions.passes);
-    if (demo.tick(replayTickMs(last, dt), error) == TickResult::Failed) {
-        std::fprintf(stderr, "template: %s\n", error.c_str());
-        return exitError;
+    // A reconstructed picture is made of the frames before it: those of the
+    // second before the moment are rendered first, as the live show would have.
+    const int first = last - demo.warmUpTicks(last, dt);
+    replayShow(demo.show, 0, first, dt);
+    for (int tick = first; tick <= last; ++tick) {
+        // The frame counter seeds the noise: a still is the capture's frame of that tick.
+        // With several passes a tick takes the pass numbers tick * passes on.
+        driver.setPassCounter(tick * demoOptions.passes);
+        if (demo.tick(replayTickMs(tick, dt), error) == TickResult::Failed) {
+            std::fprintf(stderr, "template: %s\n", error.c_str());
+            return exitError;
+        }
     }
 
     bool written = false;

@@ -110,11 +110,42 @@ TEST(Options, LiveQualityAndPreview) {
         {{"--benchmark", "--preview"}, "--preview only applies"},
         {{"--still", "5", "--quality", "exact"}, "--quality only applies to the live show"},
         {{"--video", "v.mp4", "--stats", "s.txt"}, "--stats only applies to the live show"},
-        {{"--target-fps", "0"}, "from 1 to 240"}, {{"--quality", "best"}, "'best' is not one of adaptive, exact"},
+        {{"--target-fps", "0"}, "from 1 to 240"}, {{"--quality", "best"}, "'best' is not one of adaptive, clean, exact"},
     };
     for (const auto& [args, culprit] : refused) {
         EXPECT_FALSE(parse(args, o = Options(), error)) << ::testing::PrintToString(args);
         EXPECT_NE(error.find(culprit), std::string::npos) << ::testing::PrintToString(args) << " -> " << error;
+    }
+}
+
+TEST(Options, ReconstructionRungsAndTheirRefusals) {
+    Options o;
+    std::string error;
+    EXPECT_EQ(o.demo.reuse, PictureReuse::Temporal) << "reduced frames are reconstructed over frames by default";
+    EXPECT_FALSE(o.demo.reconstructFull);
+    ASSERT_TRUE(parse({"--quality", "clean"}, o, error)) << error;
+    EXPECT_TRUE(o.live.adaptiveQuality);
+    EXPECT_TRUE(o.demo.reconstructFull);
+    ASSERT_TRUE(parse({"--temporal", "off"}, o = Options(), error)) << error;
+    EXPECT_EQ(o.demo.reuse, PictureReuse::PerFrame);
+    ASSERT_TRUE(parse({"--still", "40", "--rung", "1@320x240", "--temporal=on"}, o = Options(), error)) << error;
+    EXPECT_EQ(o.output.rung, "1@320x240");
+    ASSERT_TRUE(parse({"--capture", "d", "--rung", "4@160x120", "--temporal", "off"}, o = Options(), error)) << error;
+    for (auto [args, reason] : {
+             std::pair<std::vector<std::string>, std::string>{{"--still", "5", "--rung", "3@320x240"},
+                                                              "'3@320x240' is not one of the live show's rungs: 32@640x480"},
+             // Each ladder has its own rungs.
+             {{"--still", "5", "--rung", "1@320x240", "--temporal", "off"}, "is not one of the live show's rungs"},
+             {{"--still", "5", "--rung", "1@320x240", "--preview"}, "--rung cannot be combined with --preview"},
+             {{"--video", "v.mp4", "--rung", "1@320x240", "--passes", "4"}, "--rung cannot be combined with --passes"},
+             {{"--rung", "1@320x240"}, "--rung only applies to --still, --capture and --video"},
+             {{"--assemble", "d", "--video", "v.mp4", "--rung", "1@320x240"}, "--rung"},
+             {{"--still", "5", "--quality", "clean"}, "--quality only applies to the live show"},
+             {{"--benchmark", "--temporal", "off"}, "--temporal only applies to the live show, --still"},
+             {{"--temporal", "maybe"}, "'maybe' is not one of on, off"},
+         }) {
+        EXPECT_FALSE(parse(args, o = Options(), error)) << ::testing::PrintToString(args);
+        EXPECT_NE(error.find(reason), std::string::npos) << ::testing::PrintToString(args) << " -> " << error;
     }
 }
 

@@ -6,24 +6,39 @@
 #include "demo/live_quality.h"
 #include "kernel/build_setting.h"
 
-TEST(LiveQuality, SettingsStartAtTheFullFrameAndHalveTheWork) {
-    const std::vector<RenderSetting>& all = liveSettings();
-    ASSERT_GE(all.size(), 5u);
-    EXPECT_EQ(all[0].samples, samplesPerFrame);
-    EXPECT_EQ(all[0].width, frameWidth);
-    EXPECT_EQ(all[0].height, frameHeight);
-    EXPECT_EQ(all[0].denoisePasses, 0);
-    for (size_t i = 1; i < all.size(); ++i) {
-        SCOPED_TRACE(describeSetting(all[i]));
-        EXPECT_GE(all[i].samples, 4);  // never below one primary ray's four sub-paths
-        EXPECT_EQ(all[i].width * 3, all[i].height * 4);
-        EXPECT_GT(all[i].denoisePasses, 0);
-        const double ratio = settingWork(all[i]) / settingWork(all[i - 1]);
-        EXPECT_GT(ratio, 0.4);
-        EXPECT_LT(ratio, 0.6);
+TEST(LiveQuality, RungsStartAtTheFullFrameAndStepDownTheWork) {
+    for (const PictureReuse reuse : {PictureReuse::Temporal, PictureReuse::PerFrame}) {
+        const bool temporal = reuse == PictureReuse::Temporal;
+        SCOPED_TRACE(temporal ? "temporal" : "per frame");
+        const std::vector<RenderSetting>& all = liveSettings(reuse);
+        ASSERT_GE(all.size(), 5u);
+        EXPECT_EQ(all[0].samples, samplesPerFrame);
+        EXPECT_EQ(all[0].width, frameWidth);
+        EXPECT_EQ(all[0].height, frameHeight);
+        EXPECT_EQ(all[0].denoisePasses, 0);
+        for (size_t i = 1; i < all.size(); ++i) {
+            SCOPED_TRACE(rungName(all[i]));
+            // Per frame, never below one primary ray's four sub-paths; with
+            // temporal reuse down to one sample, and samples go before pixels.
+            EXPECT_GE(all[i].samples, temporal ? 1 : 4);
+            EXPECT_TRUE(all[i].samples <= 2 || all[i].samples % 4 == 0) << "a whole number of primary rays";
+            EXPECT_EQ(all[i].width * 3, all[i].height * 4);
+            EXPECT_GT(all[i].denoisePasses, 0);
+            if (temporal && all[i].width < frameWidth * 3 / 4) EXPECT_EQ(all[i].samples, 1);
+            const double ratio = settingWork(all[i]) / settingWork(all[i - 1]);
+            EXPECT_GT(ratio, temporal ? 0.45 : 0.4);
+            EXPECT_LT(ratio, temporal ? 0.8 : 0.6);
+            EXPECT_EQ(findRung(rungName(all[i]), reuse), &all[i]);
+        }
+        EXPECT_EQ(&previewSetting(reuse), &all.back());
     }
-    EXPECT_EQ(&previewSetting(), &all.back());
+    EXPECT_EQ(rungName(liveSettings().front()), std::to_string(samplesPerFrame) + "@640x480");
+    EXPECT_NE(findRung("1@320x240", PictureReuse::Temporal), nullptr);
+    EXPECT_EQ(findRung("1@320x240", PictureReuse::PerFrame), nullptr) << "per frame, one sample is too noisy";
+    EXPECT_EQ(findRung("3@320x240", PictureReuse::Temporal), nullptr);
+    EXPECT_EQ(findRung("1@320x240 ", PictureReuse::Temporal), nullptr);
     // The full setting leaves the record as it is.
+    const std::vector<RenderSetting>& all = liveSettings();
     FrameData record{};
     record.width = frameWidth, record.height = frameHeight, record.invWidth = 0.0015625f;
     record.samplesPerFrame = samplesPerFrame;
@@ -31,7 +46,7 @@ TEST(LiveQuality, SettingsStartAtTheFullFrameAndHalveTheWork) {
     EXPECT_EQ(std::memcmp(&same, &record, sizeof record), 0);
     const FrameData small = applySetting(record, all.back());
     EXPECT_EQ(small.width, all.back().width);
-    EXPECT_EQ(small.samplesPerFrame, 4);
+    EXPECT_EQ(small.samplesPerFrame, 1);
     EXPECT_FLOAT_EQ(small.invWidth * static_cast<float>(small.width), 1.0f);
 }
 

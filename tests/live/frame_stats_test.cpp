@@ -16,10 +16,10 @@ TEST(FrameStats, EachLineIsInTheFileAsSoonAsItIsAdded) {
     std::string error;
     ASSERT_TRUE(stats.open(path, error)) << error;
     // What a viewer following the file (tail -f) reads between frames.
-    stats.add(12.5, 16.667, 32, 640, 480);
-    EXPECT_EQ(fileContents(path), "12.500 16.67 32 640x480\n");
-    stats.add(12.517, 40.0, 4, 160, 120);
-    EXPECT_EQ(fileContents(path), "12.500 16.67 32 640x480\n12.517 40.00 4 160x120\n");
+    stats.add(12.5, 16.667, 32, 640, 480, 0.0);
+    EXPECT_EQ(fileContents(path), "12.500 16.67 32 640x480 0.00\n");
+    stats.add(12.517, 40.0, 1, 320, 240, 4.256);
+    EXPECT_EQ(fileContents(path), "12.500 16.67 32 640x480 0.00\n12.517 40.00 1 320x240 4.26\n");
     testing::internal::CaptureStderr();
     stats.close();
     EXPECT_EQ(testing::internal::GetCapturedStderr(), "");
@@ -30,7 +30,7 @@ TEST(FrameStats, AFullDiskIsReportedOnceAndTheLinesStop) {
     std::string error;
     ASSERT_TRUE(stats.open("/dev/full", error)) << error;  // a device is written through
     testing::internal::CaptureStderr();
-    for (int frame = 0; frame < 3; ++frame) stats.add(frame / 60.0, 16.7, 32, 640, 480);
+    for (int frame = 0; frame < 3; ++frame) stats.add(frame / 60.0, 16.7, 32, 640, 480, 0.0);
     stats.close();
     EXPECT_EQ(testing::internal::GetCapturedStderr(),
               "stats: cannot write /dev/full: No space left on device; the show goes on without them\n");

@@ -1,0 +1,103 @@
+// The live look at a fixed rung: the live show's own frames at that rung and
+// frame time are the frames `--capture --rung` makes, and its history starts
+// afresh after a jump and at a scene switch.
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+#include "anim/show_replay.h"
+#include "demo/image_file.h"
+#include "demo/surface.h"
+#include "live/show_controls.h"
+#include "support/run_program.h"
+#include "support/test_paths.h"
+
+namespace {
+
+constexpr int viewWidth = 80, viewHeight = 60;
+const char* const rung = "1@224x168";
+
+DemoOptions quietOptions() {
+    DemoOptions options;
+    options.overlays = false;
+    options.music = false;
+    options.cameraFile = nullptr;
+    options.driver.backend = BackendChoice::Cpu;
+    options.pictureWidth = viewWidth;
+    options.pictureHeight = viewHeight;
+    return options;
+}
+
+float longestHistory(const Demo& demo) {
+    float longest = 0.0f;
+    for (const float length : demo.reconstruction().historyLength()) longest = std::max(longest, length);
+    return longest;
+}
+
+}  // namespace
+
+TEST(LiveRung, TheLiveShowsFramesAtARungAreThoseOfACaptureAtThatRung) {
+    if (programPath().empty()) GTEST_SKIP() << "the program is not part of this build";
+    const std::string dir = scratchDir("live_rung");
+    const ProgramResult capture =
+        runProgram({programPath(), "--capture", dir + "/frames", "--rung", rung, "--fps", "30", "--from", "0", "--to",
+                    "0.2", "--size", "80x60", "--no-overlays", "--backend", "cpu", "--data", sourceDir() + "/data"});
+    ASSERT_EQ(capture.exitCode, 0) << capture.output;
+
+    FrameDriver driver;
+    Demo demo(quietOptions(), driver);
+    std::vector<uint32_t> pixels(viewWidth * viewHeight);
+    Surface surface(viewWidth, viewHeight, pixels.data(), viewWidth);
+    demo.surface = &surface;
+    std::string error;
+    ASSERT_TRUE(demo.init(error)) << error;
+    demo.setRenderSetting(*findRung(rung, PictureReuse::Temporal));
+    ShowControls controls;
+    // The live loop gives the first tick 0 ms and every later one the frame's time.
+    const float frameMs = 1000.0f / 30.0f;
+    for (int tick = 0; tick <= 5; ++tick) {
+        SCOPED_TRACE(tick);
+        ASSERT_EQ(tickLiveShow(demo, controls, tick == 0 ? 0.0f : frameMs, error), TickResult::Running) << error;
+        EXPECT_TRUE(demo.reconstructs());
+        Image frame;
+        char name[32];
+        std::snprintf(name, sizeof name, "/frames/frame_%05d.png", tick);
+        ASSERT_TRUE(loadImage(dir + name, frame, error)) << error;
+        int differing = 0;
+        for (int y = 0; y < viewHeight; ++y)
+            for (int x = 0; x < viewWidth; ++x)
+                differing += (frame.surface.pixels[y * frame.surface.pitch + x] & 0xFFFFFFu) !=
+                             (pixels[y * viewWidth + x] & 0xFFFFFFu);
+        EXPECT_EQ(differing, 0);
+    }
+    EXPECT_GE(longestHistory(demo), 5.0f) << "frames of one view pile up";
+}
+
+TEST(LiveRung, AJumpAndASceneSwitchStartTheHistoryAfresh) {
+    FrameDriver driver;
+    Demo demo(quietOptions(), driver);
+    std::string error;
+    ASSERT_TRUE(demo.init(error)) << error;
+    demo.setRenderSetting(*findRung(rung, PictureReuse::Temporal));
+    ShowControls controls;
+    constexpr float frameMs = 33.333333f;
+    // Up to just before the pedestal scene follows the spheres (at 12.01 s).
+    replayShow(demo.show, 0, 355, frameMs);
+    for (int i = 0; i < 4; ++i) ASSERT_EQ(tickLiveShow(demo, controls, frameMs, error), TickResult::Running) << error;
+    EXPECT_GE(longestHistory(demo), 4.0f);
+    int switchedAt = -1;
+    for (int i = 0; i < 20 && switchedAt < 0; ++i) {
+        const int scene = demo.show.world.frame.sceneId;
+        ASSERT_EQ(tickLiveShow(demo, controls, frameMs, error), TickResult::Running) << error;
+        if (demo.show.world.frame.sceneId != scene) switchedAt = i;
+    }
+    ASSERT_GE(switchedAt, 0) << "the scene switched";
+    EXPECT_EQ(longestHistory(demo), 1.0f) << "nothing of the spheres scene carried into the pedestal scene";
+    for (int i = 0; i < 3; ++i) ASSERT_EQ(tickLiveShow(demo, controls, frameMs, error), TickResult::Running) << error;
+    EXPECT_GE(longestHistory(demo), 3.0f);
+    // A jump of five seconds within the scene: the camera hardly moved, the history must go.
+    applyShowKeys(demo, controls, ShowKeys{0, 0, 1});
+    ASSERT_EQ(tickLiveShow(demo, controls, frameMs, error), TickResult::Running) << error;
+    EXPECT_EQ(longestHistory(demo), 1.0f);
+}
