@@ -27,8 +27,10 @@ constexpr int maxStrata = subPathsPerRay * (samplesPerFrame >> 2) * samplerRowBy
 class SimdRun {
 public:
     SimdRun(const FrameWork& work, int begin, int end)
-        : work_(work), fd_(*work.record), next_(begin), end_(end), rays_{fd_, primaryRayCount(fd_)} {
-        const int strata = subPathsPerRay * rays_.rays * samplerRowBytes;
+        : work_(work), fd_(*work.record), next_(begin), end_(end),
+          rays_{fd_, primaryRayCount(fd_), sampleBlock(fd_, work.pass)} {
+        // The rows up to the last this pass's block reads.
+        const int strata = (subPathsPerRay * (rays_.block.firstRay + rays_.rays)) * samplerRowBytes;
         for (int i = 0; i < strata; ++i) strata_[i] = work.sdata[i];
     }
 

@@ -66,7 +66,7 @@ TPL_HD uint32_t packPixel(Vec3 acc, int samples) {
 // round at a time until its pixel has all its primary rays.
 TPL_HD Vec3 tracePixel(const FrameData& fd, int p, int pass, const unsigned char* sdata) {
     const PixelCorner corner = pixelCorner(fd, p);
-    const PixelRays<float> rays{fd, primaryRayCount(fd)};
+    const PixelRays<float> rays{fd, primaryRayCount(fd), sampleBlock(fd, pass)};
     PathState<float> st{};
     startPixel(rays, st, true, corner.u, corner.v, seedPixelRng(p, pass));
     while (st.phase != phaseDone) advancePaths(fd, sdata, rays, st);

@@ -22,6 +22,28 @@ constexpr int maxBudget = 7;
 constexpr float escapeDistance = 5000.0f;
 constexpr int samplerRowBytes = samplerLevels * samplerChannels;
 
+// Which of a full frame's primary rays and sub-paths a reduced record's frame
+// traces. A full frame traces every ray s (each with its own column of the
+// pixel and its own bounce budget) and every sub-path k of it (each with its
+// own row s * subPathsPerRay + k of the sampler table); a record with fewer
+// traces a block of them that moves on with the pass through all of them, so
+// that frames accumulated over passes converge to the full frame's estimate
+// rather than to that of its first ray alone. A full record's block is always
+// the whole.
+struct SampleBlock {
+    int firstRay;
+    int firstSubPath;
+};
+
+TPL_HD SampleBlock sampleBlock(const FrameData& fd, int pass) {
+    const int rays = primaryRayCount(fd), subPaths = subPathCount(fd);
+    if (rays <= 0 || subPaths <= 0) return {0, 0};
+    const unsigned rayBlocks = static_cast<unsigned>((samplesPerFrame >> 2) / rays);
+    const unsigned subPathBlocks = static_cast<unsigned>(subPathsPerRay / subPaths);
+    const unsigned n = static_cast<unsigned>(pass);
+    return {static_cast<int>(n % rayBlocks) * rays, static_cast<int>((n / rayBlocks) % subPathBlocks) * subPaths};
+}
+
 // Early primary rays of a pixel get short paths: 3 plus the bit length of s, at most maxBudget.
 template <class I>
 TPL_HD I bounceBudget(I s) {
@@ -95,6 +117,7 @@ template <class F>
 struct PixelRays {
     const FrameData& fd;
     int rays;
+    SampleBlock block;  // rays block.firstRay on, sub-path rows from block.firstSubPath
 
     TPL_HD void nextSample(PathState<F>& st, MaskOf<F> m) const;
 };
@@ -114,7 +137,7 @@ TPL_HD void PixelRays<F>::nextSample(PathState<F>& st, MaskOf<F> m) const {
     if (!anyOf(m)) return;
     const IntOf<F> s = st.sample + 1;
     assign(m, st.sample, s);
-    const MaskOf<F> finished = m && !(s < rays);
+    const MaskOf<F> finished = m && !(s < block.firstRay + rays);
     assign(finished, st.phase, IntOf<F>(phaseDone));
     startSample(fd, st, m && !finished);
 }
@@ -123,7 +146,7 @@ TPL_HD void PixelRays<F>::nextSample(PathState<F>& st, MaskOf<F> m) const {
 template <class F>
 TPL_HD void startPixel(const PixelRays<F>& pixel, PathState<F>& st, MaskOf<F> m, F cornerU, F cornerV,
                        const RngState<UIntOf<F>>& rng) {
-    assign(m, st.sample, IntOf<F>(0));
+    assign(m, st.sample, IntOf<F>(pixel.block.firstRay));
     assign(m, st.acc, splat<F>(0.0f, 0.0f, 0.0f));
     assign(m, st.cornerU, cornerU);
     assign(m, st.cornerV, cornerV);
@@ -233,9 +256,8 @@ private:
             const M isGlass = surface && material.kind == materialGlass;
             const M isMirror = surface && !isDiffuse && !isGlass;
             // This bounce's sampler strata.
-            const I row =
-                select(surface, (st_.sample * subPathsPerRay + st_.subPath) * samplerRowBytes + st_.bounce * samplerChannels,
-                       I(0));
+            const I subPathRow = st_.sample * subPathsPerRay + (st_.subPath + I(next_.block.firstSubPath));
+            const I row = select(surface, subPathRow * samplerRowBytes + st_.bounce * samplerChannels, I(0));
             Rng g = st_.rng;
             V next = d;
             if (anyOf(isDiffuse)) {

@@ -69,6 +69,7 @@ void expectHit(const HitRecord& hit, int objectId, float t, Vec3 normal) {
 
 // After its one primary ray the path is done.
 struct OneSample {
+    SampleBlock block{0, 0};  // the sub-path rows of a full frame
     void nextSample(PathState<float>& st, bool m) const {
         if (m) st.phase = phaseDone;
     }
@@ -164,6 +165,47 @@ TEST(PixelOutput, PrimaryRayAndSubPathCountsAndScale) {
     fd.samplesPerFrame = 1000;
     EXPECT_EQ(primaryRayCount(fd), tableRays);
     EXPECT_EQ(subPathCount(fd), 4);
+}
+
+// A reduced record traces a block of the full frame's primary rays and
+// sub-paths that moves on with the pass: over as many passes as there are
+// blocks, every ray and every sub-path of the full frame exactly once. A full
+// record's block is always the whole frame.
+TEST(SampleBlocks, MoveWithThePassThroughEveryRayAndSubPathOfTheFullFrame) {
+    constexpr int allRays = samplesPerFrame >> 2;
+    FrameData fd = emptyRecord();
+    for (const int samples : {1, 2, 3, 4, 8, 12, 16, 24, samplesPerFrame, 1000}) {
+        SCOPED_TRACE("S = " + std::to_string(samples));
+        fd.samplesPerFrame = samples;
+        const int rays = primaryRayCount(fd), subPaths = subPathCount(fd);
+        const int blocks = (allRays / rays) * (subPathsPerRay / subPaths);
+        std::vector<int> taken(allRays * subPathsPerRay, 0);
+        for (int pass = 5000; pass < 5000 + blocks; ++pass) {
+            const SampleBlock b = sampleBlock(fd, pass);
+            ASSERT_GE(b.firstRay, 0);
+            ASSERT_LE(b.firstRay + rays, allRays) << "pass " << pass;
+            ASSERT_LE(b.firstSubPath + subPaths, subPathsPerRay) << "pass " << pass;
+            for (int s = b.firstRay; s < b.firstRay + rays; ++s)
+                for (int k = b.firstSubPath; k < b.firstSubPath + subPaths; ++k) ++taken[s * subPathsPerRay + k];
+        }
+        // Rays that do not fill the frame evenly (24 samples: 6 of 8) leave some out.
+        const bool even = allRays % rays == 0 && subPathsPerRay % subPaths == 0;
+        for (int row = 0; row < allRays * subPathsPerRay; ++row)
+            if (even) EXPECT_EQ(taken[row], 1) << "row " << row;
+        if (samples >= samplesPerFrame) {
+            for (const int pass : {0, 1, 77, -3}) {
+                EXPECT_EQ(sampleBlock(fd, pass).firstRay, 0);
+                EXPECT_EQ(sampleBlock(fd, pass).firstSubPath, 0);
+            }
+        }
+        for (const int pass : {std::numeric_limits<int>::max(), -1, std::numeric_limits<int>::min()}) {
+            const SampleBlock b = sampleBlock(fd, pass);
+            EXPECT_LE(b.firstRay + rays, allRays);
+            EXPECT_LE(b.firstSubPath + subPaths, subPathsPerRay);
+        }
+    }
+    fd.samplesPerFrame = 0;
+    EXPECT_EQ(sampleBlock(fd, 9).firstRay, 0);
 }
 
 TEST(Intersect, InsideASphereOneSidedMissesTwoSidedHitsTheFarSide) {
