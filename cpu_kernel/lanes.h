@@ -297,15 +297,22 @@ HWY_INLINE void tracerCosSin(LaneF angle, LaneF& cosine, LaneF& sine, LaneM acti
     const VouchedCosSin v = vouchedCosSin(angle);
     cosine = v.cosine;
     sine = v.sine;
-    if (!anyOf(active && !v.certain)) return;
+    const LaneM uncertain = active && !v.certain;
+    if (!anyOf(uncertain)) return;
     const DF d;
-    alignas(64) float x[maxLanes], c[maxLanes], s[maxLanes], sure[maxLanes];
+    alignas(64) float x[maxLanes], c[maxLanes], s[maxLanes];
+    static_assert(maxLanes <= 16, "the lanes' mask bits fit two bytes");
+    uint8_t bytes[8] = {};
     hn::Store(angle.v, d, x);
     hn::Store(cosine.v, d, c);
     hn::Store(sine.v, d, s);
-    hn::Store(hn::VecFromMask(d, hn::Or(v.certain.m, hn::Not(active.m))), d, sure);
-    for (size_t lane = 0; lane < hn::Lanes(d); ++lane)
-        if (sure[lane] == 0.0f) ::tracerCosSin(x[lane], c[lane], s[lane]);
+    hn::StoreMaskBits(d, uncertain.m, bytes);
+    // Only the uncertain lanes, lowest first: a lane test per lane would be
+    // a branch the predictor cannot learn.
+    for (uint32_t left = uint32_t(bytes[0]) | uint32_t(bytes[1]) << 8; left != 0; left &= left - 1) {
+        const int lane = __builtin_ctz(left);
+        ::tracerCosSin(x[lane], c[lane], s[lane]);
+    }
     cosine = LaneF(hn::Load(d, c));
     sine = LaneF(hn::Load(d, s));
 }

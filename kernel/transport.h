@@ -58,6 +58,7 @@ enum PathPhase : int32_t {
     phaseRay,         // waits for the nearest hit of its ray
     phaseHit,         // holds a hit to move on from
     phaseShadowOnly,  // waits for its shadow ray only, then ends the sub-path
+    phaseDiffuse,     // holds a diffuse hit whose response is still to be drawn
     phaseDone,        // its pixel has all its primary rays
 };
 
@@ -187,8 +188,15 @@ public:
             endSubPath(shadow && st_.phase == phaseShadowOnly);
         }
         // A sub-path that starts holds the chain's hit: it steps on at once,
-        // so every path leaves the round waiting for a query or done.
-        for (M hit = st_.phase == phaseHit; anyOf(hit); hit = st_.phase == phaseHit) step(hit);
+        // so every path leaves the round waiting for a query or done. The
+        // diffuse responses wait until no path holds a hit, so that the lanes
+        // of a vector that need one take it together.
+        for (;;) {
+            for (M hit = st_.phase == phaseHit; anyOf(hit); hit = st_.phase == phaseHit) step(hit);
+            const M diffuse = st_.phase == phaseDiffuse;
+            if (!anyOf(diffuse)) break;
+            bounce(diffuse, diffuse, M(false), M(false));
+        }
     }
 
 private:
@@ -234,10 +242,12 @@ private:
         next_.nextSample(st_, spent);
     }
 
-    // Bounce b of sub-path k meets the hit in hand.
+    // Bounce b of sub-path k meets the hit in hand. A diffuse surface only
+    // tints the throughput here and leaves its response to bounce(), which the
+    // round runs once no path holds a hit any more.
     TPL_HD void subPathStep(M m, const SurfaceMaterial<F>& material) {
         const HitT<F>& h = st_.hit;
-        V throughput = st_.throughput;
+        const V throughput = st_.throughput;
         V acc = st_.acc;
         const M sky = m && h.t > escapeDistance;
         acc = select(sky, acc + skyLight(throughput), acc);
@@ -246,48 +256,59 @@ private:
         const M emits = emitter && !st_.lightSampled;
         acc = select(emits, acc + mul(throughput, material.colour), acc);
         assign(m, st_.acc, acc);
-        M ended = sky || emitter;
+        const M ended = sky || emitter;
         const M surface = m && !ended;
         if (anyOf(surface)) {
-            throughput = select(surface, tinted(throughput, material.colour), throughput);
-            const V o = st_.origin, d = st_.dir;
-            const V p = o + h.t * d;
+            assign(surface, st_.throughput, tinted(throughput, material.colour));
             const M isDiffuse = surface && material.kind == materialDiffuse;
             const M isGlass = surface && material.kind == materialGlass;
             const M isMirror = surface && !isDiffuse && !isGlass;
-            // This bounce's sampler strata.
-            const I subPathRow = st_.sample * subPathsPerRay + (st_.subPath + I(next_.block.firstSubPath));
-            const I row = select(surface, subPathRow * samplerRowBytes + st_.bounce * samplerChannels, I(0));
-            Rng g = st_.rng;
-            V next = d;
-            if (anyOf(isDiffuse)) {
-                Rng drawn = g;
-                const DiffuseResponse<F> r =
-                    shadeDiffuse(fd_, p, h.normal, throughput, drawn, gather(strata_, row), gather(strata_, row + 1), isDiffuse);
-                const M lit = isDiffuse && r.lit;
-                assign(lit, st_.shadow, r.shadow);
-                assign(lit, st_.lightDistance, r.lightDistance);
-                assign(lit, st_.light, r.light);
-                assign(lit, st_.shadowPending, M(true));
-                assign(isDiffuse, st_.lightSampled, M(true));
-                throughput = select(isDiffuse, r.throughput, throughput);
-                next = select(isDiffuse, r.next, next);
-                g = select(isDiffuse, drawn, g);
-            }
-            specular(isGlass, isMirror, GlassVariant::SubPath, o, d, gather(strata_, row + 2), next, throughput, g);
-            assign(surface, st_.rng, g);
-            assign(surface, st_.origin, p + F(surfaceOffset) * next);
-            assign(surface, st_.dir, next);
-            const I bounced = st_.bounce + 1;
-            assign(surface, st_.bounce, bounced);
-            const M more = surface && bounced < st_.budget;
-            const M waits = surface && !more && st_.shadowPending;
-            assign(more, st_.phase, I(phaseRay));
-            assign(waits, st_.phase, I(phaseShadowOnly));
-            ended = ended || (surface && !more && !waits);
+            assign(isDiffuse, st_.phase, I(phaseDiffuse));
+            if (anyOf(isGlass || isMirror)) bounce(isGlass || isMirror, M(false), isGlass, isMirror);
         }
-        assign(m, st_.throughput, throughput);
         endSubPath(ended);
+    }
+
+    // The response of the surface in hand (one of isDiffuse, isGlass and
+    // isMirror for each lane of m) to sub-path k at bounce b, whose
+    // throughput is tinted already: its next ray and, at a diffuse surface,
+    // the shadow ray toward the light.
+    TPL_HD void bounce(M m, M isDiffuse, M isGlass, M isMirror) {
+        const HitT<F>& h = st_.hit;
+        V throughput = st_.throughput;
+        const V o = st_.origin, d = st_.dir;
+        const V p = o + h.t * d;
+        // This bounce's sampler strata.
+        const I subPathRow = st_.sample * subPathsPerRay + (st_.subPath + I(next_.block.firstSubPath));
+        const I row = select(m, subPathRow * samplerRowBytes + st_.bounce * samplerChannels, I(0));
+        Rng g = st_.rng;
+        V next = d;
+        if (anyOf(isDiffuse)) {
+            Rng drawn = g;
+            const DiffuseResponse<F> r =
+                shadeDiffuse(fd_, p, h.normal, throughput, drawn, gather(strata_, row), gather(strata_, row + 1), isDiffuse);
+            const M lit = isDiffuse && r.lit;
+            assign(lit, st_.shadow, r.shadow);
+            assign(lit, st_.lightDistance, r.lightDistance);
+            assign(lit, st_.light, r.light);
+            assign(lit, st_.shadowPending, M(true));
+            assign(isDiffuse, st_.lightSampled, M(true));
+            throughput = select(isDiffuse, r.throughput, throughput);
+            next = select(isDiffuse, r.next, next);
+            g = select(isDiffuse, drawn, g);
+        }
+        specular(isGlass, isMirror, GlassVariant::SubPath, o, d, gather(strata_, row + 2), next, throughput, g);
+        assign(m, st_.rng, g);
+        assign(m, st_.origin, p + F(surfaceOffset) * next);
+        assign(m, st_.dir, next);
+        assign(m, st_.throughput, throughput);
+        const I bounced = st_.bounce + 1;
+        assign(m, st_.bounce, bounced);
+        const M more = m && bounced < st_.budget;
+        const M waits = m && !more && st_.shadowPending;
+        assign(more, st_.phase, I(phaseRay));
+        assign(waits, st_.phase, I(phaseShadowOnly));
+        endSubPath(m && !more && !waits);
     }
 
     // The glass and mirror responses to the hit in hand, in the lanes of
