@@ -36,6 +36,17 @@ constexpr float tinyDeviation = 1e-4f;
 constexpr float borderKind = -10.0f;
 constexpr float gaussian3[3] = {0.25f, 0.5f, 0.25f};
 
+// How much two first surfaces are alike: their normals' cosine to the eighth
+// power where the pixels are of one kind, 0 where not (kinds are whole
+// numbers, so the kind factor is exactly 0 or 1).
+inline float surfacesAlike(float nx, float ny, float nz, float kind, float qnx, float qny, float qnz, float qkind) {
+    float facing = std::max(nx * qnx + ny * qny + nz * qnz, 0.0f);
+    facing *= facing;
+    facing *= facing;
+    facing *= facing;
+    return std::max(1.0f - std::fabs(kind - qkind), 0.0f) * facing;
+}
+
 // e^-x for x >= 0 (to about 1e-6 relative) from plain arithmetic, so the
 // loops that call it vectorise and round alike on every target.
 inline float expNegative(float x) {
@@ -68,11 +79,7 @@ void addVarianceTap(size_t w, const float* __restrict nx, const float* __restric
                     float* __restrict sumW, float* __restrict sumR, float* __restrict sumG, float* __restrict sumB,
                     float* __restrict sumV) {
     for (size_t x = 0; x < w; ++x) {
-        float facing = std::max(nx[x] * qnx[x] + ny[x] * qny[x] + nz[x] * qnz[x], 0.0f);
-        facing *= facing;
-        facing *= facing;
-        facing *= facing;
-        const float sameKind = std::max(1.0f - std::fabs(kind[x] - qkind[x]), 0.0f);
+        const float alike = surfacesAlike(nx[x], ny[x], nz[x], kind[x], qnx[x], qny[x], qnz[x], qkind[x]);
         const float depthDifference = (depth[x] - qdepth[x]) * depthScale, depthTolerance2 = depth[x] * depth[x];
         // However noisy the pixels, light many times brighter than the darker
         // of the two does not count: a bright edge (the light's, seen past a
@@ -80,7 +87,7 @@ void addVarianceTap(size_t w, const float* __restrict nx, const float* __restric
         const float tolerance =
             std::min(deviation[x], firstBrightnessTolerance * std::min(luminance[x], qluminance[x])) + tinyDeviation;
         const float brightness = expNegative(std::fabs(luminance[x] - qluminance[x]) / std::max(tolerance, tinyDeviation));
-        const float weight = spline * sameKind * facing * brightness * depthTolerance2 /
+        const float weight = spline * alike * brightness * depthTolerance2 /
                              (depthTolerance2 + depthDifference * depthDifference);
         sumW[x] += weight;
         sumR[x] += weight * qr[x];
@@ -102,12 +109,7 @@ void addTap(size_t w, const float* __restrict nx, const float* __restrict ny, co
             float brightnessTolerance, float depthScale, float* __restrict sumW, float* __restrict sumR,
             float* __restrict sumG, float* __restrict sumB) {
     for (size_t x = 0; x < w; ++x) {
-        float facing = std::max(nx[x] * qnx[x] + ny[x] * qny[x] + nz[x] * qnz[x], 0.0f);
-        facing *= facing;
-        facing *= facing;
-        facing *= facing;
-        // 1 for the same kind of pixel, 0 for another (kinds differ by at least 1).
-        const float sameKind = std::max(1.0f - std::fabs(kind[x] - qkind[x]), 0.0f);
+        const float alike = surfacesAlike(nx[x], ny[x], nz[x], kind[x], qnx[x], qny[x], qnz[x], qkind[x]);
         // How much the tap counts for a difference d at tolerance t is
         // 1 / (1 + (d / t)^2): 1 for equal values, 1/2 at the tolerance, falling
         // off beyond. Depth and brightness together, with one division.
@@ -115,7 +117,7 @@ void addTap(size_t w, const float* __restrict nx, const float* __restrict ny, co
         const float brightness = luminance[x] - qluminance[x];
         const float tolerance = brightnessTolerance * (0.5f * (luminance[x] + qluminance[x]) + 1e-4f);
         const float tolerance2 = tolerance * tolerance;
-        const float weight = spline * sameKind * facing * (depthTolerance2 * tolerance2) /
+        const float weight = spline * alike * (depthTolerance2 * tolerance2) /
                              ((depthTolerance2 + depthDifference * depthDifference) *
                               (tolerance2 + brightness * brightness));
         sumW[x] += weight;

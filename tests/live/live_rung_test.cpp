@@ -9,6 +9,7 @@
 #include "anim/show_replay.h"
 #include "demo/image_file.h"
 #include "demo/surface.h"
+#include "live/quiet_demo_options.h"
 #include "live/show_controls.h"
 #include "support/run_program.h"
 #include "support/test_paths.h"
@@ -18,12 +19,8 @@ namespace {
 constexpr int viewWidth = 80, viewHeight = 60;
 const char* const rung = "1@224x168";
 
-DemoOptions quietOptions() {
-    DemoOptions options;
-    options.overlays = false;
-    options.music = false;
-    options.cameraFile = nullptr;
-    options.driver.backend = BackendChoice::Cpu;
+DemoOptions smallView() {
+    DemoOptions options = quietDemoOptions();
     options.pictureWidth = viewWidth;
     options.pictureHeight = viewHeight;
     return options;
@@ -46,7 +43,7 @@ TEST(LiveRung, TheLiveShowsFramesAtARungAreThoseOfACaptureAtThatRung) {
     ASSERT_EQ(capture.exitCode, 0) << capture.output;
 
     FrameDriver driver;
-    Demo demo(quietOptions(), driver);
+    Demo demo(smallView(), driver);
     std::vector<uint32_t> pixels(viewWidth * viewHeight);
     Surface surface(viewWidth, viewHeight, pixels.data(), viewWidth);
     demo.surface = &surface;
@@ -76,7 +73,7 @@ TEST(LiveRung, TheLiveShowsFramesAtARungAreThoseOfACaptureAtThatRung) {
 
 TEST(LiveRung, AJumpAndASceneSwitchStartTheHistoryAfresh) {
     FrameDriver driver;
-    Demo demo(quietOptions(), driver);
+    Demo demo(smallView(), driver);
     std::string error;
     ASSERT_TRUE(demo.init(error)) << error;
     demo.setRenderSetting(*findRung(rung, PictureReuse::Temporal));

@@ -10,17 +10,9 @@
 #include "anim/show_clock.h"
 #include "demo/readout_font.h"
 #include "demo/surface.h"
+#include "live/quiet_demo_options.h"
 
 namespace {
-
-DemoOptions quietOptions() {
-    DemoOptions options;
-    options.overlays = false;
-    options.music = false;
-    options.cameraFile = nullptr;
-    options.driver.backend = BackendChoice::Cpu;
-    return options;
-}
 
 testing::AssertionResult sameShow(const ShowState& a, const ShowState& b) {
     if (a.demoTime != b.demoTime) return testing::AssertionFailure() << a.demoTime << " s against " << b.demoTime;
@@ -53,7 +45,7 @@ TEST(ShowKeys, CountsTheControlKeysPressedSinceTheLastLook) {
 
 TEST(ShowControls, PauseHoldsTheMomentThroughLongFramesAndResumeGoesOnFromIt) {
     FrameDriver driver;
-    Demo demo(quietOptions(), driver);
+    Demo demo(quietDemoOptions(), driver);
     std::string error;
     ASSERT_TRUE(demo.init(error)) << error;
     std::vector<uint32_t> pixels(640 * 480);
@@ -107,7 +99,7 @@ TEST(ShowControls, PauseHoldsTheMomentThroughLongFramesAndResumeGoesOnFromIt) {
 
 TEST(ShowControls, JumpsFiveSecondsWithinTheShowAndBackReplaysFromTheStart) {
     FrameDriver driver, freshDriver;
-    Demo demo(quietOptions(), driver), fresh(quietOptions(), freshDriver);
+    Demo demo(quietDemoOptions(), driver), fresh(quietDemoOptions(), freshDriver);
     std::string error;
     ASSERT_TRUE(demo.init(error)) << error;
     ASSERT_TRUE(fresh.init(error)) << error;
