@@ -25,6 +25,7 @@ usage() {
 usage: farm-capture.sh --out DIR [--jobs N] [--sshloginfile FILE] [--fps N] [--from S] [--to S]
                        [--video FILE] [--part-frames N | --parts N]
                        [--size WxH] [--keep-aspect] [--passes N] [--no-overlays] [--preview]
+                       [--rung S@WxH] [--temporal on|off]
                        [--backend B] [--threads N] [--cpu-kernel K] [--data DIR]
                        [--codec C] [--crf N] [--mute] [--overwrite]
        farm-capture.sh --task I/N --out DIR ...      (one share, for job arrays)
@@ -39,7 +40,9 @@ usage: farm-capture.sh --out DIR [--jobs N] [--sshloginfile FILE] [--fps N] [--f
                        a folder again with other settings)
   --list-parts         print the parts ("first-tick last-tick from to") and stop
 Every other option is the program's own and is passed on to it. A folder keeps the
-settings its frames were rendered with; a run with others is refused.
+settings its frames were rendered with; a run with others is refused. With --preview or
+--rung each part renders the second before its first frame unwritten, so its frames are
+made as the live show makes them, but they are not byte for byte those of one machine.
 EOF
 }
 
@@ -67,7 +70,7 @@ program="${TEMPLATE_BIN:-$root/build/template}"
 
 out="" jobs="" jobs_given=0 sshloginfile="" video="" task="" list_parts=0 overwrite=0
 fps=60 from=0 to=106 part_frames=60 part_frames_given=0 parts=""
-size=640x480 passes=1 keep_aspect=no overlays=yes preview=no data_dir=""  # what changes the pixels
+size=640x480 passes=1 keep_aspect=no overlays=yes preview=no temporal=on rung=none data_dir=""  # what changes the pixels
 render=()  # options every part gives the program
 encode=()  # options for the video
 while [ $# -gt 0 ]; do
@@ -76,7 +79,7 @@ while [ $# -gt 0 ]; do
   esac
   case $1 in
     --out | --jobs | --sshloginfile | --fps | --from | --to | --video | --part-frames | --parts | --task | \
-      --size | --passes | --backend | --threads | --cpu-kernel | --data | --codec | --crf)
+      --size | --passes | --backend | --threads | --cpu-kernel | --data | --codec | --crf | --temporal | --rung)
       [ $# -ge 2 ] || die "$1 needs a value"
       ;;
   esac
@@ -93,6 +96,8 @@ while [ $# -gt 0 ]; do
     --task) task=$2 ;;
     --size) size=$2 render+=("$1" "$2") ;;
     --passes) passes=$2 render+=("$1" "$2") ;;
+    --temporal) temporal=$2 render+=("$1" "$2") ;;
+    --rung) rung=$2 render+=("$1" "$2") ;;
     --backend | --threads | --cpu-kernel) render+=("$1" "$2") ;;
     --data) data_dir=$2 ;;
     --codec | --crf) encode+=("$1" "$2") ;;
@@ -241,6 +246,8 @@ passes: $((10#$passes))
 keep-aspect: $keep_aspect
 overlays: $overlays
 preview: $preview
+temporal: $temporal
+rung: $rung
 data: ${data_dir:-(where the program looks by default)}"
 
 # What differs between two settings texts, as "key: old (now new)".
