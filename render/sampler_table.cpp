@@ -24,8 +24,11 @@ std::vector<unsigned char> buildSamplerTable() {
             for (int j = 0; j < samplerChannels; ++j) table[samplerOffset(s, b, j)] = static_cast<unsigned char>(s);
 
     // Only the sample dimension is shuffled, so every (b, j) column stays a
-    // permutation. rand() is deliberately left unseeded: every run of one build
-    // gets the same table, and the draw order (j innermost) fixes which one.
+    // permutation. rand() starts where an unseeded one starts (srand(1)), so
+    // every run of one build gets the same table, and so does every later call
+    // in one process (a second frame driver, a second demo), whatever else
+    // drew from rand() in between; the draw order (j innermost) fixes which one.
+    std::srand(1);
     for (int pass = 0; pass < shufflePasses; ++pass)
         for (int s = 0; s < samplesPerFrame; ++s)
             for (int b = 0; b < samplerLevels; ++b)

@@ -3,6 +3,6 @@
 
 // samplesPerFrame x samplerLevels x samplerChannels stratum numbers, byte (s, b, j)
 // at (s * 8 + b) * 3 + j; every (b, j) column is a permutation of 0..samplesPerFrame-1.
-// Shuffled with the C library's rand(), never seeded, so every run builds the same
-// table. Prints "sampler size: %i\n".
+// Shuffled with the C library's rand() from where an unseeded one starts, so every
+// run, and every call, builds the same table. Prints "sampler size: %i\n".
 std::vector<unsigned char> buildSamplerTable();

@@ -38,4 +38,12 @@ TEST(SamplerTable, EveryRunDrawsTheSameShuffledPermutationsOfTheStrata) {
     EXPECT_EQ(buildSamplerTable(), table);
     testing::internal::GetCapturedStdout();
     EXPECT_EQ(std::rand(), next);
+
+    // A second call in one process, after other draws, builds the same table:
+    // a second frame driver renders the frames the first one does.
+    std::rand();
+    testing::internal::CaptureStdout();
+    EXPECT_EQ(buildSamplerTable(), table);
+    EXPECT_EQ(buildSamplerTable(), table);
+    testing::internal::GetCapturedStdout();
 }
