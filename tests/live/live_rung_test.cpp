@@ -98,3 +98,45 @@ TEST(LiveRung, AJumpAndASceneSwitchStartTheHistoryAfresh) {
     ASSERT_EQ(tickLiveShow(demo, controls, frameMs, error), TickResult::Running) << error;
     EXPECT_EQ(longestHistory(demo), 1.0f);
 }
+
+// --quality clean reconstructs the full setting too; with --temporal off it
+// has nothing to reconstruct with, and the full setting stays the exact frame.
+TEST(LiveRung, CleanQualityReconstructsTheFullSettingAndPerFrameReuseLeavesItExact) {
+    const auto frameOf = [](DemoOptions options, double& reconstructMs, bool& reconstructs) {
+        FrameDriver driver;
+        Demo demo(options, driver);
+        std::vector<uint32_t> pixels(viewWidth * viewHeight);
+        Surface surface(viewWidth, viewHeight, pixels.data(), viewWidth);
+        demo.surface = &surface;
+        std::string error;
+        EXPECT_TRUE(demo.init(error)) << error;
+        replayShow(demo.show, 0, 1800, 33.333333f);
+        ShowControls controls;
+        for (int i = 0; i < 3; ++i) EXPECT_EQ(tickLiveShow(demo, controls, 33.333333f, error), TickResult::Running);
+        reconstructMs = demo.reconstructMs();
+        reconstructs = demo.reconstructs();
+        return pixels;
+    };
+    double ms = 0.0;
+    bool reconstructs = false;
+    const std::vector<uint32_t> exact = frameOf(smallView(), ms, reconstructs);
+    EXPECT_FALSE(reconstructs);
+    EXPECT_EQ(ms, 0.0);
+    DemoOptions clean = smallView();
+    clean.reconstructFull = true;
+    const std::vector<uint32_t> cleaned = frameOf(clean, ms, reconstructs);
+    EXPECT_TRUE(reconstructs);
+    EXPECT_GT(ms, 0.0);
+    // The same picture, made another way: close on the whole, not the same bytes.
+    double sumExact = 0.0, sumClean = 0.0;
+    for (size_t p = 0; p < exact.size(); ++p)
+        for (const int shift : {0, 8, 16}) {
+            sumExact += (exact[p] >> shift) & 0xFFu;
+            sumClean += (cleaned[p] >> shift) & 0xFFu;
+        }
+    EXPECT_NE(exact, cleaned);
+    EXPECT_NEAR(sumClean / sumExact, 1.0, 0.05);
+    clean.reuse = PictureReuse::PerFrame;
+    EXPECT_EQ(frameOf(clean, ms, reconstructs), exact) << "nothing to reconstruct with: the exact frame";
+    EXPECT_FALSE(reconstructs);
+}
