@@ -24,7 +24,9 @@ TEST(LiveQuality, RungsStartAtTheFullFrameAndStepDownTheWork) {
             EXPECT_TRUE(all[i].samples <= 2 || all[i].samples % 4 == 0) << "a whole number of primary rays";
             EXPECT_EQ(all[i].width * 3, all[i].height * 4);
             EXPECT_GT(all[i].denoisePasses, 0);
-            if (temporal && all[i].width < frameWidth * 3 / 4) EXPECT_EQ(all[i].samples, 1);
+            if (temporal && all[i].width < frameWidth * 3 / 4) {
+                EXPECT_EQ(all[i].samples, 1);
+            }
             const double ratio = settingWork(all[i]) / settingWork(all[i - 1]);
             EXPECT_GT(ratio, temporal ? 0.45 : 0.4);
             EXPECT_LT(ratio, temporal ? 0.8 : 0.6);

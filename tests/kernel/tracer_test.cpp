@@ -190,8 +190,9 @@ TEST(SampleBlocks, MoveWithThePassThroughEveryRayAndSubPathOfTheFullFrame) {
         }
         // Rays that do not fill the frame evenly (24 samples: 6 of 8) leave some out.
         const bool even = allRays % rays == 0 && subPathsPerRay % subPaths == 0;
-        for (int row = 0; row < allRays * subPathsPerRay; ++row)
-            if (even) EXPECT_EQ(taken[row], 1) << "row " << row;
+        for (int row = 0; row < allRays * subPathsPerRay && even; ++row) {
+            EXPECT_EQ(taken[row], 1) << "row " << row;
+        }
         if (samples >= samplesPerFrame) {
             for (const int pass : {0, 1, 77, -3}) {
                 EXPECT_EQ(sampleBlock(fd, pass).firstRay, 0);

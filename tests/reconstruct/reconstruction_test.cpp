@@ -100,18 +100,21 @@ TEST(Reconstruction, AStillPictureAtTheOutputSizeConvergesTowardsManyPasses) {
     }
     // Squared byte error against the many passes' picture, per channel.
     auto error = [&](const std::vector<uint32_t>& picture) {
-        double sum = 0.0;
+        double squares = 0.0;
         for (int p = 0; p < W * H; ++p) {
             const uint32_t ref = packLight({float(reference[3 * p]), float(reference[3 * p + 1]), float(reference[3 * p + 2])});
             for (int shift : {0, 8, 16}) {
                 const double d = double((picture[p] >> shift) & 0xFFu) - double((ref >> shift) & 0xFFu);
-                sum += d * d;
+                squares += d * d;
             }
         }
-        return sum / (3.0 * W * H);
+        return squares / (3.0 * W * H);
     };
     // The first frame is the filtered render alone; the history must do better than that.
     std::vector<uint32_t> mean(W * H);
     for (int p = 0; p < W * H; ++p) mean[p] = packLight({float(sum[3 * p] / frames), float(sum[3 * p + 1] / frames), float(sum[3 * p + 2] / frames)});
     EXPECT_LT(error(out), error(first) / 2) << error(out) << " against " << error(first) << " mean " << error(mean);
+    // ...and not fall far behind the plain mean of the frames (the filter's
+    // blur fed back into the history made it nine times the mean's).
+    EXPECT_LT(error(out), 4.0 * error(mean)) << error(out) << " against the mean's " << error(mean);
 }
