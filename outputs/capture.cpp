@@ -17,7 +17,7 @@
 #include "base/output_file.h"
 #include "outputs/image_writer.h"
 #include "outputs/progress_line.h"
-#include "demo/surface.h"
+#include "outputs/headless_demo.h"
 #include "outputs/video_output.h"
 #include "outputs/video_sink.h"
 #include "demo/music.h"
@@ -111,17 +111,11 @@ int runCapture(const CaptureSettings& capture, const OutputChoices& output, cons
         if (!checkFrameFiles(capture.frameDir, plan, output.overwrite, error)) return fail("");
     }
 
-    DemoOptions headless = demoOptions;
-    headless.music = false;  // the sound goes into the video, not to a device
-    FrameDriver driver;
-    Demo demo(headless, driver);
-    const int width = demoOptions.pictureWidth, height = demoOptions.pictureHeight;
-    std::vector<uint32_t> pixels(static_cast<size_t>(width) * height, 0u);
-    Surface surface(width, height, pixels.data(), width);
-    demo.surface = &surface;
-    if (!demo.init(error)) return fail("");
-    if (output.preview) usePreviewSetting(demo);
-    if (!output.rung.empty()) useRung(demo, *findRung(output.rung, demoOptions.reuse));
+    HeadlessDemo headless(demoOptions);  // the sound goes into the video, not to a device
+    if (!headless.init(output, error)) return fail("");
+    Demo& demo = headless.demo();
+    FrameDriver& driver = headless.driver();
+    const Surface& surface = headless.picture();
     if (stopped()) return exitInterrupted;
 
     VideoSink sink(interruptGuard);

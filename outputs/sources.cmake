@@ -8,6 +8,7 @@ template_folder(outputs
     video_output.cpp
     video_sink.cpp
     interrupt.cpp
+    headless_demo.cpp
     still.cpp
     capture_plan.cpp
     capture_parts.cpp

@@ -8,7 +8,7 @@
 #include "base/output_file.h"
 #include "outputs/image_writer.h"
 #include "anim/show_replay.h"
-#include "demo/surface.h"
+#include "outputs/headless_demo.h"
 
 bool stillTick(double seconds, double dtMs, int& tick, std::string& error) {
     const MomentTick moment = momentTick(seconds, dtMs);
@@ -68,20 +68,15 @@ int runStill(const StillSettings& still, const OutputChoices& output, const Demo
         return exitError;
     }
     DemoOptions stillOptions = demoOptions;
-    stillOptions.music = false;
     stillOptions.keepLight = exr;  // the light before the tone curve is what an .exr keeps
-    FrameDriver driver;
-    Demo demo(stillOptions, driver);
-    const int width = demoOptions.pictureWidth, height = demoOptions.pictureHeight;
-    std::vector<uint32_t> pixels(static_cast<size_t>(width) * height, 0u);
-    Surface surface(width, height, pixels.data(), width);
-    demo.surface = &surface;
-    if (!demo.init(error)) {
+    HeadlessDemo headless(stillOptions);
+    if (!headless.init(output, error)) {
         std::fprintf(stderr, "template: %s\n", error.c_str());
         return exitError;
     }
-    if (output.preview) usePreviewSetting(demo);
-    if (!output.rung.empty()) useRung(demo, *findRung(output.rung, demoOptions.reuse));
+    Demo& demo = headless.demo();
+    FrameDriver& driver = headless.driver();
+    const Surface& picture = headless.picture();
     const float dt = static_cast<float>(still.dtMs);
     // A reconstructed picture is made of the frames before it: those of the
     // second before the moment are rendered first, as the live show would have.
@@ -99,8 +94,8 @@ int runStill(const StillSettings& still, const OutputChoices& output, const Demo
 
     bool written = false;
     if (!exr)
-        written = writeStill(still.outPath.c_str(), format, pixels.data(), width, height, width, output.overwrite,
-                             error);
+        written = writeStill(still.outPath.c_str(), format, picture.pixels, picture.width, picture.height,
+                             picture.pitch, output.overwrite, error);
     else if (demo.light())
         written = writeExr(still.outPath.c_str(), demo.light(), demo.viewArea().width, demo.viewArea().height,
                            output.overwrite, error);
