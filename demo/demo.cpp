@@ -105,11 +105,13 @@ const uint32_t* Demo::averagedFrame(const FrameData& record, std::string& error)
     return display_.data();
 }
 
+bool Demo::exactSetting() const {
+    return setting_.denoisePasses == 0 && setting_.width == area_.width && setting_.height == area_.height &&
+           setting_.samples == show.world.frame.samplesPerFrame;
+}
+
 bool Demo::reconstructs() const {
-    if (options_.reuse != PictureReuse::Temporal) return false;
-    const bool exact = setting_.denoisePasses == 0 && setting_.width == area_.width &&
-                       setting_.height == area_.height && setting_.samples == samplesPerFrame;
-    return !exact || options_.reconstructFull;
+    return options_.reuse == PictureReuse::Temporal && (!exactSetting() || options_.reconstructFull);
 }
 
 int Demo::warmUpTicks(int firstTick, double frameMs) const {
@@ -149,8 +151,7 @@ const uint32_t* Demo::renderFrame(std::string& error) {
     rendered_ = applySetting(show.world.frame, setting_);
     if (reconstructs()) return reconstructedFrame(error);
     const int w = area_.width, h = area_.height;
-    const bool exact = setting_.denoisePasses == 0 && setting_.width == w && setting_.height == h &&
-                       setting_.samples == show.world.frame.samplesPerFrame;
+    const bool exact = exactSetting();
     if (exact && (options_.passes > 1 || options_.keepLight)) return averagedFrame(rendered_, error);
     if (exact) return driver.renderFrame(rendered_, error) ? driver.frameBuffer() : nullptr;
     // A reduced frame: filtered before the tone curve, then scaled to the view.

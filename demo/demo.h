@@ -108,6 +108,8 @@ public:
     int refinedPasses() const { return refined_.passes; }
 
 private:
+    // Whether the current setting is the view's full frame.
+    bool exactSetting() const;
     // Renders the frame at the current setting; the view area's pixels to show,
     // or null (with error) when it could not be rendered.
     const uint32_t* renderFrame(std::string& error);
