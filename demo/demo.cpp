@@ -106,8 +106,10 @@ const uint32_t* Demo::averagedFrame(const FrameData& record, std::string& error)
 }
 
 bool Demo::exactSetting() const {
+    // The build's samples, not the record's: before the first tick the record
+    // holds none yet, and a job asks before it replays the show.
     return setting_.denoisePasses == 0 && setting_.width == area_.width && setting_.height == area_.height &&
-           setting_.samples == show.world.frame.samplesPerFrame;
+           setting_.samples == samplesPerFrame;
 }
 
 bool Demo::reconstructs() const {

@@ -140,3 +140,20 @@ TEST(LiveRung, CleanQualityReconstructsTheFullSettingAndPerFrameReuseLeavesItExa
     EXPECT_EQ(frameOf(clean, ms, reconstructs), exact) << "nothing to reconstruct with: the exact frame";
     EXPECT_FALSE(reconstructs);
 }
+
+// A job asks before it replays the show how many frames to render unwritten
+// first: none for the exact frame (it stands alone), a second's worth at a
+// rung, never more than the ticks before the first one.
+TEST(LiveRung, OnlyAReconstructedPictureIsWarmedUp) {
+    FrameDriver driver;
+    Demo demo(quietDemoOptions(), driver);
+    std::string error;
+    ASSERT_TRUE(demo.init(error)) << error;
+    EXPECT_FALSE(demo.reconstructs());
+    EXPECT_EQ(demo.warmUpTicks(1300, 10.0), 0);
+    demo.setRenderSetting(*findRung(rung, PictureReuse::Temporal));
+    EXPECT_TRUE(demo.reconstructs());
+    EXPECT_EQ(demo.warmUpTicks(1300, 1000.0 / 30.0), 30);
+    EXPECT_EQ(demo.warmUpTicks(1300, 10.0), 100);
+    EXPECT_EQ(demo.warmUpTicks(12, 10.0), 12);
+}
