@@ -55,14 +55,16 @@ void Reconstruction::addFrame(const FrameData& rendered, const FrameData& view, 
     in.lengthCap = hasHistory_ ? cap_.data() : nullptr;
     in.cameraStep = hasHistory_ ? cameraStep(rendered, lastRendered_) : 0.0f;
     const HistoryView history{w, h, lastColour_.data(), lastMoments_.data(), lastLength_.data(), lastGuide_.data()};
-    const AccumulatedFrame acc{integrated_.data(), moments_.data(), length_.data(), variance_.data()};
+    // Unless the filter's first pass is the history, the light as accumulated is.
+    float* const accumulated = settings_.filteredHistory ? integrated_.data() : colour_.data();
+    const AccumulatedFrame acc{accumulated, moments_.data(), length_.data(), variance_.data()};
     pool_.run(h, [&](int y0, int y1) {
         accumulateRows(settings_, in, history, acc, y0, y1);
         // The filter takes the light with its surface colour, as rendered.
         for (size_t p = static_cast<size_t>(y0) * w; p < static_cast<size_t>(y1) * w; ++p)
             for (int c = 0; c < 3; ++c)
                 modulated_[3 * p + c] =
-                    integrated_[3 * p + c] * std::max(guide[p * guideFloats + guideAlbedo + c], settings_.smallestAlbedo);
+                    accumulated[3 * p + c] * std::max(guide[p * guideFloats + guideAlbedo + c], settings_.smallestAlbedo);
     });
     pool_.run(h, [&](int y0, int y1) {
         spatialVarianceRows(settings_, w, h, guide, moments_.data(), length_.data(), variance_.data(), y0, y1);
@@ -75,7 +77,6 @@ void Reconstruction::addFrame(const FrameData& rendered, const FrameData& view, 
     noise.phi = settings_.phi;
     noise.smallestAlbedo = settings_.smallestAlbedo;
     noise.firstPass = settings_.filteredHistory ? colour_.data() : nullptr;
-    if (!settings_.filteredHistory) std::memcpy(colour_.data(), integrated_.data(), 3 * n * sizeof(float));
     denoiseFrame(w, h, modulated_.data(), guide, settings_.filterPasses, filtered_.data(), noise);
 
     pool_.run(h, [&](int y0, int y1) { neighbourhoodRows(w, h, filtered_.data(), neighbourhood_.data(), y0, y1); });
