@@ -79,13 +79,15 @@ void Reconstruction::addFrame(const FrameData& rendered, const FrameData& view, 
     noise.firstPass = settings_.filteredHistory ? colour_.data() : nullptr;
     denoiseFrame(w, h, modulated_.data(), guide, settings_.filterPasses, filtered_.data(), noise);
 
-    pool_.run(h, [&](int y0, int y1) { neighbourhoodRows(w, h, filtered_.data(), neighbourhood_.data(), y0, y1); });
+    NeighbourhoodPlanes around{};
+    for (int c = 0; c < 3; ++c) around.mean[c] = &neighbourhood_[c * n], around.deviation[c] = &neighbourhood_[(3 + c) * n];
+    pool_.run(h, [&](int y0, int y1) { neighbourhoodRows(w, h, filtered_.data(), around, y0, y1); });
     RenderedFrame frame;
     frame.record = &rendered;
     frame.light = filtered_.data();
     frame.length = length_.data();
     frame.previous = hasHistory_ ? previous_.data() : nullptr;
-    frame.neighbourhood = neighbourhood_.data();
+    frame.neighbourhood = around;
     OutputHistory last;
     if (hasHistory_) {
         last.view = &lastView_;

@@ -9,4 +9,4 @@ template_folder(reconstruct
     spatial_variance.cpp
     temporal_accumulation.cpp
     temporal_upsample.cpp
-  LIBS Threads::Threads)
+  LIBS Threads::Threads hwy::hwy)

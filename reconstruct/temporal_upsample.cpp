@@ -1,127 +1,286 @@
+// Compiled once per vector target (Highway's foreach_target) and run on the
+// best one the CPU has. Only operations that round alike everywhere (no fused
+// multiply-adds, no approximate reciprocals), so every target writes the same
+// bytes.
 #include "reconstruct/temporal_upsample.h"
+
+#undef HWY_TARGET_INCLUDE
+#define HWY_TARGET_INCLUDE "reconstruct/temporal_upsample.cpp"
+#include <hwy/foreach_target.h>  // IWYU pragma: keep
+#include <hwy/highway.h>
 
 #include <algorithm>
 #include <cmath>
 #include <cstddef>
+#include <cstring>
+#include <vector>
 
 #include "kernel/render_pixel.h"
 
-namespace {
+#ifndef TPL_TEMPORAL_UPSAMPLE_ONCE
+#define TPL_TEMPORAL_UPSAMPLE_ONCE
+// The rendered frame's previous positions are read as pairs of floats.
+static_assert(sizeof(PixelPos) == 2 * sizeof(float), "PixelPos is two packed floats");
+#endif
 
-struct Colour {
-    float r, g, b;
+HWY_BEFORE_NAMESPACE();
+namespace tpl_upsample {
+namespace HWY_NAMESPACE {
+namespace hn = hwy::HWY_NAMESPACE;
+
+using DF = hn::ScalableTag<float>;
+using DI = hn::RebindToSigned<DF>;
+using VF = hn::Vec<DF>;
+using VI = hn::Vec<DI>;
+using MF = hn::Mask<DF>;
+
+struct Colours {
+    VF r, g, b;
 };
 
-Colour toYCoCg(Colour c) {
-    return {0.25f * c.r + 0.5f * c.g + 0.25f * c.b, 0.5f * c.r - 0.5f * c.b, -0.25f * c.r + 0.5f * c.g - 0.25f * c.b};
+HWY_INLINE Colours toYCoCg(DF d, const Colours& c) {
+    const VF quarter = hn::Set(d, 0.25f), half = hn::Set(d, 0.5f);
+    const VF y = hn::Add(hn::Add(hn::Mul(quarter, c.r), hn::Mul(half, c.g)), hn::Mul(quarter, c.b));
+    const VF co = hn::Sub(hn::Mul(half, c.r), hn::Mul(half, c.b));
+    const VF cg = hn::Sub(hn::Sub(hn::Mul(half, c.g), hn::Mul(quarter, c.r)), hn::Mul(quarter, c.b));
+    return {y, co, cg};
 }
 
-Colour fromYCoCg(Colour c) {
-    return {c.r + c.g - c.b, c.r + c.b, c.r - c.g - c.b};
+HWY_INLINE Colours fromYCoCg(const Colours& c) {
+    return {hn::Sub(hn::Add(c.r, c.g), c.b), hn::Add(c.r, c.b), hn::Sub(hn::Sub(c.r, c.g), c.b)};
 }
 
-// Bilinear read of a w x h plane of colours at a position, clamped to its edges.
-Colour bilinear(const float* colour, int w, int h, PixelPos at) {
-    const float x = std::clamp(at.x, 0.0f, static_cast<float>(w - 1));
-    const float y = std::clamp(at.y, 0.0f, static_cast<float>(h - 1));
-    const int x0 = std::min(static_cast<int>(x), w - 1), y0 = std::min(static_cast<int>(y), h - 1);
-    const int x1 = std::min(x0 + 1, w - 1), y1 = std::min(y0 + 1, h - 1);
-    const float ax = x - static_cast<float>(x0), ay = y - static_cast<float>(y0);
-    const float* c00 = colour + 3 * (static_cast<size_t>(y0) * w + x0);
-    const float* c10 = colour + 3 * (static_cast<size_t>(y0) * w + x1);
-    const float* c01 = colour + 3 * (static_cast<size_t>(y1) * w + x0);
-    const float* c11 = colour + 3 * (static_cast<size_t>(y1) * w + x1);
-    float v[3];
+// The whole pixel nearest to v, within [0, n).
+HWY_INLINE VI nearest(DF d, VF v, int n) {
+    const VF at = hn::Min(hn::Max(hn::Floor(hn::Add(v, hn::Set(d, 0.5f))), hn::Zero(d)),
+                          hn::Set(d, static_cast<float>(n - 1)));
+    return hn::ConvertTo(DI(), at);
+}
+
+// Bilinear read of a w x h plane of colours (3 floats a pixel) at (x, y),
+// clamped to its edges.
+HWY_INLINE Colours bilinear(DF d, const float* colour, int w, int h, VF x, VF y) {
+    const DI di;
+    x = hn::Min(hn::Max(x, hn::Zero(d)), hn::Set(d, static_cast<float>(w - 1)));
+    y = hn::Min(hn::Max(y, hn::Zero(d)), hn::Set(d, static_cast<float>(h - 1)));
+    const VI lastX = hn::Set(di, w - 1), lastY = hn::Set(di, h - 1), one = hn::Set(di, 1);
+    const VI x0 = hn::Min(hn::ConvertTo(di, x), lastX), y0 = hn::Min(hn::ConvertTo(di, y), lastY);
+    const VI x1 = hn::Min(hn::Add(x0, one), lastX), y1 = hn::Min(hn::Add(y0, one), lastY);
+    const VF ax = hn::Sub(x, hn::ConvertTo(d, x0)), ay = hn::Sub(y, hn::ConvertTo(d, y0));
+    const VI three = hn::Set(di, 3), width = hn::Set(di, w);
+    const VI row0 = hn::Mul(y0, width), row1 = hn::Mul(y1, width);
+    const VI i00 = hn::Mul(hn::Add(row0, x0), three), i10 = hn::Mul(hn::Add(row0, x1), three);
+    const VI i01 = hn::Mul(hn::Add(row1, x0), three), i11 = hn::Mul(hn::Add(row1, x1), three);
+    VF v[3];
     for (int c = 0; c < 3; ++c) {
-        const float top = c00[c] + ax * (c10[c] - c00[c]);
-        const float bottom = c01[c] + ax * (c11[c] - c01[c]);
-        v[c] = top + ay * (bottom - top);
+        const VF c00 = hn::GatherIndex(d, colour + c, i00), c10 = hn::GatherIndex(d, colour + c, i10);
+        const VF c01 = hn::GatherIndex(d, colour + c, i01), c11 = hn::GatherIndex(d, colour + c, i11);
+        const VF top = hn::Add(c00, hn::Mul(ax, hn::Sub(c10, c00)));
+        const VF bottom = hn::Add(c01, hn::Mul(ax, hn::Sub(c11, c01)));
+        v[c] = hn::Add(top, hn::Mul(ay, hn::Sub(bottom, top)));
     }
     return {v[0], v[1], v[2]};
 }
 
-bool inside(PixelPos at, int w, int h) {
-    return at.x >= -0.5f && at.y >= -0.5f && at.x <= static_cast<float>(w) - 0.5f &&
-           at.y <= static_cast<float>(h) - 0.5f;
+HWY_INLINE void mapped(DF d, const PixelMap& m, VF x, VF y, VF& outX, VF& outY) {
+    outX = hn::Add(hn::Add(hn::Set(d, m.origin.x), hn::Mul(x, hn::Set(d, m.alongX.x))), hn::Mul(y, hn::Set(d, m.alongY.x)));
+    outY = hn::Add(hn::Add(hn::Set(d, m.origin.y), hn::Mul(x, hn::Set(d, m.alongX.y))), hn::Mul(y, hn::Set(d, m.alongY.y)));
 }
 
-int nearest(float v, int n) {
-    return std::clamp(static_cast<int>(std::floor(v + 0.5f)), 0, n - 1);
+HWY_INLINE MF inside(DF d, VF x, VF y, int w, int h) {
+    const VF low = hn::Set(d, -0.5f);
+    return hn::And(hn::And(hn::Ge(x, low), hn::Ge(y, low)),
+                   hn::And(hn::Le(x, hn::Set(d, static_cast<float>(w) - 0.5f)),
+                           hn::Le(y, hn::Set(d, static_cast<float>(h) - 0.5f))));
 }
 
-}  // namespace
+HWY_INLINE MF finite(VF x, VF y) {
+    return hn::And(hn::IsFinite(x), hn::IsFinite(y));
+}
 
-void neighbourhoodRows(int w, int h, const float* light, float* out, int y0, int y1) {
-    for (int y = y0; y < y1; ++y)
+HWY_INLINE VF clampTo(DF d, VF v, VF mean, VF deviation, float gamma) {
+    const VF spread = hn::Mul(hn::Set(d, gamma), deviation);
+    return hn::Min(hn::Max(v, hn::Sub(mean, spread)), hn::Add(mean, spread));
+}
+
+// The tone curve of kernel/render_pixel.h's toneByte, lane for lane.
+HWY_INLINE VI toneBytes(DF d, VF v) {
+    const VF q = hn::IfThenElseZero(hn::Gt(v, hn::Zero(d)), hn::Min(v, hn::Set(d, 1.0f)));
+    const VF curved = hn::Sub(hn::Mul(hn::Set(d, toneSqrtWeight), hn::Sqrt(q)), hn::Mul(hn::Set(d, toneLinearWeight), q));
+    return hn::ConvertTo(DI(), hn::Mul(curved, hn::Set(d, byteScale)));
+}
+
+void NeighbourhoodRows(int w, int h, const float* light, const NeighbourhoodPlanes& out, int y0, int y1) {
+    const DF d;
+    const size_t lanes = hn::Lanes(d);
+    const size_t pw = static_cast<size_t>(w) + 2;
+    // The rows' YCoCg with a border of zeros and a vector's slack: the sums
+    // need no bounds checks, and each pixel is divided by the count of its
+    // taps inside the frame.
+    const int first = std::max(0, y0 - 1), last = std::min(h - 1, y1);
+    const size_t rows = static_cast<size_t>(last - first + 3);
+    std::vector<float> plane(3 * (rows * pw + lanes + 2), 0.0f);
+    float* planes[3] = {plane.data(), plane.data() + rows * pw + lanes + 2, plane.data() + 2 * (rows * pw + lanes + 2)};
+    for (int y = first; y <= last; ++y) {
+        const size_t row = static_cast<size_t>(y - first + 1) * pw + 1;
         for (int x = 0; x < w; ++x) {
-            float sum[3] = {0.0f, 0.0f, 0.0f}, sum2[3] = {0.0f, 0.0f, 0.0f};
-            int count = 0;
-            for (int j = std::max(0, y - 1); j <= std::min(h - 1, y + 1); ++j)
-                for (int i = std::max(0, x - 1); i <= std::min(w - 1, x + 1); ++i) {
-                    const float* c = light + 3 * (static_cast<size_t>(j) * w + i);
-                    const Colour v = toYCoCg({c[0], c[1], c[2]});
-                    sum[0] += v.r, sum[1] += v.g, sum[2] += v.b;
-                    sum2[0] += v.r * v.r, sum2[1] += v.g * v.g, sum2[2] += v.b * v.b;
-                    ++count;
-                }
-            float* o = out + 6 * (static_cast<size_t>(y) * w + x);
-            const float inv = 1.0f / static_cast<float>(count);
+            const float* c = light + 3 * (static_cast<size_t>(y) * w + x);
+            planes[0][row + x] = 0.25f * c[0] + 0.5f * c[1] + 0.25f * c[2];
+            planes[1][row + x] = 0.5f * c[0] - 0.5f * c[2];
+            planes[2][row + x] = 0.5f * c[1] - 0.25f * c[0] - 0.25f * c[2];
+        }
+    }
+    HWY_ALIGN float tail[HWY_MAX_BYTES / sizeof(float)];
+    for (int y = y0; y < y1; ++y) {
+        const float rowsIn = static_cast<float>(std::min(h - 1, y + 1) - std::max(0, y - 1) + 1);
+        const size_t centre = static_cast<size_t>(y - first + 1) * pw + 1;
+        for (int x = 0; x < w; x += static_cast<int>(lanes)) {
+            const VF fx = hn::Iota(d, static_cast<float>(x));
+            // Columns inside: 3, or 2 at the first and last.
+            const VF columnsIn = hn::Sub(hn::Set(d, 3.0f), hn::Add(hn::IfThenElseZero(hn::Eq(fx, hn::Zero(d)), hn::Set(d, 1.0f)),
+                                                                   hn::IfThenElseZero(hn::Eq(fx, hn::Set(d, static_cast<float>(w - 1))),
+                                                                                      hn::Set(d, 1.0f))));
+            const VF inverse = hn::Div(hn::Set(d, 1.0f), hn::Mul(hn::Set(d, rowsIn), columnsIn));
+            const size_t o = static_cast<size_t>(y) * w + x;
+            const size_t count = std::min(lanes, static_cast<size_t>(w - x));
             for (int c = 0; c < 3; ++c) {
-                const float mean = sum[c] * inv;
-                o[c] = mean;
-                o[3 + c] = std::sqrt(std::max(0.0f, sum2[c] * inv - mean * mean));
+                VF sum = hn::Zero(d), sum2 = hn::Zero(d);
+                for (int j = -1; j <= 1; ++j)
+                    for (int i = -1; i <= 1; ++i) {
+                        const VF v = hn::LoadU(d, planes[c] + centre + x + static_cast<ptrdiff_t>(j) * static_cast<ptrdiff_t>(pw) + i);
+                        sum = hn::Add(sum, v);
+                        sum2 = hn::Add(sum2, hn::Mul(v, v));
+                    }
+                const VF mean = hn::Mul(sum, inverse);
+                const VF deviation = hn::Sqrt(hn::Max(hn::Zero(d), hn::Sub(hn::Mul(sum2, inverse), hn::Mul(mean, mean))));
+                float* const targets[2] = {out.mean[c] + o, out.deviation[c] + o};
+                const VF values[2] = {mean, deviation};
+                for (int k = 0; k < 2; ++k) {
+                    if (count == lanes) {
+                        hn::StoreU(values[k], d, targets[k]);
+                    } else {
+                        hn::Store(values[k], d, tail);
+                        std::memcpy(targets[k], tail, count * sizeof(float));
+                    }
+                }
             }
         }
+    }
 }
 
-void upsampleRows(const ReconstructionSettings& s, const FrameData& view, const RenderedFrame& frame,
+void UpsampleRows(const ReconstructionSettings& s, const FrameData& view, const RenderedFrame& frame,
                   const OutputHistory& history, const OutputFrame& out, int y0, int y1) {
+    const DF d;
+    const DI di;
+    const size_t lanes = hn::Lanes(d);
     const FrameData& rendered = *frame.record;
-    const int rw = rendered.width, rh = rendered.height, ow = view.width;
+    const int rw = rendered.width, rh = rendered.height, ow = view.width, oh = view.height;
     const float longest = static_cast<float>(std::max(1, s.longestHistory));
     // The output and the render are one view (the render jittered), and so are
     // the last render and the last output.
     const PixelMap toRendered = pixelMap(view, rendered);
-    const PixelMap toLastOutput = history.view ? pixelMap(*history.rendered, *history.view) : PixelMap{};
-    for (int y = y0; y < y1; ++y)
-        for (int x = 0; x < ow; ++x) {
-            const size_t o = static_cast<size_t>(y) * ow + x;
-            const PixelPos xy{static_cast<float>(x), static_cast<float>(y)};
-            PixelPos at = mapped(toRendered, xy.x, xy.y);
-            if (!std::isfinite(at.x) || !std::isfinite(at.y))
-                at = {(xy.x + 0.5f) * rw / ow - 0.5f, (xy.y + 0.5f) * rh / view.height - 0.5f};
-            const Colour fresh = bilinear(frame.light, rw, rh, at);
-            const int qx = nearest(at.x, rw), qy = nearest(at.y, rh);
-            const size_t q = static_cast<size_t>(qy) * rw + qx;
+    const bool withHistory = history.view && frame.previous;
+    const PixelMap toLastOutput = withHistory ? pixelMap(*history.rendered, *history.view) : PixelMap{};
+    const float* previous = reinterpret_cast<const float*>(frame.previous);
+    HWY_ALIGN float tailColour[3 * (HWY_MAX_BYTES / sizeof(float))], tailLength[(HWY_MAX_BYTES / sizeof(float))];
+    HWY_ALIGN int32_t tailPixels[(HWY_MAX_BYTES / sizeof(float))];
+    for (int y = y0; y < y1; ++y) {
+        const VF fy = hn::Set(d, static_cast<float>(y));
+        for (int x = 0; x < ow; x += static_cast<int>(lanes)) {
+            // Lanes past the row's end compute a pixel beyond it, clamped
+            // into the planes, and are not stored.
+            const VF fx = hn::Iota(d, static_cast<float>(x));
+            VF atX, atY;
+            mapped(d, toRendered, fx, fy, atX, atY);
+            const MF mappedWell = finite(atX, atY);
+            if (!hn::AllTrue(d, mappedWell)) {
+                const VF half = hn::Set(d, 0.5f);
+                const VF plainX = hn::Sub(hn::Div(hn::Mul(hn::Add(fx, half), hn::Set(d, static_cast<float>(rw))),
+                                                  hn::Set(d, static_cast<float>(ow))), half);
+                const VF plainY = hn::Sub(hn::Div(hn::Mul(hn::Add(fy, half), hn::Set(d, static_cast<float>(rh))),
+                                                  hn::Set(d, static_cast<float>(oh))), half);
+                atX = hn::IfThenElse(mappedWell, atX, plainX);
+                atY = hn::IfThenElse(mappedWell, atY, plainY);
+            }
+            const Colours fresh = bilinear(d, frame.light, rw, rh, atX, atY);
+            const VI qx = nearest(d, atX, rw), qy = nearest(d, atY, rh);
+            const VI q = hn::Add(hn::Mul(qy, hn::Set(di, rw)), qx);
+            const VF renderLength = hn::GatherIndex(d, frame.length, q);
 
-            Colour result = fresh;
-            float length = 1.0f;
-            const bool renderKept = frame.length[q] > 1.0f;
-            if (history.view && frame.previous && renderKept) {
-                const PixelPos moved = frame.previous[q];
-                if (std::isfinite(moved.x) && std::isfinite(moved.y)) {
-                    // Where this output pixel's point lay in the last rendered frame, then in the last output.
-                    const PixelPos before{at.x + (moved.x - static_cast<float>(qx)),
-                                          at.y + (moved.y - static_cast<float>(qy))};
-                    const PixelPos back = mapped(toLastOutput, before.x, before.y);
-                    if (std::isfinite(back.x) && std::isfinite(back.y) && inside(back, ow, view.height)) {
-                        const Colour old = toYCoCg(bilinear(history.colour, ow, view.height, back));
-                        const float* n = frame.neighbourhood + 6 * q;
-                        const Colour kept = fromYCoCg({std::clamp(old.r, n[0] - s.clampGamma * n[3], n[0] + s.clampGamma * n[3]),
-                                                       std::clamp(old.g, n[1] - s.clampGamma * n[4], n[1] + s.clampGamma * n[4]),
-                                                       std::clamp(old.b, n[2] - s.clampGamma * n[5], n[2] + s.clampGamma * n[5])});
-                        const float oldLength =
-                            history.length[static_cast<size_t>(nearest(back.y, view.height)) * ow + nearest(back.x, ow)];
-                        length = std::min({oldLength + 1.0f, frame.length[q], longest});
-                        const float a = std::max(s.outputAlpha, 1.0f / length);
-                        result = {kept.r + a * (fresh.r - kept.r), kept.g + a * (fresh.g - kept.g),
-                                  kept.b + a * (fresh.b - kept.b)};
-                    }
+            Colours result = fresh;
+            VF length = hn::Set(d, 1.0f);
+            MF kept = hn::Gt(renderLength, hn::Set(d, 1.0f));
+            if (withHistory && !hn::AllFalse(d, kept)) {
+                const VI q2 = hn::Add(q, q);
+                const VF movedX = hn::GatherIndex(d, previous, q2), movedY = hn::GatherIndex(d, previous + 1, q2);
+                kept = hn::And(kept, finite(movedX, movedY));
+                // Where this output pixel's point lay in the last rendered
+                // frame, then in the last output.
+                const VF beforeX = hn::Add(atX, hn::Sub(movedX, hn::ConvertTo(d, qx)));
+                const VF beforeY = hn::Add(atY, hn::Sub(movedY, hn::ConvertTo(d, qy)));
+                VF backX, backY;
+                mapped(d, toLastOutput, beforeX, beforeY, backX, backY);
+                kept = hn::And(kept, finite(backX, backY));
+                kept = hn::And(kept, inside(d, backX, backY, ow, oh));
+                if (!hn::AllFalse(d, kept)) {
+                    backX = hn::IfThenElseZero(kept, backX);
+                    backY = hn::IfThenElseZero(kept, backY);
+                    const Colours old = toYCoCg(d, bilinear(d, history.colour, ow, oh, backX, backY));
+                    const NeighbourhoodPlanes& n = frame.neighbourhood;
+                    const Colours clamped{
+                        clampTo(d, old.r, hn::GatherIndex(d, n.mean[0], q), hn::GatherIndex(d, n.deviation[0], q), s.clampGamma),
+                        clampTo(d, old.g, hn::GatherIndex(d, n.mean[1], q), hn::GatherIndex(d, n.deviation[1], q), s.clampGamma),
+                        clampTo(d, old.b, hn::GatherIndex(d, n.mean[2], q), hn::GatherIndex(d, n.deviation[2], q), s.clampGamma)};
+                    const Colours was = fromYCoCg(clamped);
+                    const VI backPixel = hn::Add(hn::Mul(nearest(d, backY, oh), hn::Set(di, ow)), nearest(d, backX, ow));
+                    const VF oldLength = hn::GatherIndex(d, history.length, backPixel);
+                    const VF gathered =
+                        hn::Min(hn::Min(hn::Add(oldLength, hn::Set(d, 1.0f)), renderLength), hn::Set(d, longest));
+                    const VF a = hn::Max(hn::Set(d, s.outputAlpha), hn::Div(hn::Set(d, 1.0f), gathered));
+                    result.r = hn::IfThenElse(kept, hn::Add(was.r, hn::Mul(a, hn::Sub(fresh.r, was.r))), fresh.r);
+                    result.g = hn::IfThenElse(kept, hn::Add(was.g, hn::Mul(a, hn::Sub(fresh.g, was.g))), fresh.g);
+                    result.b = hn::IfThenElse(kept, hn::Add(was.b, hn::Mul(a, hn::Sub(fresh.b, was.b))), fresh.b);
+                    length = hn::IfThenElse(kept, gathered, length);
                 }
             }
-            float* c = out.colour + 3 * o;
-            c[0] = result.r, c[1] = result.g, c[2] = result.b;
-            out.length[o] = length;
-            out.pixels[o] = packLight({result.r, result.g, result.b});
+            const VI packed = hn::Add(hn::Add(hn::ShiftLeft<16>(toneBytes(d, result.r)), hn::ShiftLeft<8>(toneBytes(d, result.g))),
+                                      toneBytes(d, result.b));
+            const size_t o = static_cast<size_t>(y) * ow + x;
+            const size_t count = std::min(lanes, static_cast<size_t>(ow - x));
+            if (count == lanes) {
+                hn::StoreInterleaved3(result.r, result.g, result.b, d, out.colour + 3 * o);
+                hn::StoreU(length, d, out.length + o);
+                hn::StoreU(packed, di, reinterpret_cast<int32_t*>(out.pixels + o));
+                continue;
+            }
+            hn::StoreInterleaved3(result.r, result.g, result.b, d, tailColour);
+            hn::Store(length, d, tailLength);
+            hn::Store(packed, di, tailPixels);
+            std::memcpy(out.colour + 3 * o, tailColour, 3 * count * sizeof(float));
+            std::memcpy(out.length + o, tailLength, count * sizeof(float));
+            std::memcpy(out.pixels + o, tailPixels, count * sizeof(uint32_t));
         }
+    }
 }
+
+}  // namespace HWY_NAMESPACE
+}  // namespace tpl_upsample
+HWY_AFTER_NAMESPACE();
+
+#if HWY_ONCE
+
+namespace tpl_upsample {
+HWY_EXPORT(UpsampleRows);
+HWY_EXPORT(NeighbourhoodRows);
+}  // namespace tpl_upsample
+
+void neighbourhoodRows(int w, int h, const float* light, const NeighbourhoodPlanes& out, int y0, int y1) {
+    HWY_DYNAMIC_DISPATCH(tpl_upsample::NeighbourhoodRows)(w, h, light, out, y0, y1);
+}
+
+void upsampleRows(const ReconstructionSettings& settings, const FrameData& view, const RenderedFrame& frame,
+                  const OutputHistory& history, const OutputFrame& out, int y0, int y1) {
+    HWY_DYNAMIC_DISPATCH(tpl_upsample::UpsampleRows)(settings, view, frame, history, out, y0, y1);
+}
+
+#endif  // HWY_ONCE

@@ -11,6 +11,13 @@
 #include "reconstruct/image_plane.h"
 #include "reconstruct/reconstruction_settings.h"
 
+// The YCoCg mean and deviation over each pixel's 3 x 3 neighbourhood, one
+// plane a value.
+struct NeighbourhoodPlanes {
+    float* mean[3];
+    float* deviation[3];
+};
+
 // The reconstructed frame at the render size and what the upsampling needs
 // to know about it.
 struct RenderedFrame {
@@ -18,7 +25,7 @@ struct RenderedFrame {
     const float* light = nullptr;       // 3 per pixel, before the tone curve
     const float* length = nullptr;      // the render history's length per pixel
     const PixelPos* previous = nullptr; // per pixel, in the previous rendered frame; null: no history
-    const float* neighbourhood = nullptr;  // 6 per pixel: YCoCg mean and deviation over 3 x 3 (neighbourhoodRows)
+    NeighbourhoodPlanes neighbourhood{};   // neighbourhoodRows of the light
 };
 
 // The output history as the next frame reads it.
@@ -35,9 +42,8 @@ struct OutputFrame {
     uint32_t* pixels;  // packed 0x00RRGGBB, the tone curve of the colour
 };
 
-// Rows [y0, y1) of w x h light into the YCoCg mean and deviation over each
-// pixel's 3 x 3 neighbourhood (6 floats per pixel).
-void neighbourhoodRows(int w, int h, const float* light, float* out, int y0, int y1);
+// Rows [y0, y1) of w x h light (3 floats a pixel) into its neighbourhood planes.
+void neighbourhoodRows(int w, int h, const float* light, const NeighbourhoodPlanes& out, int y0, int y1);
 
 // Rows [y0, y1) of the output (view's size).
 void upsampleRows(const ReconstructionSettings& settings, const FrameData& view, const RenderedFrame& frame,

@@ -11,6 +11,7 @@
 
 #include "kernel/intersect.h"
 #include "kernel/pixel_guide.h"
+#include "render/filter_taps.h"
 
 namespace {
 
@@ -24,116 +25,9 @@ constexpr float firstBrightnessTolerance = 2.0f;
 constexpr float smallestAlbedo = smallestFilterAlbedo;
 constexpr int largestPasses = 5;
 
-struct Planes {
-    const float *nx, *ny, *nz, *depth, *kind, *r, *g, *b, *luminance;
-};
-struct Sums {
-    float *w, *r, *g, *b;
-};
-// Keeps the brightness weight defined where a pixel has no noise left.
-constexpr float tinyDeviation = 1e-4f;
 // A border pixel's kind in the variance-guided filter: no object's.
 constexpr float borderKind = -10.0f;
 constexpr float gaussian3[3] = {0.25f, 0.5f, 0.25f};
-
-// How much two first surfaces are alike: their normals' cosine to the eighth
-// power where the pixels are of one kind, 0 where not (kinds are whole
-// numbers, so the kind factor is exactly 0 or 1).
-inline float surfacesAlike(float nx, float ny, float nz, float kind, float qnx, float qny, float qnz, float qkind) {
-    float facing = std::max(nx * qnx + ny * qny + nz * qnz, 0.0f);
-    facing *= facing;
-    facing *= facing;
-    facing *= facing;
-    return std::max(1.0f - std::fabs(kind - qkind), 0.0f) * facing;
-}
-
-// e^-x for x >= 0 (to about 1e-6 relative) from plain arithmetic, so the
-// loops that call it vectorise and round alike on every target.
-inline float expNegative(float x) {
-    const float t = std::min(x, 80.0f) * 1.44269504f;  // e^-x = 2^-t
-    const int32_t whole = static_cast<int32_t>(t);
-    const float y = (t - static_cast<float>(whole)) * 0.693147182f;  // e^-y = 2^-(t - whole), y in [0, ln 2)
-    float p = 1.0f / 5040.0f;
-    p = p * -y + 1.0f / 720.0f;
-    p = p * -y + 1.0f / 120.0f;
-    p = p * -y + 1.0f / 24.0f;
-    p = p * -y + 1.0f / 6.0f;
-    p = p * -y + 0.5f;
-    p = p * -y + 1.0f;
-    p = p * -y + 1.0f;
-    const int32_t bits = (127 - whole) << 23;
-    float scale;
-    std::memcpy(&scale, &bits, sizeof scale);
-    return p * scale;
-}
-
-// The variance-guided tap: as addTap, with the brightness weighed against the
-// centre's deviation (phi times it) and the
-// variance summed with squared weights.
-void addVarianceTap(size_t w, const float* __restrict nx, const float* __restrict ny, const float* __restrict nz,
-                    const float* __restrict depth, const float* __restrict kind, const float* __restrict luminance,
-                    const float* __restrict deviation, const float* __restrict qnx, const float* __restrict qny,
-                    const float* __restrict qnz, const float* __restrict qdepth, const float* __restrict qkind,
-                    const float* __restrict qluminance, const float* __restrict qr, const float* __restrict qg,
-                    const float* __restrict qb, const float* __restrict qvariance, float spline, float depthScale,
-                    float* __restrict sumW, float* __restrict sumR, float* __restrict sumG, float* __restrict sumB,
-                    float* __restrict sumV) {
-    for (size_t x = 0; x < w; ++x) {
-        const float alike = surfacesAlike(nx[x], ny[x], nz[x], kind[x], qnx[x], qny[x], qnz[x], qkind[x]);
-        const float depthDifference = (depth[x] - qdepth[x]) * depthScale, depthTolerance2 = depth[x] * depth[x];
-        // However noisy the pixels, light many times brighter than the darker
-        // of the two does not count: a bright edge (the light's, seen past a
-        // ball's rim) keeps its light, and its surroundings do not take it.
-        const float tolerance =
-            std::min(deviation[x], firstBrightnessTolerance * std::min(luminance[x], qluminance[x])) + tinyDeviation;
-        const float brightness = expNegative(std::fabs(luminance[x] - qluminance[x]) / std::max(tolerance, tinyDeviation));
-        const float weight = spline * alike * brightness * depthTolerance2 /
-                             (depthTolerance2 + depthDifference * depthDifference);
-        sumW[x] += weight;
-        sumR[x] += weight * qr[x];
-        sumG[x] += weight * qg[x];
-        sumB[x] += weight * qb[x];
-        sumV[x] += weight * weight * qvariance[x];
-    }
-}
-
-
-// One tap of the 5 x 5 kernel for the w pixels of a row: adds its weight and
-// weighted light into the sums. Plain loops over restrict pointers, so the
-// compiler vectorises them.
-void addTap(size_t w, const float* __restrict nx, const float* __restrict ny, const float* __restrict nz,
-            const float* __restrict depth, const float* __restrict kind, const float* __restrict luminance,
-            const float* __restrict qnx, const float* __restrict qny, const float* __restrict qnz,
-            const float* __restrict qdepth, const float* __restrict qkind, const float* __restrict qluminance,
-            const float* __restrict qr, const float* __restrict qg, const float* __restrict qb, float spline,
-            float brightnessTolerance, float depthScale, float* __restrict sumW, float* __restrict sumR,
-            float* __restrict sumG, float* __restrict sumB) {
-    for (size_t x = 0; x < w; ++x) {
-        const float alike = surfacesAlike(nx[x], ny[x], nz[x], kind[x], qnx[x], qny[x], qnz[x], qkind[x]);
-        // How much the tap counts for a difference d at tolerance t is
-        // 1 / (1 + (d / t)^2): 1 for equal values, 1/2 at the tolerance, falling
-        // off beyond. Depth and brightness together, with one division.
-        const float depthDifference = (depth[x] - qdepth[x]) * depthScale, depthTolerance2 = depth[x] * depth[x];
-        const float brightness = luminance[x] - qluminance[x];
-        const float tolerance = brightnessTolerance * (0.5f * (luminance[x] + qluminance[x]) + 1e-4f);
-        const float tolerance2 = tolerance * tolerance;
-        const float weight = spline * alike * (depthTolerance2 * tolerance2) /
-                             ((depthTolerance2 + depthDifference * depthDifference) *
-                              (tolerance2 + brightness * brightness));
-        sumW[x] += weight;
-        sumR[x] += weight * qr[x];
-        sumG[x] += weight * qg[x];
-        sumB[x] += weight * qb[x];
-    }
-}
-
-void tapRow(int w, size_t row, ptrdiff_t offset, float spline, float brightnessTolerance, float depthScale,
-            const Planes& in, const Sums& sums) {
-    const size_t q = static_cast<size_t>(static_cast<ptrdiff_t>(row) + offset);
-    addTap(static_cast<size_t>(w), in.nx + row, in.ny + row, in.nz + row, in.depth + row, in.kind + row,
-           in.luminance + row, in.nx + q, in.ny + q, in.nz + q, in.depth + q, in.kind + q, in.luminance + q, in.r + q,
-           in.g + q, in.b + q, spline, brightnessTolerance, depthScale, sums.w, sums.r, sums.g, sums.b);
-}
 
 // Runs rows(y0, y1) over [0, h) on the machine's cores.
 template <class Rows>
@@ -179,13 +73,17 @@ void filterFrame(int w, int h, const float* radiance, const float* guide, int pa
     const int border = 2 << (passes - 1);
     const int pw = w + 2 * border, ph = h + 2 * border;
     const size_t n = static_cast<size_t>(pw) * ph;
+    // The taps read whole vectors past a row's end: the planes keep that slack.
+    const size_t stored = n + filterRowSlack, varianceStored = guided ? stored : 0;
     // kind: 0 surface, 1 sky, 2 border; taps count only between pixels of one kind.
-    std::vector<float> nx(n, 1.0f), ny(n, 0.0f), nz(n, 0.0f), depth(n, missDistance), kind(n, guided ? borderKind : 2.0f);
+    std::vector<float> nx(stored, 1.0f), ny(stored, 0.0f), nz(stored, 0.0f), depth(stored, missDistance),
+        kind(stored, guided ? borderKind : 2.0f);
     // The variance-guided filter's own planes: the variance, and its smoothed deviation's weight.
-    std::vector<float> variance(guided ? n : 0, 0.0f), nextVariance(guided ? n : 0, 0.0f), deviation(guided ? n : 0, 0.0f);
+    std::vector<float> variance(varianceStored, 0.0f), nextVariance(varianceStored, 0.0f),
+        deviation(varianceStored, 0.0f);
     std::vector<float> albedoR(n, 1.0f), albedoG(n, 1.0f), albedoB(n, 1.0f);
-    std::vector<float> lightR(n, 0.0f), lightG(n, 0.0f), lightB(n, 0.0f), luminance(n, 0.0f);
-    std::vector<float> nextR(n, 0.0f), nextG(n, 0.0f), nextB(n, 0.0f);
+    std::vector<float> lightR(stored, 0.0f), lightG(stored, 0.0f), lightB(stored, 0.0f), luminance(stored, 0.0f);
+    std::vector<float> nextR(stored, 0.0f), nextG(stored, 0.0f), nextB(stored, 0.0f);
     for (int y = 0; y < h; ++y) {
         for (int x = 0; x < w; ++x) {
             const size_t p = static_cast<size_t>(y) * w + x;
@@ -216,8 +114,6 @@ void filterFrame(int w, int h, const float* radiance, const float* guide, int pa
         const float brightnessTolerance = firstBrightnessTolerance / static_cast<float>(gap);
         const float depthScale = 1.0f / (depthTolerance * static_cast<float>(gap));
         for (size_t p = 0; p < n; ++p) luminance[p] = 0.2126f * lightR[p] + 0.7152f * lightG[p] + 0.0722f * lightB[p];
-        const Planes planes{nx.data(),     ny.data(),     nz.data(),     depth.data(),    kind.data(),
-                            lightR.data(), lightG.data(), lightB.data(), luminance.data()};
         if (guided) {
             forRows(h, [&](int y0, int y1) {
                 for (int y = y0 + border; y < y1 + border; ++y) {
@@ -227,31 +123,28 @@ void filterFrame(int w, int h, const float* radiance, const float* guide, int pa
                 }
             });
         }
+        FilterKernel kernel{};
+        for (int j = 0; j < 5; ++j)
+            for (int i = 0; i < 5; ++i) {
+                kernel.offset[5 * j + i] = static_cast<ptrdiff_t>((j - 2) * gap) * pw + (i - 2) * gap;
+                kernel.spline[5 * j + i] = splineWeights[i] * splineWeights[j];
+            }
+        kernel.brightnessTolerance = brightnessTolerance;
+        kernel.depthScale = depthScale;
         forRows(h, [&](int y0, int y1) {
-            std::vector<float> sumW(w), sumR(w), sumG(w), sumB(w), sumV(guided ? w : 0);
-            const Sums sums{sumW.data(), sumR.data(), sumG.data(), sumB.data()};
+            const size_t sumsStored = static_cast<size_t>(w) + filterRowSlack;
+            std::vector<float> sumW(sumsStored), sumR(sumsStored), sumG(sumsStored), sumB(sumsStored),
+                sumV(guided ? sumsStored : 0);
+            const FilterSums sums{sumW.data(), sumR.data(), sumG.data(), sumB.data(), guided ? sumV.data() : nullptr};
             for (int y = y0 + border; y < y1 + border; ++y) {
-                std::fill(sumW.begin(), sumW.end(), 0.0f);
-                std::fill(sumR.begin(), sumR.end(), 0.0f);
-                std::fill(sumG.begin(), sumG.end(), 0.0f);
-                std::fill(sumB.begin(), sumB.end(), 0.0f);
-                std::fill(sumV.begin(), sumV.end(), 0.0f);
                 const size_t row = static_cast<size_t>(y) * pw + border;
-                for (int j = 0; j < 5; ++j) {
-                    for (int i = 0; i < 5; ++i) {
-                        const ptrdiff_t offset = static_cast<ptrdiff_t>((j - 2) * gap) * pw + (i - 2) * gap;
-                        const float spline = splineWeights[i] * splineWeights[j];
-                        if (!guided) {
-                            tapRow(w, row, offset, spline, brightnessTolerance, depthScale, planes, sums);
-                            continue;
-                        }
-                        const size_t q = static_cast<size_t>(static_cast<ptrdiff_t>(row) + offset);
-                        addVarianceTap(static_cast<size_t>(w), &nx[row], &ny[row], &nz[row], &depth[row], &kind[row],
-                                       &luminance[row], &deviation[row], &nx[q], &ny[q], &nz[q], &depth[q],
-                                       &kind[q], &luminance[q], &lightR[q], &lightG[q], &lightB[q], &variance[q],
-                                       spline, depthScale, sums.w, sums.r, sums.g, sums.b, sumV.data());
-                    }
-                }
+                const FilterRow centre{&nx[row],        &ny[row],     &nz[row],     &depth[row],
+                                       &kind[row],      &luminance[row], &lightR[row], &lightG[row],
+                                       &lightB[row],    guided ? &variance[row] : nullptr};
+                if (guided)
+                    sumVarianceTapsRow(static_cast<size_t>(w), centre, &deviation[row], kernel, sums);
+                else
+                    sumTapsRow(static_cast<size_t>(w), centre, kernel, sums);
                 if (guided) {
                     for (int x = 0; x < w; ++x) {
                         const size_t p = row + x;

@@ -4,10 +4,11 @@ template_folder(render
     frame_driver.cpp
     cpu_backend.cpp
     denoise.cpp
+    filter_taps.cpp
     upscale.cpp
     # without CUDA it only says why there is no CUDA backend
     cuda_backend.cpp
-  LIBS Threads::Threads)
+  LIBS Threads::Threads hwy::hwy)
 # The filter's loops compare floats; without assuming traps the compiler may
 # turn those into vector selects. Its results are the same either way.
 set_source_files_properties(${CMAKE_CURRENT_LIST_DIR}/denoise.cpp ${CMAKE_CURRENT_LIST_DIR}/upscale.cpp

@@ -1,0 +1,193 @@
+// Compiled once per vector target (Highway's foreach_target). std::min and
+// std::max are spelled out as their comparisons, so a NaN is handled as the
+// plain C++ would.
+#include "render/filter_taps.h"
+
+#undef HWY_TARGET_INCLUDE
+#define HWY_TARGET_INCLUDE "render/filter_taps.cpp"
+#include <hwy/foreach_target.h>  // IWYU pragma: keep
+#include <hwy/highway.h>
+
+#include <cstdint>
+
+HWY_BEFORE_NAMESPACE();
+namespace tpl_filter {
+namespace HWY_NAMESPACE {
+namespace hn = hwy::HWY_NAMESPACE;
+
+using DF = hn::ScalableTag<float>;
+using DI = hn::RebindToSigned<DF>;
+using VF = hn::Vec<DF>;
+
+// Keeps the brightness weight defined where a pixel has no noise left.
+constexpr float tinyDeviation = 1e-4f;
+// Relative brightness difference at which a tap counts half, first pass.
+constexpr float firstBrightnessTolerance = 2.0f;
+// A tap whose brightness differs by more than this many deviations counts
+// nothing rather than e^-that: its weight and the square summed for the
+// variance would be subnormal, which costs the processor a hundredfold.
+constexpr float negligibleBeyond = 20.0f;
+
+// std::max(a, b) and std::min(a, b), lane for lane.
+HWY_INLINE VF largerOf(VF a, VF b) {
+    return hn::IfThenElse(hn::Lt(a, b), b, a);
+}
+HWY_INLINE VF smallerOf(VF a, VF b) {
+    return hn::IfThenElse(hn::Lt(b, a), b, a);
+}
+
+HWY_INLINE VF expNegative(DF d, VF x) {
+    const DI di;
+    const VF t = hn::Mul(smallerOf(x, hn::Set(d, 80.0f)), hn::Set(d, 1.44269504f));  // e^-x = 2^-t
+    const auto whole = hn::ConvertTo(di, t);
+    const VF y = hn::Mul(hn::Sub(t, hn::ConvertTo(d, whole)), hn::Set(d, 0.693147182f));
+    const VF minusY = hn::Neg(y);
+    VF p = hn::Set(d, 1.0f / 5040.0f);
+    p = hn::Add(hn::Mul(p, minusY), hn::Set(d, 1.0f / 720.0f));
+    p = hn::Add(hn::Mul(p, minusY), hn::Set(d, 1.0f / 120.0f));
+    p = hn::Add(hn::Mul(p, minusY), hn::Set(d, 1.0f / 24.0f));
+    p = hn::Add(hn::Mul(p, minusY), hn::Set(d, 1.0f / 6.0f));
+    p = hn::Add(hn::Mul(p, minusY), hn::Set(d, 0.5f));
+    p = hn::Add(hn::Mul(p, minusY), hn::Set(d, 1.0f));
+    p = hn::Add(hn::Mul(p, minusY), hn::Set(d, 1.0f));
+    const VF scale = hn::BitCast(d, hn::ShiftLeft<23>(hn::Sub(hn::Set(di, 127), whole)));
+    return hn::Mul(p, scale);
+}
+
+// A row's planes moved by a tap's offset.
+HWY_INLINE FilterRow movedBy(const FilterRow& c, ptrdiff_t o) {
+    return {c.nx + o, c.ny + o, c.nz + o, c.depth + o, c.kind + o, c.luminance + o, c.r + o, c.g + o, c.b + o,
+            c.variance ? c.variance + o : nullptr};
+}
+
+// The centre pixels' planes, loaded once for all taps.
+struct Centre {
+    VF nx, ny, nz, depth, kind, luminance, depthTolerance2;
+};
+
+HWY_INLINE Centre loadCentre(DF d, const FilterRow& c, size_t x) {
+    const VF depth = hn::LoadU(d, c.depth + x);
+    return {hn::LoadU(d, c.nx + x),   hn::LoadU(d, c.ny + x),        hn::LoadU(d, c.nz + x), depth,
+            hn::LoadU(d, c.kind + x), hn::LoadU(d, c.luminance + x), hn::Mul(depth, depth)};
+}
+
+// How much two first surfaces are alike: their normals' cosine to the eighth
+// power where the pixels are of one kind, 0 where not (kinds are whole
+// numbers, so the kind factor is exactly 0 or 1).
+HWY_INLINE VF surfacesAlike(DF d, const Centre& c, const FilterRow& t, size_t x) {
+    const VF cosine = hn::Add(hn::Add(hn::Mul(c.nx, hn::LoadU(d, t.nx + x)), hn::Mul(c.ny, hn::LoadU(d, t.ny + x))),
+                              hn::Mul(c.nz, hn::LoadU(d, t.nz + x)));
+    VF facing = largerOf(cosine, hn::Zero(d));
+    facing = hn::Mul(facing, facing);
+    facing = hn::Mul(facing, facing);
+    facing = hn::Mul(facing, facing);
+    const VF kinds = hn::Abs(hn::Sub(c.kind, hn::LoadU(d, t.kind + x)));
+    return hn::Mul(largerOf(hn::Sub(hn::Set(d, 1.0f), kinds), hn::Zero(d)), facing);
+}
+
+// Sums kept in registers over a vector's taps.
+struct Sums {
+    VF w, r, g, b, v;
+};
+
+HWY_INLINE void addWeighted(DF d, VF weight, const FilterRow& t, size_t x, Sums& s) {
+    s.w = hn::Add(s.w, weight);
+    s.r = hn::Add(s.r, hn::Mul(weight, hn::LoadU(d, t.r + x)));
+    s.g = hn::Add(s.g, hn::Mul(weight, hn::LoadU(d, t.g + x)));
+    s.b = hn::Add(s.b, hn::Mul(weight, hn::LoadU(d, t.b + x)));
+}
+
+HWY_INLINE void storeSums(DF d, const Sums& s, const FilterSums& out, size_t x) {
+    hn::StoreU(s.w, d, out.w + x);
+    hn::StoreU(s.r, d, out.r + x);
+    hn::StoreU(s.g, d, out.g + x);
+    hn::StoreU(s.b, d, out.b + x);
+    if (out.v) hn::StoreU(s.v, d, out.v + x);
+}
+
+void SumTapsRow(size_t w, const FilterRow& row, const FilterKernel& k, const FilterSums& out) {
+    const DF d;
+    const VF depthScale = hn::Set(d, k.depthScale), brightnessTolerance = hn::Set(d, k.brightnessTolerance);
+    FilterRow taps[filterTaps];
+    for (int i = 0; i < filterTaps; ++i) taps[i] = movedBy(row, k.offset[i]);
+    for (size_t x = 0; x < w; x += hn::Lanes(d)) {
+        const Centre c = loadCentre(d, row, x);
+        Sums s{hn::Zero(d), hn::Zero(d), hn::Zero(d), hn::Zero(d), hn::Zero(d)};
+        for (int i = 0; i < filterTaps; ++i) {
+            const FilterRow& t = taps[i];
+            const VF alike = surfacesAlike(d, c, t, x);
+            // A difference d at tolerance t counts 1 / (1 + (d / t)^2): depth
+            // and brightness together, with one division.
+            const VF depthDifference = hn::Mul(hn::Sub(c.depth, hn::LoadU(d, t.depth + x)), depthScale);
+            const VF tapLuminance = hn::LoadU(d, t.luminance + x);
+            const VF brightness = hn::Sub(c.luminance, tapLuminance);
+            const VF tolerance = hn::Mul(
+                brightnessTolerance, hn::Add(hn::Mul(hn::Set(d, 0.5f), hn::Add(c.luminance, tapLuminance)), hn::Set(d, 1e-4f)));
+            const VF tolerance2 = hn::Mul(tolerance, tolerance);
+            const VF weight =
+                hn::Div(hn::Mul(hn::Mul(hn::Set(d, k.spline[i]), alike), hn::Mul(c.depthTolerance2, tolerance2)),
+                        hn::Mul(hn::Add(c.depthTolerance2, hn::Mul(depthDifference, depthDifference)),
+                                hn::Add(tolerance2, hn::Mul(brightness, brightness))));
+            addWeighted(d, weight, t, x, s);
+        }
+        storeSums(d, s, out, x);
+    }
+}
+
+void SumVarianceTapsRow(size_t w, const FilterRow& row, const float* deviation, const FilterKernel& k,
+                        const FilterSums& out) {
+    const DF d;
+    const VF tiny = hn::Set(d, tinyDeviation), depthScale = hn::Set(d, k.depthScale);
+    FilterRow taps[filterTaps];
+    for (int i = 0; i < filterTaps; ++i) taps[i] = movedBy(row, k.offset[i]);
+    for (size_t x = 0; x < w; x += hn::Lanes(d)) {
+        const Centre c = loadCentre(d, row, x);
+        const VF centreDeviation = hn::LoadU(d, deviation + x);
+        Sums s{hn::Zero(d), hn::Zero(d), hn::Zero(d), hn::Zero(d), hn::Zero(d)};
+        for (int i = 0; i < filterTaps; ++i) {
+            const FilterRow& t = taps[i];
+            const VF alike = surfacesAlike(d, c, t, x);
+            const VF depthDifference = hn::Mul(hn::Sub(c.depth, hn::LoadU(d, t.depth + x)), depthScale);
+            const VF tapLuminance = hn::LoadU(d, t.luminance + x);
+            // However noisy the pixels, light many times brighter than the
+            // darker of the two does not count: a bright edge (the light's,
+            // seen past a ball's rim) keeps its light, and its surroundings do
+            // not take it.
+            const VF tolerance = hn::Add(
+                smallerOf(centreDeviation,
+                          hn::Mul(hn::Set(d, firstBrightnessTolerance), smallerOf(c.luminance, tapLuminance))),
+                tiny);
+            const VF difference = hn::Div(hn::Abs(hn::Sub(c.luminance, tapLuminance)), largerOf(tolerance, tiny));
+            const VF brightness = hn::IfThenElseZero(hn::Lt(difference, hn::Set(d, negligibleBeyond)),
+                                                     expNegative(d, difference));
+            const VF weight =
+                hn::Div(hn::Mul(hn::Mul(hn::Mul(hn::Set(d, k.spline[i]), alike), brightness), c.depthTolerance2),
+                        hn::Add(c.depthTolerance2, hn::Mul(depthDifference, depthDifference)));
+            addWeighted(d, weight, t, x, s);
+            s.v = hn::Add(s.v, hn::Mul(hn::Mul(weight, weight), hn::LoadU(d, t.variance + x)));
+        }
+        storeSums(d, s, out, x);
+    }
+}
+
+}  // namespace HWY_NAMESPACE
+}  // namespace tpl_filter
+HWY_AFTER_NAMESPACE();
+
+#if HWY_ONCE
+
+namespace tpl_filter {
+HWY_EXPORT(SumTapsRow);
+HWY_EXPORT(SumVarianceTapsRow);
+}  // namespace tpl_filter
+
+void sumTapsRow(size_t w, const FilterRow& centre, const FilterKernel& kernel, const FilterSums& sums) {
+    HWY_DYNAMIC_DISPATCH(tpl_filter::SumTapsRow)(w, centre, kernel, sums);
+}
+
+void sumVarianceTapsRow(size_t w, const FilterRow& centre, const float* deviation, const FilterKernel& kernel,
+                        const FilterSums& sums) {
+    HWY_DYNAMIC_DISPATCH(tpl_filter::SumVarianceTapsRow)(w, centre, deviation, kernel, sums);
+}
+
+#endif  // HWY_ONCE
