@@ -93,6 +93,7 @@ void reconstruct(benchmark::State& state, int width, int height) {
 
 }  // namespace
 
+BENCHMARK_CAPTURE(reconstruct, live_1_at_384x288_to_640x480, 384, 288)->Unit(benchmark::kMillisecond)->UseRealTime();
 BENCHMARK_CAPTURE(reconstruct, live_1_at_320x240_to_640x480, 320, 240)->Unit(benchmark::kMillisecond)->UseRealTime();
 BENCHMARK_CAPTURE(reconstruct, live_1_at_224x168_to_640x480, 224, 168)->Unit(benchmark::kMillisecond)->UseRealTime();
 BENCHMARK_CAPTURE(previous, live_320x240_one_thread, 320, 240, 1)->Unit(benchmark::kMicrosecond);

@@ -60,6 +60,12 @@ float historyCapForChange(const ReconstructionSettings& settings, float change) 
 void lightChangeCaps(const ReconstructionSettings& settings, const FrameData& now, const FrameData& before,
                      const float* guide, float* cap, int y0, int y1) {
     const int w = now.width;
+    // Most frames neither move nor dim the light: nothing changed anywhere.
+    const Vec3 a = sphereCentre(now, 0), b = sphereCentre(before, 0);
+    if (a.x == b.x && a.y == b.y && a.z == b.z && emittedLuminance(now) == emittedLuminance(before)) {
+        std::fill(cap + static_cast<size_t>(y0) * w, cap + static_cast<size_t>(y1) * w, historyCapForChange(settings, 0.0f));
+        return;
+    }
     for (int y = y0; y < y1; ++y)
         for (int x = 0; x < w; ++x) {
             const size_t p = static_cast<size_t>(y) * w + x;

@@ -104,12 +104,12 @@ void accumulateRows(const ReconstructionSettings& s, const AccumulationInput& in
         for (int x = 0; x < in.width; ++x) {
             const size_t p = static_cast<size_t>(y) * in.width + x;
             const float* g = in.guide + p * guideFloats;
+            const Reprojected r = in.previous ? reproject(s, in, hist, x, y) : Reprojected{};
             float light[3];
             for (int c = 0; c < 3; ++c)
                 light[c] = demodulated(std::min(in.radiance[3 * p + c], s.brightestLight), g[guideAlbedo + c],
                                        s.smallestAlbedo);
             const float l = luminanceOf(light);
-            const Reprojected r = in.previous ? reproject(s, in, hist, x, y) : Reprojected{};
             float* colour = out.colour + 3 * p;
             float* moments = out.moments + 2 * p;
             if (r.weight == 0.0f) {

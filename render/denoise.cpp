@@ -27,7 +27,6 @@ constexpr int largestPasses = 5;
 
 // A border pixel's kind in the variance-guided filter: no object's.
 constexpr float borderKind = -10.0f;
-constexpr float gaussian3[3] = {0.25f, 0.5f, 0.25f};
 
 // Runs rows(y0, y1) over [0, h) on the machine's cores.
 template <class Rows>
@@ -47,22 +46,6 @@ void forRows(int h, Rows rows) {
 
 
 }  // namespace
-
-// phi times the deviation of the 3 x 3 smoothed variance over pixels of the
-// centre's kind, for the w pixels of a row.
-void deviationRow(size_t w, size_t pw, const float* kind, const float* variance, float phi, float* out) {
-    for (size_t x = 0; x < w; ++x) {
-        float sum = 0.0f, sumW = 0.0f;
-        for (int j = 0; j < 3; ++j)
-            for (int i = 0; i < 3; ++i) {
-                const size_t q = x + (static_cast<size_t>(j) - 1) * pw + static_cast<size_t>(i) - 1;
-                const float g = gaussian3[i] * gaussian3[j] * std::max(1.0f - std::fabs(kind[x] - kind[q]), 0.0f);
-                sumW += g;
-                sum += g * variance[q];
-            }
-        out[x] = phi * std::sqrt(sum / sumW);
-    }
-}
 
 void filterFrame(int w, int h, const float* radiance, const float* guide, int passes, float* out,
                  const FilterVariance* guided) {
@@ -84,7 +67,8 @@ void filterFrame(int w, int h, const float* radiance, const float* guide, int pa
     std::vector<float> albedoR(n, 1.0f), albedoG(n, 1.0f), albedoB(n, 1.0f);
     std::vector<float> lightR(stored, 0.0f), lightG(stored, 0.0f), lightB(stored, 0.0f), luminance(stored, 0.0f);
     std::vector<float> nextR(stored, 0.0f), nextG(stored, 0.0f), nextB(stored, 0.0f);
-    for (int y = 0; y < h; ++y) {
+    forRows(h, [&](int y0, int y1) {
+    for (int y = y0; y < y1; ++y) {
         for (int x = 0; x < w; ++x) {
             const size_t p = static_cast<size_t>(y) * w + x;
             const size_t q = static_cast<size_t>(y + border) * pw + x + border;
@@ -108,6 +92,7 @@ void filterFrame(int w, int h, const float* radiance, const float* guide, int pa
             lightB[q] = radiance[3 * p + 2] / albedoB[q];
         }
     }
+    });
 
     for (int pass = 0; pass < passes; ++pass) {
         const int gap = 1 << pass;

@@ -21,8 +21,6 @@ using VF = hn::Vec<DF>;
 
 // Keeps the brightness weight defined where a pixel has no noise left.
 constexpr float tinyDeviation = 1e-4f;
-// Relative brightness difference at which a tap counts half, first pass.
-constexpr float firstBrightnessTolerance = 2.0f;
 // A tap whose brightness differs by more than this many deviations counts
 // nothing rather than e^-that: its weight and the square summed for the
 // variance would be subnormal, which costs the processor a hundredfold.
@@ -142,22 +140,14 @@ void SumVarianceTapsRow(size_t w, const FilterRow& row, const float* deviation, 
     for (int i = 0; i < filterTaps; ++i) taps[i] = movedBy(row, k.offset[i]);
     for (size_t x = 0; x < w; x += hn::Lanes(d)) {
         const Centre c = loadCentre(d, row, x);
-        const VF centreDeviation = hn::LoadU(d, deviation + x);
+        const VF tolerance = hn::Add(hn::LoadU(d, deviation + x), tiny);
         Sums s{hn::Zero(d), hn::Zero(d), hn::Zero(d), hn::Zero(d), hn::Zero(d)};
         for (int i = 0; i < filterTaps; ++i) {
             const FilterRow& t = taps[i];
             const VF alike = surfacesAlike(d, c, t, x);
             const VF depthDifference = hn::Mul(hn::Sub(c.depth, hn::LoadU(d, t.depth + x)), depthScale);
             const VF tapLuminance = hn::LoadU(d, t.luminance + x);
-            // However noisy the pixels, light many times brighter than the
-            // darker of the two does not count: a bright edge (the light's,
-            // seen past a ball's rim) keeps its light, and its surroundings do
-            // not take it.
-            const VF tolerance = hn::Add(
-                smallerOf(centreDeviation,
-                          hn::Mul(hn::Set(d, firstBrightnessTolerance), smallerOf(c.luminance, tapLuminance))),
-                tiny);
-            const VF difference = hn::Div(hn::Abs(hn::Sub(c.luminance, tapLuminance)), largerOf(tolerance, tiny));
+            const VF difference = hn::Div(hn::Abs(hn::Sub(c.luminance, tapLuminance)), tolerance);
             const VF brightness = hn::IfThenElseZero(hn::Lt(difference, hn::Set(d, negligibleBeyond)),
                                                      expNegative(d, difference));
             const VF weight =
@@ -170,6 +160,33 @@ void SumVarianceTapsRow(size_t w, const FilterRow& row, const float* deviation, 
     }
 }
 
+void DeviationRow(size_t w, size_t pw, const float* kind, const float* variance, float phi, float* out) {
+    const DF d;
+    constexpr float gaussian3[3] = {0.25f, 0.5f, 0.25f};
+    for (size_t x = 0; x < w; x += hn::Lanes(d)) {
+        const VF centreKind = hn::LoadU(d, kind + x);
+        VF sum = hn::Zero(d), sumW = hn::Zero(d);
+        for (int j = 0; j < 3; ++j)
+            for (int i = 0; i < 3; ++i) {
+                const size_t q = x + (static_cast<size_t>(j) - 1) * pw + static_cast<size_t>(i) - 1;
+                const VF sameKind =
+                    largerOf(hn::Sub(hn::Set(d, 1.0f), hn::Abs(hn::Sub(centreKind, hn::LoadU(d, kind + q)))), hn::Zero(d));
+                const VF g = hn::Mul(hn::Set(d, gaussian3[i] * gaussian3[j]), sameKind);
+                sumW = hn::Add(sumW, g);
+                sum = hn::Add(sum, hn::Mul(g, hn::LoadU(d, variance + q)));
+            }
+        const VF deviation = hn::Mul(hn::Set(d, phi), hn::Sqrt(hn::Div(sum, sumW)));
+        // Past the row's end lie the next row's pixels, another thread's.
+        if (x + hn::Lanes(d) <= w) {
+            hn::StoreU(deviation, d, out + x);
+        } else {
+            HWY_ALIGN float tail[HWY_MAX_BYTES / sizeof(float)];
+            hn::Store(deviation, d, tail);
+            for (size_t i = 0; x + i < w; ++i) out[x + i] = tail[i];
+        }
+    }
+}
+
 }  // namespace HWY_NAMESPACE
 }  // namespace tpl_filter
 HWY_AFTER_NAMESPACE();
@@ -179,6 +196,7 @@ HWY_AFTER_NAMESPACE();
 namespace tpl_filter {
 HWY_EXPORT(SumTapsRow);
 HWY_EXPORT(SumVarianceTapsRow);
+HWY_EXPORT(DeviationRow);
 }  // namespace tpl_filter
 
 void sumTapsRow(size_t w, const FilterRow& centre, const FilterKernel& kernel, const FilterSums& sums) {
@@ -188,6 +206,10 @@ void sumTapsRow(size_t w, const FilterRow& centre, const FilterKernel& kernel, c
 void sumVarianceTapsRow(size_t w, const FilterRow& centre, const float* deviation, const FilterKernel& kernel,
                         const FilterSums& sums) {
     HWY_DYNAMIC_DISPATCH(tpl_filter::SumVarianceTapsRow)(w, centre, deviation, kernel, sums);
+}
+
+void deviationRow(size_t w, size_t pw, const float* kind, const float* variance, float phi, float* out) {
+    HWY_DYNAMIC_DISPATCH(tpl_filter::DeviationRow)(w, pw, kind, variance, phi, out);
 }
 
 #endif  // HWY_ONCE

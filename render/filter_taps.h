@@ -39,3 +39,8 @@ void sumTapsRow(size_t w, const FilterRow& centre, const FilterKernel& kernel, c
 // deviation (already scaled by phi), the variance summed with squared weights.
 void sumVarianceTapsRow(size_t w, const FilterRow& centre, const float* deviation, const FilterKernel& kernel,
                         const FilterSums& sums);
+
+// The variance-guided filter's deviation for the w pixels of a row: phi times
+// the square root of the variance smoothed over 3 x 3 (a Gaussian, over
+// pixels of the centre's kind). pw: the planes' row pitch.
+void deviationRow(size_t w, size_t pw, const float* kind, const float* variance, float phi, float* out);
