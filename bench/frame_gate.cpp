@@ -11,7 +11,7 @@
 #include "kernel/render_pixel.h"
 
 static_assert(guideNormal == 0 && guideAlbedo == 3 && guideDepth == 6 && guideHitDepth == 7 && guideObject == 8 &&
-                  guideSpecular == 9 && guideFloats == 10,
+                  guideSpecular == 9 && guideLightSeen == 10 && guideFloats == 11,
               "guideTolerance knows every guide value by its offset");
 
 namespace {
@@ -32,6 +32,8 @@ float guideTolerance(int k, float cpu) {
     if (k < guideAlbedo) return normalTolerance;
     if (k < guideDepth) return albedoTolerance;
     if (k == guideDepth || k == guideHitDepth) return depthTolerance * std::abs(cpu);
+    // A test point on a shadow's edge may fall either way.
+    if (k == guideLightSeen) return 1.0f / guideLightPoints + 1e-6f;
     return 0.0f;
 }
 

@@ -23,7 +23,13 @@ constexpr int guideDepth = 6;     // distance along the chain to it; missDistanc
 constexpr int guideHitDepth = 7;  // distance from the camera to the first hit; missDistance for the sky
 constexpr int guideObject = 8;    // the first hit's object id (see firstBoxObjectId), missObjectId for the sky
 constexpr int guideSpecular = 9;  // 1 where the first hit is mirror or glass, else 0
-constexpr int guideFloats = 10;
+constexpr int guideLightSeen = 10;  // how much of the light the surface sees, 0 to 1; 1 for the light and the sky
+constexpr int guideFloats = 11;
+
+// Points of the light a surface is tested against for guideLightSeen: its
+// centre and four around it, halfway to its rim as the surface sees it.
+constexpr int guideLightPoints = 5;
+constexpr float guideLightSpread = 0.5f;
 
 struct PixelGuide {
     Vec3 normal;
@@ -32,7 +38,36 @@ struct PixelGuide {
     float hitDepth;
     int objectId;
     bool specular;
+    float lightSeen;
 };
+
+// The share of the light's test points in sight from a surface point: where
+// shadows move, this changes, though nothing the surface shows has moved.
+TPL_HD float lightSeenFrom(const FrameData& fd, Vec3 point, Vec3 normal) {
+    const Vec3 centre = sphereCentre(fd, 0);
+    const Vec3 toCentre = centre - point;
+    const float distance2 = dot(toCentre, toCentre);
+    if (!(distance2 > 0.0f)) return 1.0f;
+    const Vec3 w = toCentre * tracerRsqrt(distance2);
+    // Two axes across the direction to the light.
+    const Vec3 helper = w.x * w.x < 0.5f ? Vec3{1.0f, 0.0f, 0.0f} : Vec3{0.0f, 1.0f, 0.0f};
+    Vec3 a = cross(w, helper);
+    a = a * tracerRsqrt(dot(a, a));
+    const Vec3 b = cross(w, a);
+    const float spread = guideLightSpread * fd.sphereRadius[0];
+    const Vec3 origin = point + surfaceOffset * normal;
+    int seen = 0;
+    for (int k = 0; k < guideLightPoints; ++k) {
+        const float across = k == 1 ? spread : k == 2 ? -spread : 0.0f;
+        const float up = k == 3 ? spread : k == 4 ? -spread : 0.0f;
+        const Vec3 target = (centre + across * a) + up * b;
+        const Vec3 to = target - origin;
+        const float length2 = dot(to, to);
+        const float inverse = tracerRsqrt(length2);
+        seen += occlusionDistance(fd, origin, to * inverse) * inverse > 1.0f;
+    }
+    return static_cast<float>(seen) / static_cast<float>(guideLightPoints);
+}
 
 // The most turns the guide's chain takes: as many as the pixel's last primary
 // ray, whose chain budget is the largest, may take.
@@ -65,6 +100,7 @@ TPL_HD PixelGuide pixelGuide(const FrameData& fd, int p) {
     guide.hitDepth = missed ? missDistance : hit.t;
     guide.objectId = hit.objectId;
     guide.specular = !missed && fd.materials[hit.material].kind != materialDiffuse;
+    guide.lightSeen = 1.0f;
 
     const int turns = guideChainTurns(fd);
     Vec3 tint{1.0f, 1.0f, 1.0f};
@@ -84,6 +120,7 @@ TPL_HD PixelGuide pixelGuide(const FrameData& fd, int p) {
             guide.normal = hit.normal;
             guide.albedo = hit.objectId == 0 ? tint : mul(tint, colour);
             guide.depth = along;
+            if (hit.objectId != 0) guide.lightSeen = lightSeenFrom(fd, origin + hit.t * dir, hit.normal);
             return guide;
         }
         tint = mul(tint, colour);
@@ -110,4 +147,5 @@ TPL_HD void storeGuide(const PixelGuide& guide, float* out) {
     out[guideHitDepth] = guide.hitDepth;
     out[guideObject] = static_cast<float>(guide.objectId);
     out[guideSpecular] = guide.specular ? 1.0f : 0.0f;
+    out[guideLightSeen] = guide.lightSeen;
 }

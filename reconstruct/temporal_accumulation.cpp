@@ -49,6 +49,8 @@ struct Reprojected {
     float colour[3] = {0.0f, 0.0f, 0.0f};
     float moments[2] = {0.0f, 0.0f};
     float length = 0.0f;
+    // The range of the light seen at the taps.
+    float leastSeen = 1.0f, mostSeen = 0.0f;
 };
 
 // The four bilinear taps around the previous position that show the same
@@ -77,6 +79,9 @@ Reprojected reproject(const ReconstructionSettings& s, const AccumulationInput& 
         r.moments[0] += w * hist.moments[2 * q];
         r.moments[1] += w * hist.moments[2 * q + 1];
         r.length += w * hist.length[q];
+        const float seen = hist.guide[q * guideFloats + guideLightSeen];
+        r.leastSeen = std::min(r.leastSeen, seen);
+        r.mostSeen = std::max(r.mostSeen, seen);
     }
     // Taps that barely count are rounding, not history.
     if (r.weight < 1e-3f) {
@@ -122,6 +127,10 @@ void accumulateRows(const ReconstructionSettings& s, const AccumulationInput& in
             }
             float length = std::min(r.length + 1.0f, longest);
             if (in.lengthCap) length = std::min(length, in.lengthCap[p]);
+            // A shadow moved over the surface: what it had gathered is the old
+            // light. (Cut short in proportion instead, the trail measured longer.)
+            const float seen = g[guideLightSeen];
+            if (seen > r.mostSeen || seen < r.leastSeen) length = 1.0f;
             length = std::max(length, 1.0f);
             const float least = g[guideSpecular] != 0.0f ? std::max(s.alpha, s.specularAlpha) : s.alpha;
             const float a = std::max(least, 1.0f / length), am = std::max(s.momentsAlpha, 1.0f / length);

@@ -108,3 +108,44 @@ TEST(TemporalAccumulation, MovingBallKeepsItsHistoryAndWhatItUncoversIsNew) {
     EXPECT_GT(kept, ballPixels / 2);
     EXPECT_GT(uncovered, 5);
 }
+
+TEST(TemporalAccumulation, AShadowMovingOverTheGroundStartsItsHistoryAnew) {
+    FrameData fd = lightScene(W, H);
+    LayerRenderer renderer(fd);
+    constexpr int ball = 2;
+    History history;
+    FrameData before = fd;
+    std::vector<float> lastGuide;
+    for (int f = 0; f < 4; ++f) {
+        if (f > 0) fd.sphereX[ball] -= 0.6f;
+        const FrameLayersCopy layers = renderer.render(fd);
+        if (f == 3) lastGuide = history.guide;
+        history = accumulate(fd, &before, layers, f == 0 ? nullptr : &history);
+        before = fd;
+    }
+    // The ground is the one object below the balls; its pixels are the
+    // most common id in the bottom row.
+    const float ground = guideValue(history.guide, static_cast<size_t>(H - 1) * W + W / 2, guideObject);
+    int shadowed = 0, lit = 0, changed = 0, keptLit = 0;
+    for (int p = 0; p < W * H; ++p) {
+        if (guideValue(history.guide, p, guideObject) != ground || guideValue(lastGuide, p, guideObject) != ground)
+            continue;
+        const float seen = guideValue(history.guide, p, guideLightSeen), was = guideValue(lastGuide, p, guideLightSeen);
+        EXPECT_GE(seen, 0.0f);
+        EXPECT_LE(seen, 1.0f);
+        shadowed += seen < 1.0f;
+        if (seen == 1.0f && was == 1.0f) {
+            ++lit;
+            keptLit += history.length[p] > 3.999f;
+        }
+        if (seen != was) {
+            ++changed;
+            EXPECT_EQ(history.length[p], 1.0f) << "pixel " << p << ": the shadow moved, the history stayed";
+        }
+    }
+    // The ball casts a shadow that moved with it; the ground beside it keeps its history.
+    EXPECT_GT(shadowed, 10);
+    EXPECT_GT(changed, 5);
+    ASSERT_GT(lit, 100);
+    EXPECT_GT(keptLit, lit * 9 / 10);
+}
