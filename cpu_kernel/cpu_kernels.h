@@ -36,6 +36,9 @@ bool simdKernelAvailable();
 // Shades thread indices [begin, end) of the frame with the simd kernel (the
 // scalar one where it is not available).
 void shadeRunSimd(const FrameWork& work, int begin, int end);
+// guideRun with the light each surface sees tested a vector of pixels at once
+// (the same values as guideRun).
+void guideRunSimd(const FrameWork& work, float* guide, int begin, int end);
 // The vector target the simd kernel picked on this CPU ("AVX3", "AVX2",
 // "SSE4"; "none") and its number of float lanes.
 const char* simdTargetName();

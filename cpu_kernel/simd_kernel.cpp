@@ -27,6 +27,13 @@ void shadeRunSimd(const FrameWork& work, int begin, int end) {
         shadeRunScalar(work, begin, end);
 }
 
+void guideRunSimd(const FrameWork& work, float* guide, int begin, int end) {
+    if (const SimdTarget* t = chosenTarget())
+        t->guideRun(work, guide, begin, end);
+    else
+        guideRun(work, guide, begin, end);
+}
+
 const char* simdTargetName() {
     const SimdTarget* t = chosenTarget();
     return t ? hwy::TargetName(t->target) : "none";

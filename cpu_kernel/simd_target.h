@@ -14,6 +14,7 @@
 #include "cpu_kernel/cpu_kernels.h"
 #include "cpu_kernel/lanes.h"
 #include "cpu_kernel/simd_targets.h"
+#include "kernel/pixel_guide.h"
 #include "kernel/primary_rays.h"
 #include "kernel/render_pixel.h"
 #include "kernel/transport.h"
@@ -96,8 +97,41 @@ HWY_NOINLINE void shadeRun(const FrameWork& work, int begin, int end) {
     SimdRun(work, begin, end).run();
 }
 
+// The guide of a run's pixels: each pixel's surface on its own (chains
+// through mirror and glass part ways), then the light seen from those
+// surfaces, a pixel a lane.
+HWY_NOINLINE void guideRun(const FrameWork& work, float* guide, int begin, int end) {
+    const DF d;
+    const size_t lanes = hn::Lanes(d);
+    const FrameData& fd = *work.record;
+    alignas(64) float at[6][maxLanes], seen[maxLanes];
+    int32_t pixel[maxLanes];
+    bool lit[maxLanes];
+    for (int first = begin; first < end; first += static_cast<int>(lanes)) {
+        for (size_t lane = 0; lane < lanes; ++lane) {
+            const int g = first + static_cast<int>(lane);
+            lit[lane] = false;
+            // Lanes past the run's end test the run's first surface again.
+            GuideSurface s{};
+            if (g < end) {
+                pixel[lane] = pixelForThread(g, work.pixelCount);
+                s = pixelGuideSurface(fd, pixel[lane]);
+                storeGuide(s.guide, guide + static_cast<size_t>(pixel[lane]) * guideFloats);
+                lit[lane] = s.lit;
+            }
+            const float values[6] = {s.point.x, s.point.y, s.point.z, s.normal.x, s.normal.y, s.normal.z};
+            for (int k = 0; k < 6; ++k) at[k][lane] = s.lit || lane == 0 ? values[k] : at[k][0];
+        }
+        const auto load = [&](int k) { return LaneF(hn::Load(d, at[k])); };
+        const LaneF share = lightSeenFrom(fd, Vec3T<LaneF>{load(0), load(1), load(2)}, Vec3T<LaneF>{load(3), load(4), load(5)});
+        hn::Store(share.v, d, seen);
+        for (size_t lane = 0; lane < lanes; ++lane)
+            if (lit[lane]) guide[static_cast<size_t>(pixel[lane]) * guideFloats + guideLightSeen] = seen[lane];
+    }
+}
+
 HWY_INLINE SimdTarget thisTarget() {
-    return {HWY_TARGET, static_cast<int>(hn::Lanes(DF())), &shadeRun};
+    return {HWY_TARGET, static_cast<int>(hn::Lanes(DF())), &shadeRun, &guideRun};
 }
 
 }  // namespace HWY_NAMESPACE

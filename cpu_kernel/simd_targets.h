@@ -10,6 +10,7 @@ struct SimdTarget {
     int64_t target;  // the vector library's target bit
     int lanes;
     void (*shadeRun)(const FrameWork& work, int begin, int end);
+    void (*guideRun)(const FrameWork& work, float* guide, int begin, int end);
 };
 
 extern const SimdTarget simdTargetAvx3;

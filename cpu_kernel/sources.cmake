@@ -21,9 +21,6 @@ if(TPL_HAVE_HWY)
     set_source_files_properties(${CMAKE_CURRENT_LIST_DIR}/simd_${target}.cpp
                                 PROPERTIES COMPILE_OPTIONS "${TPL_SIMD_FLAGS_${target}};${TPL_SIMD_UNINSTRUMENTED}")
   endforeach()
-else()
-  set(TPL_SIMD_SOURCES simd_kernel_missing.cpp)
-  set(TPL_SIMD_LIBS "")
 endif()
 template_folder(cpu_kernel
   SOURCES cpu_kernels.cpp ${TPL_SIMD_SOURCES}

@@ -43,31 +43,42 @@ struct PixelGuide {
 
 // The share of the light's test points in sight from a surface point: where
 // shadows move, this changes, though nothing the surface shows has moved.
-TPL_HD float lightSeenFrom(const FrameData& fd, Vec3 point, Vec3 normal) {
-    const Vec3 centre = sphereCentre(fd, 0);
-    const Vec3 toCentre = centre - point;
-    const float distance2 = dot(toCentre, toCentre);
-    if (!(distance2 > 0.0f)) return 1.0f;
-    const Vec3 w = toCentre * tracerRsqrt(distance2);
+// One source for a pixel at a time and for a vector of them.
+template <class F>
+TPL_HD F lightSeenFrom(const FrameData& fd, Vec3T<F> point, Vec3T<F> normal) {
+    const Vec3 light = sphereCentre(fd, 0);
+    const Vec3T<F> centre{F(light.x), F(light.y), F(light.z)};
+    const Vec3T<F> toCentre = centre - point;
+    const F distance2 = dot(toCentre, toCentre);
+    const Vec3T<F> w = toCentre * tracerRsqrt(distance2);
     // Two axes across the direction to the light.
-    const Vec3 helper = w.x * w.x < 0.5f ? Vec3{1.0f, 0.0f, 0.0f} : Vec3{0.0f, 1.0f, 0.0f};
-    Vec3 a = cross(w, helper);
+    const Vec3T<F> helper = select(w.x * w.x < F(0.5f), Vec3T<F>{F(1.0f), F(0.0f), F(0.0f)},
+                                   Vec3T<F>{F(0.0f), F(1.0f), F(0.0f)});
+    Vec3T<F> a = cross(w, helper);
     a = a * tracerRsqrt(dot(a, a));
-    const Vec3 b = cross(w, a);
-    const float spread = guideLightSpread * fd.sphereRadius[0];
-    const Vec3 origin = point + surfaceOffset * normal;
-    int seen = 0;
+    const Vec3T<F> b = cross(w, a);
+    const F spread(guideLightSpread * fd.sphereRadius[0]);
+    const Vec3T<F> origin = point + F(surfaceOffset) * normal;
+    F seen(0.0f);
     for (int k = 0; k < guideLightPoints; ++k) {
-        const float across = k == 1 ? spread : k == 2 ? -spread : 0.0f;
-        const float up = k == 3 ? spread : k == 4 ? -spread : 0.0f;
-        const Vec3 target = (centre + across * a) + up * b;
-        const Vec3 to = target - origin;
-        const float length2 = dot(to, to);
-        const float inverse = tracerRsqrt(length2);
-        seen += occlusionDistance(fd, origin, to * inverse) * inverse > 1.0f;
+        const F across = k == 1 ? spread : k == 2 ? F(0.0f) - spread : F(0.0f);
+        const F up = k == 3 ? spread : k == 4 ? F(0.0f) - spread : F(0.0f);
+        const Vec3T<F> target = (centre + across * a) + up * b;
+        const Vec3T<F> to = target - origin;
+        const F inverse = tracerRsqrt(dot(to, to));
+        seen = seen + select(occlusionDistance(fd, makeRay(origin, to * inverse)) * inverse > F(1.0f), F(1.0f), F(0.0f));
     }
-    return static_cast<float>(seen) / static_cast<float>(guideLightPoints);
+    // A point at the light's centre sees it whole.
+    return select(distance2 > F(0.0f), tracerDiv(seen, F(static_cast<float>(guideLightPoints))), F(1.0f));
 }
+
+// A pixel's guide but the light it sees, and where that is to be tested:
+// the surface at the end of its chain, unless that is the light or the sky.
+struct GuideSurface {
+    PixelGuide guide;
+    bool lit = false;
+    Vec3 point, normal;
+};
 
 // The most turns the guide's chain takes: as many as the pixel's last primary
 // ray, whose chain budget is the largest, may take.
@@ -90,12 +101,13 @@ TPL_HD Vec3 guideDirection(const FrameData& fd, int p) {
     return dir * tracerRsqrt(dot(dir, dir));
 }
 
-TPL_HD PixelGuide pixelGuide(const FrameData& fd, int p) {
+TPL_HD GuideSurface pixelGuideSurface(const FrameData& fd, int p) {
     Vec3 dir = guideDirection(fd, p);
     Vec3 origin{fd.camPosition[0], fd.camPosition[1], fd.camPosition[2]};
     HitRecord hit = traceNearest(fd, origin, dir);
 
-    PixelGuide guide;
+    GuideSurface surface;
+    PixelGuide& guide = surface.guide;
     const bool missed = hit.objectId == missObjectId;
     guide.hitDepth = missed ? missDistance : hit.t;
     guide.objectId = hit.objectId;
@@ -110,7 +122,7 @@ TPL_HD PixelGuide pixelGuide(const FrameData& fd, int p) {
             guide.normal = {0.0f, 0.0f, 0.0f};
             guide.albedo = tint;
             guide.depth = missDistance;
-            return guide;
+            return surface;
         }
         along += hit.t;
         const MaterialEntry& material = fd.materials[hit.material];
@@ -120,8 +132,10 @@ TPL_HD PixelGuide pixelGuide(const FrameData& fd, int p) {
             guide.normal = hit.normal;
             guide.albedo = hit.objectId == 0 ? tint : mul(tint, colour);
             guide.depth = along;
-            if (hit.objectId != 0) guide.lightSeen = lightSeenFrom(fd, origin + hit.t * dir, hit.normal);
-            return guide;
+            surface.lit = hit.objectId != 0;
+            surface.point = origin + hit.t * dir;
+            surface.normal = hit.normal;
+            return surface;
         }
         tint = mul(tint, colour);
         const Vec3 at = origin + hit.t * dir;
@@ -133,6 +147,12 @@ TPL_HD PixelGuide pixelGuide(const FrameData& fd, int p) {
         dir = next;
         hit = traceNearest(fd, origin, dir);
     }
+}
+
+TPL_HD PixelGuide pixelGuide(const FrameData& fd, int p) {
+    GuideSurface surface = pixelGuideSurface(fd, p);
+    if (surface.lit) surface.guide.lightSeen = lightSeenFrom<float>(fd, surface.point, surface.normal);
+    return surface.guide;
 }
 
 // The guide's values as the guide layer holds them, guideFloats from out.

@@ -134,7 +134,10 @@ private:
                 shadeRunSimd(job, begin, end);
             else
                 shadeRunScalar(job, begin, end);
-            if (guide_) guideRun(job, guide_, begin, end);
+            if (guide_ && simd_)
+                guideRunSimd(job, guide_, begin, end);
+            else if (guide_)
+                guideRun(job, guide_, begin, end);
         }
     }
 
