@@ -236,10 +236,21 @@ void UpsampleRows(const ReconstructionSettings& s, const FrameData& view, const 
                     const VF oldLength = hn::GatherIndex(d, history.length, backPixel);
                     const VF gathered =
                         hn::Min(hn::Min(hn::Add(oldLength, hn::Set(d, 1.0f)), renderLength), hn::Set(d, longest));
-                    const VF a = hn::Max(hn::Set(d, s.outputAlpha), hn::Div(hn::Set(d, 1.0f), gathered));
-                    result.r = hn::IfThenElse(kept, hn::Add(was.r, hn::Mul(a, hn::Sub(fresh.r, was.r))), fresh.r);
-                    result.g = hn::IfThenElse(kept, hn::Add(was.g, hn::Mul(a, hn::Sub(fresh.g, was.g))), fresh.g);
-                    result.b = hn::IfThenElse(kept, hn::Add(was.b, hn::Mul(a, hn::Sub(fresh.b, was.b))), fresh.b);
+                    // The history takes the nearest render sample, the more the
+                    // nearer it lies to this output pixel: the render's jitter
+                    // sweeps its samples over the output, which gathers detail finer
+                    // than theirs (bilinear reads would blur it).
+                    const VF dx = hn::Sub(atX, hn::ConvertTo(d, qx)), dy = hn::Sub(atY, hn::ConvertTo(d, qy));
+                    const VF near = hn::Sub(hn::Set(d, 1.0f), hn::Mul(hn::Set(d, s.sampleDistanceWeight),
+                                                                      hn::Add(hn::Mul(dx, dx), hn::Mul(dy, dy))));
+                    const VF a = hn::Mul(hn::Max(hn::Set(d, s.outputAlpha), hn::Div(hn::Set(d, 1.0f), gathered)),
+                                         hn::Max(near, hn::Zero(d)));
+                    const VI q3 = hn::Mul(q, hn::Set(di, 3));
+                    const Colours target{hn::GatherIndex(d, frame.light, q3), hn::GatherIndex(d, frame.light + 1, q3),
+                                         hn::GatherIndex(d, frame.light + 2, q3)};
+                    result.r = hn::IfThenElse(kept, hn::Add(was.r, hn::Mul(a, hn::Sub(target.r, was.r))), fresh.r);
+                    result.g = hn::IfThenElse(kept, hn::Add(was.g, hn::Mul(a, hn::Sub(target.g, was.g))), fresh.g);
+                    result.b = hn::IfThenElse(kept, hn::Add(was.b, hn::Mul(a, hn::Sub(target.b, was.b))), fresh.b);
                     length = hn::IfThenElse(kept, gathered, length);
                 }
             }
