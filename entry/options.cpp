@@ -1,5 +1,6 @@
 #include "entry/options.h"
 
+#include <algorithm>
 #include <cstdio>
 #include <iterator>
 #include <string>
@@ -343,6 +344,9 @@ std::vector<std::string> optionNames() {
     return names;
 }
 
+// Descriptions start in this column of --help and wrap before this width.
+constexpr size_t helpColumn = 27, helpWidth = 100;
+
 std::string usageText(const char* program) {
     std::string text = std::string("Usage: ") + (program ? program : "template") +
                        " [options]\n"
@@ -353,10 +357,23 @@ std::string usageText(const char* program) {
         for (const OptionRow& row : optionTable) {
             if (!row.help || sectionOf(row.jobs) != section) continue;
             const OptionSyntax& s = row.syntax;
-            const std::string usage = std::string(s.name) + (*s.placeholder ? " " : "") + s.placeholder;
-            char line[160];
-            std::snprintf(line, sizeof line, "  %-24s %s\n", usage.c_str(), row.help);
-            text += line;
+            std::string line = "  " + std::string(s.name) + (*s.placeholder ? " " : "") + s.placeholder;
+            if (line.size() < helpColumn - 1) line.resize(helpColumn - 1, ' ');
+            // The description wraps at word ends, each further line under its first.
+            const std::string help = row.help;
+            size_t at = 0;
+            while (at < help.size()) {
+                size_t end = help.size();
+                const size_t room = helpWidth - std::min(helpWidth - 20, line.size() + 1);
+                if (end - at > room) {
+                    end = help.rfind(' ', at + room);
+                    if (end == std::string::npos || end <= at) end = help.find(' ', at);
+                    if (end == std::string::npos) end = help.size();
+                }
+                text += line + " " + help.substr(at, end - at) + "\n";
+                line.assign(helpColumn - 1, ' ');
+                at = end < help.size() ? end + 1 : end;
+            }
         }
     }
     return text;

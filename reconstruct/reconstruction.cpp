@@ -98,7 +98,11 @@ void Reconstruction::addFrame(const FrameData& rendered, const FrameData& view, 
     const OutputFrame result{outColour_.data(), outLength_.data(), out};
     pool_.run(oh, [&](int y0, int y1) { upsampleRows(settings_, view, frame, last, result, y0, y1); });
 
-    std::memcpy(guide_.data(), guide, n * guideFloats * sizeof(float));
+    // Kept for the next frame (the caller's layer is written over), in bands.
+    pool_.run(h, [&](int y0, int y1) {
+        const size_t first = static_cast<size_t>(y0) * w * guideFloats, count = static_cast<size_t>(y1 - y0) * w * guideFloats;
+        std::memcpy(guide_.data() + first, guide + first, count * sizeof(float));
+    });
     colour_.swap(lastColour_), moments_.swap(lastMoments_), length_.swap(lastLength_), guide_.swap(lastGuide_);
     outColour_.swap(lastOutColour_), outLength_.swap(lastOutLength_);
     lastRendered_ = rendered;

@@ -362,11 +362,22 @@ TEST(Options, OneNumberSyntaxWithTheRangeInEveryRefusal) {
 
 TEST(Options, HelpAndManualListEveryOption) {
     const std::string help = usageText("template");
+    // Each option on a line of its own (a long description once swallowed the next option), none too wide.
+    size_t start = 0;
+    while (start < help.size()) {
+        const size_t end = help.find('\n', start);
+        const std::string line = help.substr(start, end - start);
+        EXPECT_LE(line.size(), 100u) << line;
+        start = end == std::string::npos ? help.size() : end + 1;
+    }
     std::ifstream file(sourceDir() + "/docs/template.1");
     ASSERT_TRUE(file) << "docs/template.1 is missing";
     const std::string manual((std::istreambuf_iterator<char>(file)), std::istreambuf_iterator<char>());
     for (const std::string& name : optionNames()) {
-        EXPECT_NE(help.find(name), std::string::npos) << name << " is not in --help";
+        if (name.compare(0, 2, "--") == 0)
+            EXPECT_NE(help.find("\n  " + name + " "), std::string::npos) << name << " does not start a line of --help";
+        else
+            EXPECT_NE(help.find(name), std::string::npos) << name << " is not in --help";
         std::string escaped;  // groff writes a minus sign as \-
         for (char c : name) escaped += c == '-' ? std::string("\\-") : std::string(1, c);
         EXPECT_NE(manual.find(escaped), std::string::npos) << name << " is not in docs/template.1";
@@ -384,8 +395,11 @@ std::vector<std::string> listedUnder(const std::string& help, const std::string&
     if (at == std::string::npos) return names;
     at += heading.size() + 2;
     while (at < help.size() && help.compare(at, 2, "  ") == 0) {
-        const size_t end = help.find(' ', at + 2);
-        names.push_back(help.substr(at + 2, end - at - 2));
+        // A description's further lines start further in.
+        if (help.compare(at, 4, "  --") == 0) {
+            const size_t end = help.find(' ', at + 2);
+            names.push_back(help.substr(at + 2, end - at - 2));
+        }
         at = help.find('\n', at) + 1;
     }
     return names;
@@ -394,7 +408,7 @@ std::vector<std::string> listedUnder(const std::string& help, const std::string&
 // A value each option takes, for trying it with every job.
 std::vector<std::string> withValue(const std::string& name) {
     for (auto [option, value] : {std::pair<std::string, std::string>{"--start", "3"}, {"--window", "800x600"},
-                                 {"--target-fps", "25"}, {"--quality", "exact"}, {"--stats", "s.txt"},
+                                 {"--target-fps", "25"}, {"--quality", "exact"}, {"--temporal", "off"}, {"--stats", "s.txt"},
                                  {"--out", "x.png"}, {"--dt", "16"}, {"--size", "320x240"}, {"--passes", "2"},
                                  {"--fps", "30"}, {"--from", "1"}, {"--to", "2"}, {"--codec", "h264"}, {"--crf", "20"},
                                  {"--part-frames", "5"}, {"--parts", "2"}, {"--moments", "13"}, {"--runs", "1"},
@@ -406,20 +420,23 @@ std::vector<std::string> withValue(const std::string& name) {
 }  // namespace
 
 // The help's headings and the refusals come from one table: what the help
-// lists for the live show every headless job refuses, and what it lists as
+// lists for the live show every headless job refuses (but --temporal), and what it lists as
 // common every rendering job takes and the list of parts (which renders
 // nothing) refuses.
 TEST(Options, HelpHeadingsAgreeWithWhatEachJobTakes) {
     const std::string help = usageText("template");
     const std::vector<std::string> live = listedUnder(help, "Live show (default, needs a display):");
     const std::vector<std::string> common = listedUnder(help, "Common:");
-    ASSERT_EQ(live.size(), 7u) << help;
+    ASSERT_EQ(live.size(), 8u) << help;
     ASSERT_EQ(common.size(), 8u) << help;
     const std::vector<std::vector<std::string>> headless = {
         {"--still", "5"}, {"--capture", "d"}, {"--video", "v.mp4"}, {"--benchmark"}, {"--list-parts"},
         {"--assemble", "d", "--video", "v.mp4"}};
     for (const std::vector<std::string>& job : headless) {
         for (const std::string& name : live) {
+            // Listed with the live show, the first job it applies to; the
+            // picture jobs take it too (a --rung look over frames or per frame).
+            if (name == "--temporal") continue;
             std::vector<std::string> args = job;
             for (const std::string& word : withValue(name)) args.push_back(word);
             Options o;
