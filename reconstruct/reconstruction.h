@@ -45,6 +45,7 @@ private:
     std::vector<float> lastColour_, lastMoments_, lastLength_, lastGuide_;
     std::vector<float> integrated_, variance_, cap_, modulated_, filtered_, neighbourhood_;
     std::vector<PixelPos> previous_;
+    std::vector<float> young_;
     // Output size.
     std::vector<float> outColour_, outLength_, lastOutColour_, lastOutLength_;
 };

@@ -28,6 +28,11 @@ struct ReconstructionSettings {
     float lightChangeFrames = 0.25f;
     // The variance-guided filter, and the least surface colour light is divided by.
     int filterPasses = 1;
+    // When more than a quarter of the pixels have gathered fewer than
+    // youngHistory frames, the plain filter's youngFilterPasses passes are
+    // blended in where the history is that young (0: never).
+    float youngHistory = 4.0f;
+    int youngFilterPasses = 3;
     // Whether the filter's first pass becomes the history instead of the light
     // as accumulated. Fed back, the filter's blur piles up frame after frame: a
     // still 48 x 36 picture after 24 frames had a squared byte error of 80
