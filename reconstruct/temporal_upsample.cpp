@@ -202,15 +202,15 @@ void UpsampleRows(const ReconstructionSettings& s, const FrameData& view, const 
                 atX = hn::IfThenElse(mappedWell, atX, plainX);
                 atY = hn::IfThenElse(mappedWell, atY, plainY);
             }
-            const Colours fresh = bilinear(d, frame.light, rw, rh, atX, atY);
             const VI qx = nearest(d, atX, rw), qy = nearest(d, atY, rh);
             const VI q = hn::Add(hn::Mul(qy, hn::Set(di, rw)), qx);
             const VF renderLength = hn::GatherIndex(d, frame.length, q);
 
-            Colours result = fresh;
+            // Lanes without a history read the render bilinearly (below).
+            Colours result{hn::Zero(d), hn::Zero(d), hn::Zero(d)};
             VF length = hn::Set(d, 1.0f);
-            MF kept = hn::Gt(renderLength, hn::Set(d, 1.0f));
-            if (withHistory && !hn::AllFalse(d, kept)) {
+            MF kept = hn::And(hn::Gt(renderLength, hn::Set(d, 1.0f)), withHistory ? hn::FirstN(d, lanes) : hn::FirstN(d, 0));
+            if (!hn::AllFalse(d, kept)) {
                 const VI q2 = hn::Add(q, q);
                 const VF movedX = hn::GatherIndex(d, previous, q2), movedY = hn::GatherIndex(d, previous + 1, q2);
                 kept = hn::And(kept, finite(movedX, movedY));
@@ -248,11 +248,16 @@ void UpsampleRows(const ReconstructionSettings& s, const FrameData& view, const 
                     const VI q3 = hn::Mul(q, hn::Set(di, 3));
                     const Colours target{hn::GatherIndex(d, frame.light, q3), hn::GatherIndex(d, frame.light + 1, q3),
                                          hn::GatherIndex(d, frame.light + 2, q3)};
-                    result.r = hn::IfThenElse(kept, hn::Add(was.r, hn::Mul(a, hn::Sub(target.r, was.r))), fresh.r);
-                    result.g = hn::IfThenElse(kept, hn::Add(was.g, hn::Mul(a, hn::Sub(target.g, was.g))), fresh.g);
-                    result.b = hn::IfThenElse(kept, hn::Add(was.b, hn::Mul(a, hn::Sub(target.b, was.b))), fresh.b);
+                    result.r = hn::Add(was.r, hn::Mul(a, hn::Sub(target.r, was.r)));
+                    result.g = hn::Add(was.g, hn::Mul(a, hn::Sub(target.g, was.g)));
+                    result.b = hn::Add(was.b, hn::Mul(a, hn::Sub(target.b, was.b)));
                     length = hn::IfThenElse(kept, gathered, length);
                 }
+            }
+            if (!hn::AllTrue(d, kept)) {
+                const Colours fresh = bilinear(d, frame.light, rw, rh, atX, atY);
+                result = {hn::IfThenElse(kept, result.r, fresh.r), hn::IfThenElse(kept, result.g, fresh.g),
+                          hn::IfThenElse(kept, result.b, fresh.b)};
             }
             const VI packed = hn::Add(hn::Add(hn::ShiftLeft<16>(toneBytes(d, result.r)), hn::ShiftLeft<8>(toneBytes(d, result.g))),
                                       toneBytes(d, result.b));

@@ -28,6 +28,18 @@ constexpr int largestPasses = 5;
 // A border pixel's kind in the variance-guided filter: no object's.
 constexpr float borderKind = -10.0f;
 
+// The filter's planes, kept by each thread that filters from one frame to
+// the next: fresh ones cost a page fault every few pixels.
+struct FilterPlanes {
+    std::vector<float> nx, ny, nz, depth, kind, variance, nextVariance, deviation, albedoR, albedoG, albedoB, lightR,
+        lightG, lightB, luminance, nextR, nextG, nextB;
+};
+
+FilterPlanes& planesOfThisThread() {
+    thread_local FilterPlanes planes;
+    return planes;
+}
+
 // Runs rows(y0, y1) over [0, h) on the machine's cores.
 template <class Rows>
 void forRows(int h, Rows rows) {
@@ -58,15 +70,23 @@ void filterFrame(int w, int h, const float* radiance, const float* guide, int pa
     const size_t n = static_cast<size_t>(pw) * ph;
     // The taps read whole vectors past a row's end: the planes keep that slack.
     const size_t stored = n + filterRowSlack, varianceStored = guided ? stored : 0;
+    FilterPlanes& planes = planesOfThisThread();
     // kind: 0 surface, 1 sky, 2 border; taps count only between pixels of one kind.
-    std::vector<float> nx(stored, 1.0f), ny(stored, 0.0f), nz(stored, 0.0f), depth(stored, missDistance),
-        kind(stored, guided ? borderKind : 2.0f);
+    std::vector<float>&nx = planes.nx, &ny = planes.ny, &nz = planes.nz, &depth = planes.depth, &kind = planes.kind;
+    nx.assign(stored, 1.0f), ny.assign(stored, 0.0f), nz.assign(stored, 0.0f), depth.assign(stored, missDistance);
+    kind.assign(stored, guided ? borderKind : 2.0f);
     // The variance-guided filter's own planes: the variance, and its smoothed deviation's weight.
-    std::vector<float> variance(varianceStored, 0.0f), nextVariance(varianceStored, 0.0f),
-        deviation(varianceStored, 0.0f);
-    std::vector<float> albedoR(n, 1.0f), albedoG(n, 1.0f), albedoB(n, 1.0f);
-    std::vector<float> lightR(stored, 0.0f), lightG(stored, 0.0f), lightB(stored, 0.0f), luminance(stored, 0.0f);
-    std::vector<float> nextR(stored, 0.0f), nextG(stored, 0.0f), nextB(stored, 0.0f);
+    std::vector<float>&variance = planes.variance, &nextVariance = planes.nextVariance, &deviation = planes.deviation;
+    variance.assign(varianceStored, 0.0f), nextVariance.assign(varianceStored, 0.0f);
+    deviation.assign(varianceStored, 0.0f);
+    std::vector<float>&albedoR = planes.albedoR, &albedoG = planes.albedoG, &albedoB = planes.albedoB;
+    albedoR.assign(n, 1.0f), albedoG.assign(n, 1.0f), albedoB.assign(n, 1.0f);
+    std::vector<float>&lightR = planes.lightR, &lightG = planes.lightG, &lightB = planes.lightB,
+        &luminance = planes.luminance;
+    lightR.assign(stored, 0.0f), lightG.assign(stored, 0.0f), lightB.assign(stored, 0.0f);
+    luminance.assign(stored, 0.0f);
+    std::vector<float>&nextR = planes.nextR, &nextG = planes.nextG, &nextB = planes.nextB;
+    nextR.assign(stored, 0.0f), nextG.assign(stored, 0.0f), nextB.assign(stored, 0.0f);
     forRows(h, [&](int y0, int y1) {
     for (int y = y0; y < y1; ++y) {
         for (int x = 0; x < w; ++x) {

@@ -140,14 +140,15 @@ void SumVarianceTapsRow(size_t w, const FilterRow& row, const float* deviation, 
     for (int i = 0; i < filterTaps; ++i) taps[i] = movedBy(row, k.offset[i]);
     for (size_t x = 0; x < w; x += hn::Lanes(d)) {
         const Centre c = loadCentre(d, row, x);
-        const VF tolerance = hn::Add(hn::LoadU(d, deviation + x), tiny);
+        // Divided once per pixel, not once per tap.
+        const VF perTolerance = hn::Div(hn::Set(d, 1.0f), hn::Add(hn::LoadU(d, deviation + x), tiny));
         Sums s{hn::Zero(d), hn::Zero(d), hn::Zero(d), hn::Zero(d), hn::Zero(d)};
         for (int i = 0; i < filterTaps; ++i) {
             const FilterRow& t = taps[i];
             const VF alike = surfacesAlike(d, c, t, x);
             const VF depthDifference = hn::Mul(hn::Sub(c.depth, hn::LoadU(d, t.depth + x)), depthScale);
             const VF tapLuminance = hn::LoadU(d, t.luminance + x);
-            const VF difference = hn::Div(hn::Abs(hn::Sub(c.luminance, tapLuminance)), tolerance);
+            const VF difference = hn::Mul(hn::Abs(hn::Sub(c.luminance, tapLuminance)), perTolerance);
             const VF brightness = hn::IfThenElseZero(hn::Lt(difference, hn::Set(d, negligibleBeyond)),
                                                      expNegative(d, difference));
             const VF weight =
