@@ -77,7 +77,7 @@ TPL_HD F lightSeenFrom(const FrameData& fd, Vec3T<F> point, Vec3T<F> normal) {
 struct GuideSurface {
     PixelGuide guide;
     bool lit = false;
-    Vec3 point, normal;
+    Vec3 point{0.0f, 0.0f, 0.0f}, normal{0.0f, 0.0f, 0.0f};
 };
 
 // The most turns the guide's chain takes: as many as the pixel's last primary
