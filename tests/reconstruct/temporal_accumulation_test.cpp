@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <utility>
 #include <vector>
 
 #include "reconstruct/motion.h"
@@ -37,6 +38,24 @@ History accumulate(const FrameData& now, const FrameData* before, const FrameLay
                    {next.colour.data(), next.moments.data(), next.length.data(), next.variance.data()}, 0, H);
     next.guide = layers.guide;
     return next;
+}
+
+// Four frames of the light scene with the ball moved away from the light a
+// few pixels a frame: the last history, and the guide of the frame before.
+std::pair<History, std::vector<float>> movingBall(int ball) {
+    FrameData fd = lightScene(W, H);
+    LayerRenderer renderer(fd);
+    History history;
+    FrameData before = fd;
+    std::vector<float> lastGuide;
+    for (int f = 0; f < 4; ++f) {
+        if (f > 0) fd.sphereX[ball] -= 0.6f;
+        const FrameLayersCopy layers = renderer.render(fd);
+        if (f == 3) lastGuide = history.guide;
+        history = accumulate(fd, &before, layers, f == 0 ? nullptr : &history);
+        before = fd;
+    }
+    return {history, lastGuide};
 }
 
 }  // namespace
@@ -78,19 +97,8 @@ TEST(TemporalAccumulation, StillSceneAveragesItsPasses) {
 }
 
 TEST(TemporalAccumulation, MovingBallKeepsItsHistoryAndWhatItUncoversIsNew) {
-    FrameData fd = lightScene(W, H);
-    LayerRenderer renderer(fd);
     constexpr int ball = 2;
-    History history;
-    FrameData before = fd;
-    std::vector<float> lastGuide;
-    for (int f = 0; f < 4; ++f) {
-        if (f > 0) fd.sphereX[ball] -= 0.6f;  // away from the light, a few pixels a frame
-        const FrameLayersCopy layers = renderer.render(fd);
-        if (f == 3) lastGuide = history.guide;
-        history = accumulate(fd, &before, layers, f == 0 ? nullptr : &history);
-        before = fd;
-    }
+    const auto [history, lastGuide] = movingBall(ball);
     int kept = 0, uncovered = 0, ballPixels = 0;
     for (int p = 0; p < W * H; ++p) {
         const float now = guideValue(history.guide, p, guideObject), was = guideValue(lastGuide, p, guideObject);
@@ -110,19 +118,8 @@ TEST(TemporalAccumulation, MovingBallKeepsItsHistoryAndWhatItUncoversIsNew) {
 }
 
 TEST(TemporalAccumulation, AShadowMovingOverTheGroundStartsItsHistoryAnew) {
-    FrameData fd = lightScene(W, H);
-    LayerRenderer renderer(fd);
     constexpr int ball = 2;
-    History history;
-    FrameData before = fd;
-    std::vector<float> lastGuide;
-    for (int f = 0; f < 4; ++f) {
-        if (f > 0) fd.sphereX[ball] -= 0.6f;
-        const FrameLayersCopy layers = renderer.render(fd);
-        if (f == 3) lastGuide = history.guide;
-        history = accumulate(fd, &before, layers, f == 0 ? nullptr : &history);
-        before = fd;
-    }
+    const auto [history, lastGuide] = movingBall(ball);
     // The ground is the one object below the balls; its pixels are the
     // most common id in the bottom row.
     const float ground = guideValue(history.guide, static_cast<size_t>(H - 1) * W + W / 2, guideObject);
