@@ -44,7 +44,7 @@ constexpr double defaultTargetFps = 30.0;
 // At most one change of setting per this many seconds, so the picture does not flicker.
 constexpr double qualityChangeSeconds = 1.0;
 // Go up only when the next setting is predicted to take at most this share of the frame budget.
-constexpr double raiseHeadroom = 0.7;
+constexpr double raiseHeadroom = 0.8;
 
 class LiveQuality {
 public:
