@@ -103,62 +103,76 @@ HWY_INLINE void storeSums(DF d, const Sums& s, const FilterSums& out, size_t x) 
     if (out.v) hn::StoreU(s.v, d, out.v + x);
 }
 
-void SumTapsRow(size_t w, const FilterRow& row, const FilterKernel& k, const FilterSums& out) {
+// The loop both filters share: for each vector of pixels and each tap, the
+// surfaces' likeness, the depth difference and the tap's brightness go to
+// weightOf(centre, weightOf.pixel(x), tap index, alike, depth difference,
+// tap brightness); pixel(x) is what it needs of the centre beyond its planes.
+template <class WeightOf>
+HWY_INLINE void sumTaps(size_t w, const FilterRow& row, const FilterKernel& k, const FilterSums& out,
+                        const WeightOf& weightOf) {
     const DF d;
-    const VF depthScale = hn::Set(d, k.depthScale), brightnessTolerance = hn::Set(d, k.brightnessTolerance);
+    const VF depthScale = hn::Set(d, k.depthScale);
     FilterRow taps[filterTaps];
     for (int i = 0; i < filterTaps; ++i) taps[i] = movedBy(row, k.offset[i]);
     for (size_t x = 0; x < w; x += hn::Lanes(d)) {
         const Centre c = loadCentre(d, row, x);
+        const VF pixel = weightOf.pixel(x);
         Sums s{hn::Zero(d), hn::Zero(d), hn::Zero(d), hn::Zero(d), hn::Zero(d)};
         for (int i = 0; i < filterTaps; ++i) {
             const FilterRow& t = taps[i];
             const VF alike = surfacesAlike(d, c, t, x);
-            // A difference d at tolerance t counts 1 / (1 + (d / t)^2): depth
-            // and brightness together, with one division.
             const VF depthDifference = hn::Mul(hn::Sub(c.depth, hn::LoadU(d, t.depth + x)), depthScale);
-            const VF tapLuminance = hn::LoadU(d, t.luminance + x);
-            const VF brightness = hn::Sub(c.luminance, tapLuminance);
-            const VF tolerance = hn::Mul(
-                brightnessTolerance, hn::Add(hn::Mul(hn::Set(d, 0.5f), hn::Add(c.luminance, tapLuminance)), hn::Set(d, 1e-4f)));
-            const VF tolerance2 = hn::Mul(tolerance, tolerance);
-            const VF weight =
-                hn::Div(hn::Mul(hn::Mul(hn::Set(d, k.spline[i]), alike), hn::Mul(c.depthTolerance2, tolerance2)),
-                        hn::Mul(hn::Add(c.depthTolerance2, hn::Mul(depthDifference, depthDifference)),
-                                hn::Add(tolerance2, hn::Mul(brightness, brightness))));
+            const VF weight = weightOf(c, pixel, i, alike, depthDifference, hn::LoadU(d, t.luminance + x));
             addWeighted(d, weight, t, x, s);
+            if (out.v) s.v = hn::Add(s.v, hn::Mul(hn::Mul(weight, weight), hn::LoadU(d, t.variance + x)));
         }
         storeSums(d, s, out, x);
     }
 }
 
+// The plain filter's weight: a difference d at tolerance t counts
+// 1 / (1 + (d / t)^2), depth and brightness together, with one division.
+struct PlainWeight {
+    const FilterKernel& k;
+    HWY_INLINE VF pixel(size_t) const { return hn::Zero(DF()); }
+    HWY_INLINE VF operator()(const Centre& c, VF, int i, VF alike, VF depthDifference, VF tapLuminance) const {
+        const DF d;
+        const VF brightness = hn::Sub(c.luminance, tapLuminance);
+        const VF tolerance = hn::Mul(hn::Set(d, k.brightnessTolerance),
+                                     hn::Add(hn::Mul(hn::Set(d, 0.5f), hn::Add(c.luminance, tapLuminance)), hn::Set(d, 1e-4f)));
+        const VF tolerance2 = hn::Mul(tolerance, tolerance);
+        return hn::Div(hn::Mul(hn::Mul(hn::Set(d, k.spline[i]), alike), hn::Mul(c.depthTolerance2, tolerance2)),
+                       hn::Mul(hn::Add(c.depthTolerance2, hn::Mul(depthDifference, depthDifference)),
+                               hn::Add(tolerance2, hn::Mul(brightness, brightness))));
+    }
+};
+
+// The variance-guided weight: brightness against the centre's deviation (its
+// reciprocal worked out once per pixel, not once per tap).
+struct VarianceWeight {
+    const FilterKernel& k;
+    const float* deviation;
+    HWY_INLINE VF pixel(size_t x) const {
+        const DF d;
+        return hn::Div(hn::Set(d, 1.0f), hn::Add(hn::LoadU(d, deviation + x), hn::Set(d, tinyDeviation)));
+    }
+    HWY_INLINE VF operator()(const Centre& c, VF perTolerance, int i, VF alike, VF depthDifference, VF tapLuminance) const {
+        const DF d;
+        const VF difference = hn::Mul(hn::Abs(hn::Sub(c.luminance, tapLuminance)), perTolerance);
+        const VF brightness =
+            hn::IfThenElseZero(hn::Lt(difference, hn::Set(d, negligibleBeyond)), expNegative(d, difference));
+        return hn::Div(hn::Mul(hn::Mul(hn::Mul(hn::Set(d, k.spline[i]), alike), brightness), c.depthTolerance2),
+                       hn::Add(c.depthTolerance2, hn::Mul(depthDifference, depthDifference)));
+    }
+};
+
+void SumTapsRow(size_t w, const FilterRow& row, const FilterKernel& k, const FilterSums& out) {
+    sumTaps(w, row, k, out, PlainWeight{k});
+}
+
 void SumVarianceTapsRow(size_t w, const FilterRow& row, const float* deviation, const FilterKernel& k,
                         const FilterSums& out) {
-    const DF d;
-    const VF tiny = hn::Set(d, tinyDeviation), depthScale = hn::Set(d, k.depthScale);
-    FilterRow taps[filterTaps];
-    for (int i = 0; i < filterTaps; ++i) taps[i] = movedBy(row, k.offset[i]);
-    for (size_t x = 0; x < w; x += hn::Lanes(d)) {
-        const Centre c = loadCentre(d, row, x);
-        // Divided once per pixel, not once per tap.
-        const VF perTolerance = hn::Div(hn::Set(d, 1.0f), hn::Add(hn::LoadU(d, deviation + x), tiny));
-        Sums s{hn::Zero(d), hn::Zero(d), hn::Zero(d), hn::Zero(d), hn::Zero(d)};
-        for (int i = 0; i < filterTaps; ++i) {
-            const FilterRow& t = taps[i];
-            const VF alike = surfacesAlike(d, c, t, x);
-            const VF depthDifference = hn::Mul(hn::Sub(c.depth, hn::LoadU(d, t.depth + x)), depthScale);
-            const VF tapLuminance = hn::LoadU(d, t.luminance + x);
-            const VF difference = hn::Mul(hn::Abs(hn::Sub(c.luminance, tapLuminance)), perTolerance);
-            const VF brightness = hn::IfThenElseZero(hn::Lt(difference, hn::Set(d, negligibleBeyond)),
-                                                     expNegative(d, difference));
-            const VF weight =
-                hn::Div(hn::Mul(hn::Mul(hn::Mul(hn::Set(d, k.spline[i]), alike), brightness), c.depthTolerance2),
-                        hn::Add(c.depthTolerance2, hn::Mul(depthDifference, depthDifference)));
-            addWeighted(d, weight, t, x, s);
-            s.v = hn::Add(s.v, hn::Mul(hn::Mul(weight, weight), hn::LoadU(d, t.variance + x)));
-        }
-        storeSums(d, s, out, x);
-    }
+    sumTaps(w, row, k, out, VarianceWeight{k, deviation});
 }
 
 void DeviationRow(size_t w, size_t pw, const float* kind, const float* variance, float phi, float* out) {
