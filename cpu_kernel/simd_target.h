@@ -29,10 +29,9 @@ class SimdRun {
 public:
     SimdRun(const FrameWork& work, int begin, int end)
         : work_(work), fd_(*work.record), next_(begin), end_(end),
-          rays_{fd_, primaryRayCount(fd_), sampleBlock(fd_, work.pass)} {
-        // The rows up to the last this pass's block reads.
-        const int strata = (subPathsPerRay * (rays_.block.firstRay + rays_.rays)) * samplerRowBytes;
-        for (int i = 0; i < strata; ++i) strata_[i] = work.sdata[i];
+          rays_{fd_, primaryRayCount(fd_)} {
+        // Each pixel's block may read any row.
+        for (int i = 0; i < maxStrata; ++i) strata_[i] = work.sdata[i];
     }
 
     void run() {
@@ -52,6 +51,7 @@ private:
         const size_t lanes = hn::Lanes(d);
         alignas(64) float accX[maxLanes], accY[maxLanes], accZ[maxLanes], u[maxLanes], v[maxLanes], on[maxLanes];
         alignas(64) uint32_t words[4][maxLanes];
+        alignas(64) int32_t firstRay[maxLanes], firstSubPath[maxLanes];
         alignas(64) float fresh[maxLanes];
         hn::Store(st_.acc.x.v, d, accX);
         hn::Store(st_.acc.y.v, d, accY);
@@ -65,6 +65,9 @@ private:
             const int p = pixelForThread(next_++, work_.pixelCount);
             const PixelCorner corner = pixelCorner(fd_, p);
             const PixelRng g = seedPixelRng(p, work_.pass);
+            const SampleBlock block = pixelSampleBlock(fd_, work_.pass, p);
+            firstRay[lane] = block.firstRay;
+            firstSubPath[lane] = block.firstSubPath;
             pixel_[lane] = p;
             u[lane] = corner.u;
             v[lane] = corner.v;
@@ -80,7 +83,9 @@ private:
         const DU du;
         const RngState<LaneU> rng{LaneU(hn::Load(du, words[0])), LaneU(hn::Load(du, words[1])),
                                   LaneU(hn::Load(du, words[2])), LaneU(hn::Load(du, words[3]))};
-        startPixel(rays_, st_, started, LaneF(hn::Load(d, u)), LaneF(hn::Load(d, v)), rng);
+        const DI di;
+        startPixel(rays_, st_, started, LaneF(hn::Load(d, u)), LaneF(hn::Load(d, v)), rng,
+                   LaneI(hn::Load(di, firstRay)), LaneI(hn::Load(di, firstSubPath)));
     }
 
     const FrameWork& work_;

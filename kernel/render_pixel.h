@@ -66,9 +66,10 @@ TPL_HD uint32_t packPixel(Vec3 acc, int samples) {
 // round at a time until its pixel has all its primary rays.
 TPL_HD Vec3 tracePixel(const FrameData& fd, int p, int pass, const unsigned char* sdata) {
     const PixelCorner corner = pixelCorner(fd, p);
-    const PixelRays<float> rays{fd, primaryRayCount(fd), sampleBlock(fd, pass)};
+    const PixelRays<float> rays{fd, primaryRayCount(fd)};
+    const SampleBlock block = pixelSampleBlock(fd, pass, p);
     PathState<float> st{};
-    startPixel(rays, st, true, corner.u, corner.v, seedPixelRng(p, pass));
+    startPixel(rays, st, true, corner.u, corner.v, seedPixelRng(p, pass), block.firstRay, block.firstSubPath);
     while (st.phase != phaseDone) advancePaths(fd, sdata, rays, st);
     return st.acc;
 }

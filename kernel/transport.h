@@ -44,6 +44,25 @@ TPL_HD SampleBlock sampleBlock(const FrameData& fd, int pass) {
     return {static_cast<int>(n % rayBlocks) * rays, static_cast<int>((n / rayBlocks) % subPathBlocks) * subPaths};
 }
 
+// The block pixel p of a reduced record traces at frame counter pass. Each
+// pixel starts the cycle of blocks at its own place: were the block the same
+// for every pixel of a frame, the whole frame would share one stratum of the
+// light (its shadows sharp and off to one side) and one bounce budget (a
+// 3-bounce frame is darker than a 6-bounce one: the picture flickers with
+// the cycle), which no filter over the frame can average out. A full
+// record's block is the whole, whatever the offset.
+TPL_HD unsigned sampleBlockOffset(int p) {
+    unsigned h = static_cast<unsigned>(p) * 0x9E3779B1u;
+    h ^= h >> 15;
+    h *= 0x85EBCA77u;
+    h ^= h >> 13;
+    return h;
+}
+
+TPL_HD SampleBlock pixelSampleBlock(const FrameData& fd, int pass, int p) {
+    return sampleBlock(fd, static_cast<int>((static_cast<unsigned>(pass) + sampleBlockOffset(p)) & 0x7FFFFFFFu));
+}
+
 // Early primary rays of a pixel get short paths: 3 plus the bit length of s, at most maxBudget.
 template <class I>
 TPL_HD I bounceBudget(I s) {
@@ -68,6 +87,8 @@ struct PathState {
     IntOf<F> sample;   // primary ray s of the pixel
     IntOf<F> budget;   // bounces left to the chain, then bounces of each sub-path
     IntOf<F> subPath;  // k, 0 to subPathCount - 1
+    IntOf<F> endRay;        // one past the pixel's last primary ray
+    IntOf<F> firstSubPath;  // the sampler row of sub-path 0 (the pixel's block)
     IntOf<F> bounce;   // b, the sub-path's bounce
     MaskOf<F> inChain;
     MaskOf<F> lightSampled;   // the sub-path met a diffuse surface: no emission after it
@@ -112,13 +133,12 @@ TPL_HD void startSubPath(PathState<F>& st, MaskOf<F> m) {
     assign(m, st.phase, IntOf<F>(phaseHit));
 }
 
-// Traces the pixel's primary rays one after another; the pixel of a path is
-// done (phaseDone) after ray `rays - 1`.
+// Traces the pixel's primary rays one after another, `rays` of them from
+// its block's first; the pixel of a path is then done (phaseDone).
 template <class F>
 struct PixelRays {
     const FrameData& fd;
     int rays;
-    SampleBlock block;  // rays block.firstRay on, sub-path rows from block.firstSubPath
 
     TPL_HD void nextSample(PathState<F>& st, MaskOf<F> m) const;
 };
@@ -138,16 +158,19 @@ TPL_HD void PixelRays<F>::nextSample(PathState<F>& st, MaskOf<F> m) const {
     if (!anyOf(m)) return;
     const IntOf<F> s = st.sample + 1;
     assign(m, st.sample, s);
-    const MaskOf<F> finished = m && !(s < block.firstRay + rays);
+    const MaskOf<F> finished = m && !(s < st.endRay);
     assign(finished, st.phase, IntOf<F>(phaseDone));
     startSample(fd, st, m && !finished);
 }
 
-// A new pixel in the lanes of m: no light yet, its corner and its generator.
+// A new pixel in the lanes of m: no light yet, its corner, its generator and
+// its block of rays and sub-paths.
 template <class F>
 TPL_HD void startPixel(const PixelRays<F>& pixel, PathState<F>& st, MaskOf<F> m, F cornerU, F cornerV,
-                       const RngState<UIntOf<F>>& rng) {
-    assign(m, st.sample, IntOf<F>(pixel.block.firstRay));
+                       const RngState<UIntOf<F>>& rng, IntOf<F> firstRay, IntOf<F> firstSubPath) {
+    assign(m, st.sample, firstRay);
+    assign(m, st.endRay, firstRay + IntOf<F>(pixel.rays));
+    assign(m, st.firstSubPath, firstSubPath);
     assign(m, st.acc, splat<F>(0.0f, 0.0f, 0.0f));
     assign(m, st.cornerU, cornerU);
     assign(m, st.cornerV, cornerV);
@@ -279,7 +302,7 @@ private:
         const V o = st_.origin, d = st_.dir;
         const V p = o + h.t * d;
         // This bounce's sampler strata.
-        const I subPathRow = st_.sample * subPathsPerRay + (st_.subPath + I(next_.block.firstSubPath));
+        const I subPathRow = st_.sample * subPathsPerRay + (st_.subPath + st_.firstSubPath);
         const I row = select(m, subPathRow * samplerRowBytes + st_.bounce * samplerChannels, I(0));
         Rng g = st_.rng;
         V next = d;
