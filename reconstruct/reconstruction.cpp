@@ -39,7 +39,7 @@ void Reconstruction::addFrame(const FrameData& rendered, const FrameData& view, 
         hasHistory_ = false;
     colour_.resize(3 * n), moments_.resize(2 * n), length_.resize(n), guide_.resize(n * guideFloats);
     integrated_.resize(3 * n), variance_.resize(n), cap_.resize(n), modulated_.resize(3 * n);
-    filtered_.resize(3 * n), neighbourhood_.resize(6 * n), previous_.resize(n);
+    filtered_.resize(3 * n), neighbourhood_.resize(9 * n), previous_.resize(n);
     outColour_.resize(3 * on), outLength_.resize(on);
 
     // Where each pixel's surface was, and how much its light changed.
@@ -98,11 +98,12 @@ void Reconstruction::addFrame(const FrameData& rendered, const FrameData& view, 
     }
 
     NeighbourhoodPlanes around{};
-    for (int c = 0; c < 3; ++c) around.mean[c] = &neighbourhood_[c * n], around.deviation[c] = &neighbourhood_[(3 + c) * n];
+    for (int c = 0; c < 3; ++c)
+        around.light[c] = &neighbourhood_[c * n], around.mean[c] = &neighbourhood_[(3 + c) * n],
+        around.deviation[c] = &neighbourhood_[(6 + c) * n];
     pool_.run(h, [&](int y0, int y1) { neighbourhoodRows(w, h, filtered_.data(), around, y0, y1); });
     RenderedFrame frame;
     frame.record = &rendered;
-    frame.light = filtered_.data();
     frame.length = length_.data();
     frame.previous = hasHistory_ ? previous_.data() : nullptr;
     frame.neighbourhood = around;

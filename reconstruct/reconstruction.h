@@ -32,7 +32,8 @@ public:
     // per pixel, and its light (3 per pixel, divided by the surface colour).
     const std::vector<float>& historyLength() const { return lastLength_; }
     const std::vector<float>& historyColour() const { return lastColour_; }
-    // The last frame's light at the output size, before the tone curve.
+    // The last frame's light at the output size, before the tone curve: the
+    // red, then the green, then the blue plane.
     const std::vector<float>& outputLight() const { return lastOutColour_; }
 
 private:

@@ -57,9 +57,43 @@ HWY_INLINE VI nearest(DF d, VF v, int n) {
     return hn::ConvertTo(DI(), at);
 }
 
-// Bilinear read of a w x h plane of colours (3 floats a pixel) at (x, y),
-// clamped to its edges.
-HWY_INLINE Colours bilinear(DF d, const float* colour, int w, int h, VF x, VF y) {
+// Reads of a plane at the lanes' indices. Neighbouring output pixels read
+// neighbouring pixels of the render and of the history, so the indices
+// mostly lie within two vectors of the first lane's: two loads and a lane
+// permutation each then stand in for a gather (the same values, far faster).
+struct PlaneReader {
+    VI index;
+    bool near;
+    size_t first;  // the first lane's index, where near
+    VI local;      // index - first, modulo the lanes
+    MF upper;      // lanes whose index lies in the second vector
+};
+
+HWY_INLINE PlaneReader planeReader(DF d, VI index, size_t size) {
+    const DI di;
+    const size_t lanes = hn::Lanes(d);
+    PlaneReader r;
+    r.index = index;
+    const int32_t first = hn::GetLane(index);
+    const VI local = hn::Sub(index, hn::Set(di, first));
+    r.near = first >= 0 && static_cast<size_t>(first) + 2 * lanes <= size &&
+             hn::AllTrue(di, hn::And(hn::Gt(local, hn::Set(di, -1)), hn::Lt(local, hn::Set(di, static_cast<int32_t>(2 * lanes)))));
+    r.first = r.near ? static_cast<size_t>(first) : 0;
+    r.local = hn::And(local, hn::Set(di, static_cast<int32_t>(lanes - 1)));
+    r.upper = hn::RebindMask(d, hn::Gt(local, hn::Set(di, static_cast<int32_t>(lanes - 1))));
+    return r;
+}
+
+HWY_INLINE VF read(DF d, const PlaneReader& r, const float* plane) {
+    if (!r.near) return hn::GatherIndex(d, plane, r.index);
+    const auto at = hn::IndicesFromVec(d, r.local);
+    const size_t lanes = hn::Lanes(d);
+    return hn::IfThenElse(r.upper, hn::TableLookupLanes(hn::LoadU(d, plane + r.first + lanes), at),
+                          hn::TableLookupLanes(hn::LoadU(d, plane + r.first), at));
+}
+
+// Bilinear read of three w x h planes at (x, y), clamped to their edges.
+HWY_INLINE Colours bilinear(DF d, const float* const planes[3], int w, int h, VF x, VF y) {
     const DI di;
     x = hn::Min(hn::Max(x, hn::Zero(d)), hn::Set(d, static_cast<float>(w - 1)));
     y = hn::Min(hn::Max(y, hn::Zero(d)), hn::Set(d, static_cast<float>(h - 1)));
@@ -67,14 +101,15 @@ HWY_INLINE Colours bilinear(DF d, const float* colour, int w, int h, VF x, VF y)
     const VI x0 = hn::Min(hn::ConvertTo(di, x), lastX), y0 = hn::Min(hn::ConvertTo(di, y), lastY);
     const VI x1 = hn::Min(hn::Add(x0, one), lastX), y1 = hn::Min(hn::Add(y0, one), lastY);
     const VF ax = hn::Sub(x, hn::ConvertTo(d, x0)), ay = hn::Sub(y, hn::ConvertTo(d, y0));
-    const VI three = hn::Set(di, 3), width = hn::Set(di, w);
+    const VI width = hn::Set(di, w);
     const VI row0 = hn::Mul(y0, width), row1 = hn::Mul(y1, width);
-    const VI i00 = hn::Mul(hn::Add(row0, x0), three), i10 = hn::Mul(hn::Add(row0, x1), three);
-    const VI i01 = hn::Mul(hn::Add(row1, x0), three), i11 = hn::Mul(hn::Add(row1, x1), three);
+    const size_t size = static_cast<size_t>(w) * h;
+    const PlaneReader r00 = planeReader(d, hn::Add(row0, x0), size), r10 = planeReader(d, hn::Add(row0, x1), size);
+    const PlaneReader r01 = planeReader(d, hn::Add(row1, x0), size), r11 = planeReader(d, hn::Add(row1, x1), size);
     VF v[3];
     for (int c = 0; c < 3; ++c) {
-        const VF c00 = hn::GatherIndex(d, colour + c, i00), c10 = hn::GatherIndex(d, colour + c, i10);
-        const VF c01 = hn::GatherIndex(d, colour + c, i01), c11 = hn::GatherIndex(d, colour + c, i11);
+        const VF c00 = read(d, r00, planes[c]), c10 = read(d, r10, planes[c]);
+        const VF c01 = read(d, r01, planes[c]), c11 = read(d, r11, planes[c]);
         const VF top = hn::Add(c00, hn::Mul(ax, hn::Sub(c10, c00)));
         const VF bottom = hn::Add(c01, hn::Mul(ax, hn::Sub(c11, c01)));
         v[c] = hn::Add(top, hn::Mul(ay, hn::Sub(bottom, top)));
@@ -125,6 +160,8 @@ void NeighbourhoodRows(int w, int h, const float* light, const NeighbourhoodPlan
         const size_t row = static_cast<size_t>(y - first + 1) * pw + 1;
         for (int x = 0; x < w; ++x) {
             const float* c = light + 3 * (static_cast<size_t>(y) * w + x);
+            if (y >= y0 && y < y1)
+                for (int k = 0; k < 3; ++k) out.light[k][static_cast<size_t>(y) * w + x] = c[k];
             planes[0][row + x] = 0.25f * c[0] + 0.5f * c[1] + 0.25f * c[2];
             planes[1][row + x] = 0.5f * c[0] - 0.5f * c[2];
             planes[2][row + x] = 0.5f * c[1] - 0.25f * c[0] - 0.25f * c[2];
@@ -182,7 +219,9 @@ void UpsampleRows(const ReconstructionSettings& s, const FrameData& view, const 
     const bool withHistory = history.view && frame.previous;
     const PixelMap toLastOutput = withHistory ? pixelMap(*history.rendered, *history.view) : PixelMap{};
     const float* previous = reinterpret_cast<const float*>(frame.previous);
-    HWY_ALIGN float tailColour[3 * (HWY_MAX_BYTES / sizeof(float))], tailLength[(HWY_MAX_BYTES / sizeof(float))];
+    const size_t outputs = static_cast<size_t>(ow) * oh;
+    const float* const historyPlanes[3] = {history.colour, history.colour + outputs, history.colour + 2 * outputs};
+    HWY_ALIGN float tailColour[(HWY_MAX_BYTES / sizeof(float))], tailLength[(HWY_MAX_BYTES / sizeof(float))];
     HWY_ALIGN int32_t tailPixels[(HWY_MAX_BYTES / sizeof(float))];
     for (int y = y0; y < y1; ++y) {
         const VF fy = hn::Set(d, static_cast<float>(y));
@@ -204,7 +243,8 @@ void UpsampleRows(const ReconstructionSettings& s, const FrameData& view, const 
             }
             const VI qx = nearest(d, atX, rw), qy = nearest(d, atY, rh);
             const VI q = hn::Add(hn::Mul(qy, hn::Set(di, rw)), qx);
-            const VF renderLength = hn::GatherIndex(d, frame.length, q);
+            const PlaneReader atQ = planeReader(d, q, static_cast<size_t>(rw) * rh);
+            const VF renderLength = read(d, atQ, frame.length);
 
             // Lanes without a history read the render bilinearly (below).
             Colours result{hn::Zero(d), hn::Zero(d), hn::Zero(d)};
@@ -225,12 +265,12 @@ void UpsampleRows(const ReconstructionSettings& s, const FrameData& view, const 
                 if (!hn::AllFalse(d, kept)) {
                     backX = hn::IfThenElseZero(kept, backX);
                     backY = hn::IfThenElseZero(kept, backY);
-                    const Colours old = toYCoCg(d, bilinear(d, history.colour, ow, oh, backX, backY));
+                    const Colours old = toYCoCg(d, bilinear(d, historyPlanes, ow, oh, backX, backY));
                     const NeighbourhoodPlanes& n = frame.neighbourhood;
                     const Colours clamped{
-                        clampTo(d, old.r, hn::GatherIndex(d, n.mean[0], q), hn::GatherIndex(d, n.deviation[0], q), s.clampGamma),
-                        clampTo(d, old.g, hn::GatherIndex(d, n.mean[1], q), hn::GatherIndex(d, n.deviation[1], q), s.clampGamma),
-                        clampTo(d, old.b, hn::GatherIndex(d, n.mean[2], q), hn::GatherIndex(d, n.deviation[2], q), s.clampGamma)};
+                        clampTo(d, old.r, read(d, atQ, n.mean[0]), read(d, atQ, n.deviation[0]), s.clampGamma),
+                        clampTo(d, old.g, read(d, atQ, n.mean[1]), read(d, atQ, n.deviation[1]), s.clampGamma),
+                        clampTo(d, old.b, read(d, atQ, n.mean[2]), read(d, atQ, n.deviation[2]), s.clampGamma)};
                     const Colours was = fromYCoCg(clamped);
                     const VI backPixel = hn::Add(hn::Mul(nearest(d, backY, oh), hn::Set(di, ow)), nearest(d, backX, ow));
                     const VF oldLength = hn::GatherIndex(d, history.length, backPixel);
@@ -245,9 +285,7 @@ void UpsampleRows(const ReconstructionSettings& s, const FrameData& view, const 
                                                                       hn::Add(hn::Mul(dx, dx), hn::Mul(dy, dy))));
                     const VF a = hn::Mul(hn::Max(hn::Set(d, s.outputAlpha), hn::Div(hn::Set(d, 1.0f), gathered)),
                                          hn::Max(near, hn::Zero(d)));
-                    const VI q3 = hn::Mul(q, hn::Set(di, 3));
-                    const Colours target{hn::GatherIndex(d, frame.light, q3), hn::GatherIndex(d, frame.light + 1, q3),
-                                         hn::GatherIndex(d, frame.light + 2, q3)};
+                    const Colours target{read(d, atQ, n.light[0]), read(d, atQ, n.light[1]), read(d, atQ, n.light[2])};
                     result.r = hn::Add(was.r, hn::Mul(a, hn::Sub(target.r, was.r)));
                     result.g = hn::Add(was.g, hn::Mul(a, hn::Sub(target.g, was.g)));
                     result.b = hn::Add(was.b, hn::Mul(a, hn::Sub(target.b, was.b)));
@@ -255,7 +293,7 @@ void UpsampleRows(const ReconstructionSettings& s, const FrameData& view, const 
                 }
             }
             if (!hn::AllTrue(d, kept)) {
-                const Colours fresh = bilinear(d, frame.light, rw, rh, atX, atY);
+                const Colours fresh = bilinear(d, frame.neighbourhood.light, rw, rh, atX, atY);
                 result = {hn::IfThenElse(kept, result.r, fresh.r), hn::IfThenElse(kept, result.g, fresh.g),
                           hn::IfThenElse(kept, result.b, fresh.b)};
             }
@@ -263,16 +301,19 @@ void UpsampleRows(const ReconstructionSettings& s, const FrameData& view, const 
                                       toneBytes(d, result.b));
             const size_t o = static_cast<size_t>(y) * ow + x;
             const size_t count = std::min(lanes, static_cast<size_t>(ow - x));
+            const VF colour[3] = {result.r, result.g, result.b};
             if (count == lanes) {
-                hn::StoreInterleaved3(result.r, result.g, result.b, d, out.colour + 3 * o);
+                for (int c = 0; c < 3; ++c) hn::StoreU(colour[c], d, out.colour + c * outputs + o);
                 hn::StoreU(length, d, out.length + o);
                 hn::StoreU(packed, di, reinterpret_cast<int32_t*>(out.pixels + o));
                 continue;
             }
-            hn::StoreInterleaved3(result.r, result.g, result.b, d, tailColour);
+            for (int c = 0; c < 3; ++c) {
+                hn::Store(colour[c], d, tailColour);
+                std::memcpy(out.colour + c * outputs + o, tailColour, count * sizeof(float));
+            }
             hn::Store(length, d, tailLength);
             hn::Store(packed, di, tailPixels);
-            std::memcpy(out.colour + 3 * o, tailColour, 3 * count * sizeof(float));
             std::memcpy(out.length + o, tailLength, count * sizeof(float));
             std::memcpy(out.pixels + o, tailPixels, count * sizeof(uint32_t));
         }
