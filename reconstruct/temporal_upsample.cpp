@@ -117,6 +117,62 @@ HWY_INLINE Colours bilinear(DF d, const float* const planes[3], int w, int h, VF
     return {v[0], v[1], v[2]};
 }
 
+// Catmull-Rom weights of the four taps around a point a fraction t past the second.
+HWY_INLINE void catmullRomWeights(DF d, VF t, VF w[4]) {
+    const VF half = hn::Set(d, 0.5f), one = hn::Set(d, 1.0f), oneAndHalf = hn::Set(d, 1.5f);
+    const VF t2 = hn::Mul(t, t);
+    w[0] = hn::Mul(t, hn::Add(hn::Set(d, -0.5f), hn::Mul(t, hn::Sub(one, hn::Mul(half, t)))));
+    w[1] = hn::Add(one, hn::Mul(t2, hn::Add(hn::Set(d, -2.5f), hn::Mul(oneAndHalf, t))));
+    w[2] = hn::Mul(t, hn::Add(half, hn::Mul(t, hn::Sub(hn::Set(d, 2.0f), hn::Mul(oneAndHalf, t)))));
+    w[3] = hn::Mul(t2, hn::Add(hn::Set(d, -0.5f), hn::Mul(half, t)));
+}
+
+// Read of three w x h planes at (x, y), clamped to their edges, by
+// Catmull-Rom over the 4 x 4 taps around it but its four corners (they weigh
+// little; the weights are renormalised), kept within the range of the four
+// nearest taps so that it cannot ring past an edge. The history is read
+// anew every frame: a bilinear read blurs it a little each time, and the
+// blur piles up (this read measured 0.1 to 1 dB more at every moment, and
+// a higher SSIM).
+HWY_INLINE Colours catmullRom(DF d, const float* const planes[3], int w, int h, VF x, VF y) {
+    const DI di;
+    x = hn::Min(hn::Max(x, hn::Zero(d)), hn::Set(d, static_cast<float>(w - 1)));
+    y = hn::Min(hn::Max(y, hn::Zero(d)), hn::Set(d, static_cast<float>(h - 1)));
+    const VF fx = hn::Floor(x), fy = hn::Floor(y);
+    const VI ix = hn::ConvertTo(di, fx), iy = hn::ConvertTo(di, fy);
+    VF wx[4], wy[4];
+    catmullRomWeights(d, hn::Sub(x, fx), wx);
+    catmullRomWeights(d, hn::Sub(y, fy), wy);
+    const VI lastX = hn::Set(di, w - 1), lastY = hn::Set(di, h - 1), width = hn::Set(di, w);
+    VI columns[4], rows[4];
+    for (int k = 0; k < 4; ++k) {
+        columns[k] = hn::Min(hn::Max(hn::Add(ix, hn::Set(di, k - 1)), hn::Zero(di)), lastX);
+        rows[k] = hn::Mul(hn::Min(hn::Max(hn::Add(iy, hn::Set(di, k - 1)), hn::Zero(di)), lastY), width);
+    }
+    const size_t size = static_cast<size_t>(w) * h;
+    VF sum[3] = {hn::Zero(d), hn::Zero(d), hn::Zero(d)}, least[3], most[3];
+    VF total = hn::Zero(d);
+    for (int j = 0; j < 4; ++j)
+        for (int i = 0; i < 4; ++i) {
+            const bool edgeColumn = i == 0 || i == 3, edgeRow = j == 0 || j == 3;
+            if (edgeColumn && edgeRow) continue;
+            const VF weight = hn::Mul(wx[i], wy[j]);
+            total = hn::Add(total, weight);
+            const PlaneReader r = planeReader(d, hn::Add(rows[j], columns[i]), size);
+            for (int c = 0; c < 3; ++c) {
+                const VF v = read(d, r, planes[c]);
+                sum[c] = hn::Add(sum[c], hn::Mul(weight, v));
+                if (edgeColumn || edgeRow) continue;
+                const bool first = i == 1 && j == 1;
+                least[c] = first ? v : hn::Min(least[c], v);
+                most[c] = first ? v : hn::Max(most[c], v);
+            }
+        }
+    VF v[3];
+    for (int c = 0; c < 3; ++c) v[c] = hn::Min(hn::Max(hn::Div(sum[c], total), least[c]), most[c]);
+    return {v[0], v[1], v[2]};
+}
+
 HWY_INLINE void mapped(DF d, const PixelMap& m, VF x, VF y, VF& outX, VF& outY) {
     outX = hn::Add(hn::Add(hn::Set(d, m.origin.x), hn::Mul(x, hn::Set(d, m.alongX.x))), hn::Mul(y, hn::Set(d, m.alongY.x)));
     outY = hn::Add(hn::Add(hn::Set(d, m.origin.y), hn::Mul(x, hn::Set(d, m.alongX.y))), hn::Mul(y, hn::Set(d, m.alongY.y)));
@@ -265,7 +321,7 @@ void UpsampleRows(const ReconstructionSettings& s, const FrameData& view, const 
                 if (!hn::AllFalse(d, kept)) {
                     backX = hn::IfThenElseZero(kept, backX);
                     backY = hn::IfThenElseZero(kept, backY);
-                    const Colours old = toYCoCg(d, bilinear(d, historyPlanes, ow, oh, backX, backY));
+                    const Colours old = toYCoCg(d, catmullRom(d, historyPlanes, ow, oh, backX, backY));
                     const NeighbourhoodPlanes& n = frame.neighbourhood;
                     const Colours clamped{
                         clampTo(d, old.r, read(d, atQ, n.mean[0]), read(d, atQ, n.deviation[0]), s.clampGamma),
