@@ -1,4 +1,13 @@
+// The rows' positions are computed on the best vector target the CPU has
+// (Highway's foreach_target), each lane exactly as one pixel alone would be:
+// the same double-precision operations in the same order, no fused
+// multiply-adds, so every target writes the same positions.
 #include "reconstruct/motion.h"
+
+#undef HWY_TARGET_INCLUDE
+#define HWY_TARGET_INCLUDE "reconstruct/motion.cpp"
+#include <hwy/foreach_target.h>  // IWYU pragma: keep
+#include <hwy/highway.h>
 
 #include <algorithm>
 #include <cmath>
@@ -10,9 +19,121 @@
 #include "kernel/intersect.h"
 #include "kernel/pixel_guide.h"
 
+#ifndef TPL_MOTION_ONCE
+#define TPL_MOTION_ONCE
+namespace tpl_motion {
+
+constexpr int objectIds = firstBoxObjectId + maxBoxes;
+
+// What every pixel of one pair of records shares, worked out once.
+struct PairMotion {
+    const FrameData* now;
+    PlaneInverse nowPlane;  // for where its forward axis meets the plane
+    double forward[3], right[3], vertical[3];  // now's camera axes
+    PlaneInverse before;
+    // Per object id: whether both records hold it (1 or 0), and how far it
+    // moved from before to now, plus the step from before's camera to now's.
+    double held[objectIds];
+    double back[objectIds][3];  // now's camera - object's move - before's camera
+};
+
+}  // namespace tpl_motion
+#endif
+
+HWY_BEFORE_NAMESPACE();
+namespace tpl_motion {
+namespace HWY_NAMESPACE {
+namespace hn = hwy::HWY_NAMESPACE;
+
+using DD = hn::ScalableTag<double>;
+using VD = hn::Vec<DD>;
+using DF = hn::Rebind<float, DD>;  // a float per double lane
+using DI = hn::Rebind<int32_t, DD>;
+using DL = hn::Rebind<int64_t, DD>;
+
+// positionOn (image_plane.h), lane for lane; NaN where it gives NaN.
+HWY_INLINE void positionsOn(DD d, const PlaneInverse& plane, const VD dir[3], VD& x, VD& y) {
+    VD part[3];
+    for (int r = 0; r < 3; ++r)
+        part[r] = hn::Add(hn::Add(hn::Mul(hn::Set(d, plane.rows[r][0]), dir[0]), hn::Mul(hn::Set(d, plane.rows[r][1]), dir[1])),
+                          hn::Mul(hn::Set(d, plane.rows[r][2]), dir[2]));
+    const auto valid = hn::And(hn::Gt(part[0], hn::Zero(d)), hn::And(hn::IsFinite(part[1]), hn::IsFinite(part[2])));
+    const VD toPixels = hn::Div(hn::Set(d, 1.0), hn::Mul(part[0], hn::Set(d, plane.invWidth)));
+    const VD nan = hn::Set(d, std::numeric_limits<double>::quiet_NaN());
+    x = hn::IfThenElse(valid, hn::Add(hn::Mul(part[1], toPixels), hn::Set(d, plane.centreX)), nan);
+    y = hn::IfThenElse(valid, hn::Add(hn::Mul(part[2], toPixels), hn::Set(d, plane.centreY)), nan);
+}
+
+void PreviousRows(const PairMotion& m, const float* guide, PixelPos* out, int y0, int y1) {
+    const DD d;
+    const DF df;
+    const DI di;
+    const DL dl;
+    const size_t lanes = hn::Lanes(d);
+    const int width = m.now->width;
+    const double invW = m.nowPlane.invWidth;
+    constexpr float maxDepth = std::numeric_limits<float>::max();
+    HWY_ALIGN float xs[HWY_MAX_BYTES / sizeof(double)], ys[HWY_MAX_BYTES / sizeof(double)];
+    for (int y = y0; y < y1; ++y) {
+        // The guide ray's direction in double precision (directionThrough
+        // rounds the same sum to floats): forward + u right + v vertical.
+        const double v = (y - m.nowPlane.centreY) * invW;
+        const double row[3] = {m.forward[0] + v * m.vertical[0], m.forward[1] + v * m.vertical[1],
+                               m.forward[2] + v * m.vertical[2]};
+        for (int x = 0; x < width; x += static_cast<int>(lanes)) {
+            const VD u = hn::Mul(hn::Sub(hn::Iota(d, static_cast<double>(x)), hn::Set(d, m.nowPlane.centreX)), hn::Set(d, invW));
+            VD dir[3];
+            for (int c = 0; c < 3; ++c) dir[c] = hn::Add(hn::Set(d, row[c]), hn::Mul(u, hn::Set(d, m.right[c])));
+            // Lanes past the row's end read its last pixel and are not stored.
+            const auto column = hn::Min(hn::Iota(di, x), hn::Set(di, width - 1));
+            const auto at = hn::Mul(hn::Add(hn::Set(di, y * width), column), hn::Set(di, guideFloats));
+            const VD id = hn::PromoteTo(d, hn::GatherIndex(df, guide + guideObject, at));
+            const VD depth = hn::PromoteTo(d, hn::GatherIndex(df, guide + guideHitDepth, at));
+            // The sky is at infinity: only the turn of the camera moves it.
+            const auto sky = hn::Eq(id, hn::Set(d, static_cast<double>(missObjectId)));
+            // An id the tracer does not write, or an object one of the records
+            // lacks, has no earlier place.
+            auto known = hn::And(hn::And(hn::Ge(id, hn::Zero(d)), hn::Lt(id, hn::Set(d, static_cast<double>(objectIds)))),
+                                 hn::And(hn::Ge(depth, hn::Zero(d)), hn::Le(depth, hn::Set(d, static_cast<double>(maxDepth)))));
+            const VD whole = hn::Floor(hn::IfThenElseZero(known, id));
+            known = hn::And(known, hn::Eq(whole, id));
+            const auto k = hn::ConvertTo(dl, hn::IfThenElseZero(known, whole));
+            known = hn::And(known, hn::Eq(hn::GatherIndex(d, m.held, k), hn::Set(d, 1.0)));
+            // The hit point along the unit ray, moved back with its object,
+            // as seen from before's camera.
+            const VD t = hn::Div(depth, hn::Sqrt(hn::Add(hn::Add(hn::Mul(dir[0], dir[0]), hn::Mul(dir[1], dir[1])),
+                                                         hn::Mul(dir[2], dir[2]))));
+            const auto k3 = hn::Mul(k, hn::Set(dl, 3));
+            VD seen[3];
+            for (int c = 0; c < 3; ++c)
+                seen[c] = hn::IfThenElse(sky, dir[c], hn::Add(hn::Mul(t, dir[c]), hn::GatherIndex(d, &m.back[0][0] + c, k3)));
+            VD px, py;
+            positionsOn(d, m.before, seen, px, py);
+            const auto placed = hn::Or(sky, known);
+            const VD nan = hn::Set(d, std::numeric_limits<double>::quiet_NaN());
+            hn::Store(hn::DemoteTo(df, hn::IfThenElse(placed, px, nan)), df, xs);
+            hn::Store(hn::DemoteTo(df, hn::IfThenElse(placed, py, nan)), df, ys);
+            const int count = std::min(static_cast<int>(lanes), width - x);
+            PixelPos* o = out + static_cast<long long>(y) * width + x;
+            for (int lane = 0; lane < count; ++lane) o[lane] = {xs[lane], ys[lane]};
+        }
+    }
+}
+
+}  // namespace HWY_NAMESPACE
+}  // namespace tpl_motion
+HWY_AFTER_NAMESPACE();
+
+#if HWY_ONCE
+
+namespace tpl_motion {
+HWY_EXPORT(PreviousRows);
+}  // namespace tpl_motion
+
 namespace {
 
-constexpr float nan = std::numeric_limits<float>::quiet_NaN();
+using tpl_motion::objectIds;
+using tpl_motion::PairMotion;
 
 // Below this many pixels a frame is done on the calling thread: starting a
 // thread costs about as much as a few thousand pixels.
@@ -22,21 +143,6 @@ Vec3 boxCentre(const FrameData& fd, int j) {
     return {(fd.boxMinX[j] + fd.boxMaxX[j]) * 0.5f, (fd.boxMinY[j] + fd.boxMaxY[j]) * 0.5f,
             (fd.boxMinZ[j] + fd.boxMaxZ[j]) * 0.5f};
 }
-
-constexpr int objectIds = firstBoxObjectId + maxBoxes;
-constexpr float maxDepth = std::numeric_limits<float>::max();
-
-// What every pixel of one pair of records shares, worked out once.
-struct PairMotion {
-    const FrameData* now;
-    PlaneInverse nowPlane;  // for where its forward axis meets the plane
-    double forward[3], right[3], vertical[3];  // now's camera axes
-    PlaneInverse before;
-    // Per object id: whether both records hold it, and how far it moved
-    // from before to now, plus the step from before's camera to now's.
-    bool held[objectIds];
-    double back[objectIds][3];  // now's camera - object's move - before's camera
-};
 
 PairMotion pairMotion(const FrameData& now, const FrameData& before) {
     PairMotion m;
@@ -51,8 +157,9 @@ PairMotion pairMotion(const FrameData& now, const FrameData& before) {
     for (int k = 0; k < objectIds; ++k) {
         const bool sphere = k < firstBoxObjectId;
         const int j = sphere ? k : k - firstBoxObjectId;
-        m.held[k] = sphere ? j < std::min(now.sphereCount, before.sphereCount)
-                           : j < std::min(now.boxCount, before.boxCount);
+        const bool held = sphere ? j < std::min(now.sphereCount, before.sphereCount)
+                                 : j < std::min(now.boxCount, before.boxCount);
+        m.held[k] = held ? 1.0 : 0.0;
         const Vec3 a = sphere ? sphereCentre(now, j) : boxCentre(now, j);
         const Vec3 b = sphere ? sphereCentre(before, j) : boxCentre(before, j);
         const double moved[3] = {double(a.x) - b.x, double(a.y) - b.y, double(a.z) - b.z};
@@ -61,41 +168,8 @@ PairMotion pairMotion(const FrameData& now, const FrameData& before) {
     return m;
 }
 
-// The pixel's earlier position from its guide values and its unnormalised
-// direction from now's camera.
-PixelPos previousPosition(const PairMotion& m, const float* g, const double dir[3]) {
-    const float id = g[guideObject];
-    // The sky is at infinity: only the turn of the camera moves it.
-    if (id == static_cast<float>(missObjectId)) return positionOn(m.before, dir);
-    // An id the tracer does not write, or an object one of the records lacks, has no earlier place.
-    const float depth = g[guideHitDepth];
-    if (!(id >= 0.0f && id < static_cast<float>(objectIds)) || !(depth >= 0.0f && depth <= maxDepth))
-        return {nan, nan};
-    const int k = static_cast<int>(id);
-    if (static_cast<float>(k) != id || !m.held[k]) return {nan, nan};
-    // The hit point along the unit ray, moved back with its object, as seen
-    // from before's camera.
-    const double t = depth / std::sqrt(dir[0] * dir[0] + dir[1] * dir[1] + dir[2] * dir[2]);
-    const double seen[3] = {t * dir[0] + m.back[k][0], t * dir[1] + m.back[k][1], t * dir[2] + m.back[k][2]};
-    return positionOn(m.before, seen);
-}
-
 void previousRows(const PairMotion& m, const float* guide, PixelPos* out, int y0, int y1) {
-    const int width = m.now->width;
-    const double invW = m.nowPlane.invWidth;
-    for (int y = y0; y < y1; ++y) {
-        // The guide ray's direction in double precision (directionThrough
-        // rounds the same sum to floats): forward + u right + v vertical.
-        const double v = (y - m.nowPlane.centreY) * invW;
-        const double row[3] = {m.forward[0] + v * m.vertical[0], m.forward[1] + v * m.vertical[1],
-                               m.forward[2] + v * m.vertical[2]};
-        for (int x = 0; x < width; ++x) {
-            const double u = (x - m.nowPlane.centreX) * invW;
-            const double dir[3] = {row[0] + u * m.right[0], row[1] + u * m.right[1], row[2] + u * m.right[2]};
-            const long long p = static_cast<long long>(y) * width + x;
-            out[p] = previousPosition(m, guide + p * guideFloats, dir);
-        }
-    }
+    HWY_DYNAMIC_DISPATCH(tpl_motion::PreviousRows)(m, guide, out, y0, y1);
 }
 
 }  // namespace
@@ -127,3 +201,5 @@ void previousPositions(const FrameData& now, const FrameData& before, const floa
     const int threads = static_cast<int>(std::min<long long>(cores, std::max(1LL, pixels / pixelsPerThread)));
     previousPositions(now, before, guide, out, threads);
 }
+
+#endif  // HWY_ONCE

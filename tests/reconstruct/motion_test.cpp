@@ -3,7 +3,10 @@
 #include <algorithm>
 #include <cmath>
 #include <cstring>
+#include <string>
 #include <vector>
+
+#include <hwy/targets.h>
 
 #include "kernel/intersect.h"
 #include "kernel/pixel_guide.h"
@@ -192,17 +195,25 @@ TEST(PreviousPositions, PositionsAreInTheEarlierFramesOwnPixels) {
     EXPECT_LT(worst, 1e-3);
 }
 
-TEST(PreviousPositions, TheThreadCountChangesNoPosition) {
-    const TickPair ticks = successiveTicks(1200, 160, 120);
+// Rows that are not whole vectors (157 pixels) on every vector target.
+TEST(PreviousPositions, NoThreadCountOrVectorTargetChangesAPosition) {
+    const TickPair ticks = successiveTicks(1200, 157, 118);
     const std::vector<float> guide = tracedGuide(ticks.now);
     const std::vector<PixelPos> one = previousOf(ticks.now, ticks.before, guide, 1);
+    const auto same = [&](const std::vector<PixelPos>& other, const std::string& what) {
+        EXPECT_EQ(std::memcmp(other.data(), one.data(), one.size() * sizeof(PixelPos)), 0) << what;
+    };
     std::vector<PixelPos> byDefault(one.size());
     previousPositions(ticks.now, ticks.before, guide.data(), byDefault.data());
-    EXPECT_EQ(std::memcmp(byDefault.data(), one.data(), one.size() * sizeof(PixelPos)), 0);
-    for (int threads : {2, 3, 7, 119, 500}) {
-        const std::vector<PixelPos> split = previousOf(ticks.now, ticks.before, guide, threads);
-        EXPECT_EQ(std::memcmp(split.data(), one.data(), one.size() * sizeof(PixelPos)), 0) << threads;
+    same(byDefault, "default threads");
+    for (int threads : {2, 3, 7, 119, 500}) same(previousOf(ticks.now, ticks.before, guide, threads), std::to_string(threads));
+    const std::vector<int64_t> targets = hwy::SupportedAndGeneratedTargets();
+    EXPECT_GE(targets.size(), 2u);
+    for (int64_t target : targets) {
+        hwy::SetSupportedTargetsForTest(target);
+        same(previousOf(ticks.now, ticks.before, guide, 2), hwy::TargetName(target));
     }
+    hwy::SetSupportedTargetsForTest(0);
 }
 
 TEST(PreviousPositions, NoEarlierPositionForWhatTheEarlierRecordCannotPlace) {
