@@ -40,6 +40,23 @@ FilterPlanes& planesOfThisThread() {
     return planes;
 }
 
+// Sizes a plane of (w + 2 border) x (h + 2 border) pixels plus slack and
+// sets its border and slack to value. Its pixels inside are each written
+// before they are read: filling whole planes every frame took longer than
+// the filter's setup itself.
+void fillBorder(std::vector<float>& plane, size_t stored, float value, int w, int h, int border) {
+    plane.resize(stored);
+    if (stored == 0) return;
+    const size_t pw = static_cast<size_t>(w) + 2 * border;
+    float* const p = plane.data();
+    std::fill(p, p + border * pw, value);
+    for (size_t y = border; y < static_cast<size_t>(h) + border; ++y) {
+        std::fill(p + y * pw, p + y * pw + border, value);
+        std::fill(p + y * pw + border + w, p + (y + 1) * pw, value);
+    }
+    std::fill(p + (static_cast<size_t>(h) + border) * pw, p + stored, value);
+}
+
 // Runs rows(y0, y1) over [0, h) on the machine's cores.
 template <class Rows>
 void forRows(int h, Rows rows) {
@@ -73,20 +90,22 @@ void filterFrame(int w, int h, const float* radiance, const float* guide, int pa
     FilterPlanes& planes = planesOfThisThread();
     // kind: 0 surface, 1 sky, 2 border; taps count only between pixels of one kind.
     std::vector<float>&nx = planes.nx, &ny = planes.ny, &nz = planes.nz, &depth = planes.depth, &kind = planes.kind;
-    nx.assign(stored, 1.0f), ny.assign(stored, 0.0f), nz.assign(stored, 0.0f), depth.assign(stored, missDistance);
-    kind.assign(stored, guided ? borderKind : 2.0f);
+    const auto edge = [&](std::vector<float>& plane, size_t size, float value) { fillBorder(plane, size, value, w, h, border); };
+    edge(nx, stored, 1.0f), edge(ny, stored, 0.0f), edge(nz, stored, 0.0f), edge(depth, stored, missDistance);
+    edge(kind, stored, guided ? borderKind : 2.0f);
     // The variance-guided filter's own planes: the variance, and its smoothed deviation's weight.
     std::vector<float>&variance = planes.variance, &nextVariance = planes.nextVariance, &deviation = planes.deviation;
-    variance.assign(varianceStored, 0.0f), nextVariance.assign(varianceStored, 0.0f);
-    deviation.assign(varianceStored, 0.0f);
+    edge(variance, varianceStored, 0.0f), edge(nextVariance, varianceStored, 0.0f), edge(deviation, varianceStored, 0.0f);
     std::vector<float>&albedoR = planes.albedoR, &albedoG = planes.albedoG, &albedoB = planes.albedoB;
-    albedoR.assign(n, 1.0f), albedoG.assign(n, 1.0f), albedoB.assign(n, 1.0f);
+    edge(albedoR, n, 1.0f), edge(albedoG, n, 1.0f), edge(albedoB, n, 1.0f);
     std::vector<float>&lightR = planes.lightR, &lightG = planes.lightG, &lightB = planes.lightB,
         &luminance = planes.luminance;
-    lightR.assign(stored, 0.0f), lightG.assign(stored, 0.0f), lightB.assign(stored, 0.0f);
-    luminance.assign(stored, 0.0f);
+    edge(lightR, stored, 0.0f), edge(lightG, stored, 0.0f), edge(lightB, stored, 0.0f);
+    // Every pixel's luminance is worked out each pass; only the slack stays.
+    luminance.resize(stored);
+    std::fill(luminance.begin() + static_cast<ptrdiff_t>(n), luminance.end(), 0.0f);
     std::vector<float>&nextR = planes.nextR, &nextG = planes.nextG, &nextB = planes.nextB;
-    nextR.assign(stored, 0.0f), nextG.assign(stored, 0.0f), nextB.assign(stored, 0.0f);
+    edge(nextR, stored, 0.0f), edge(nextG, stored, 0.0f), edge(nextB, stored, 0.0f);
     forRows(h, [&](int y0, int y1) {
     for (int y = y0; y < y1; ++y) {
         for (int x = 0; x < w; ++x) {
@@ -100,8 +119,9 @@ void filterFrame(int w, int h, const float* radiance, const float* guide, int pa
                 kind[q] = 2.0f * gp[guideObject] + gp[guideSpecular];
                 variance[q] = std::max(guided->variance[p], 0.0f);
             }
-            // the sky keeps a unit normal
-            if (!sky) nx[q] = gp[guideNormal], ny[q] = gp[guideNormal + 1], nz[q] = gp[guideNormal + 2];
+            // the sky has a unit normal
+            nx[q] = sky ? 1.0f : gp[guideNormal], ny[q] = sky ? 0.0f : gp[guideNormal + 1];
+            nz[q] = sky ? 0.0f : gp[guideNormal + 2];
             depth[q] = gp[guideDepth];
             const float floor = guided ? guided->smallestAlbedo : smallestAlbedo;
             albedoR[q] = std::max(gp[guideAlbedo], floor);
