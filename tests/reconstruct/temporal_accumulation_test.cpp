@@ -1,9 +1,13 @@
 // The history at the render size on real frames: a still scene averages its
-// passes, a moving ball keeps its history while what it uncovers starts anew.
+// passes, a moving ball keeps its history while what it uncovers starts anew,
+// and every vector target and split into bands writes the same bytes.
 #include <gtest/gtest.h>
+#include <hwy/targets.h>
 
 #include <algorithm>
 #include <cmath>
+#include <cstring>
+#include <string>
 #include <utility>
 #include <vector>
 
@@ -145,4 +149,77 @@ TEST(TemporalAccumulation, AShadowMovingOverTheGroundStartsItsHistoryAnew) {
     EXPECT_GT(changed, 5);
     ASSERT_GT(lit, 100);
     EXPECT_GT(keptLit, lit * 9 / 10);
+}
+
+// A frame whose rows are no whole number of vectors (so each row ends in a
+// part vector on every target), the camera and a ball moved since the last,
+// so that the taps fall between pixels, some history is dropped and the caps
+// count.
+TEST(TemporalAccumulation, SameBytesOnEveryVectorTargetAndInAnyBands) {
+    constexpr int w = 45, h = 29;
+    const size_t n = static_cast<size_t>(w) * h;
+    FrameData before = lightScene(w, h);
+    LayerRenderer renderer(before);
+    const FrameLayersCopy last = renderer.render(before);
+    FrameData now = before;
+    now.camPosition[0] += 0.13f;
+    now.camPosition[1] += 0.07f;
+    now.sphereX[2] -= 0.5f;
+    const FrameLayersCopy layers = renderer.render(now);
+
+    const ReconstructionSettings settings;
+    std::vector<float> colour(3 * n), moments(2 * n), length(n), variance(n);
+    AccumulationInput first;
+    first.width = w, first.height = h, first.radiance = last.radiance.data(), first.guide = last.guide.data();
+    accumulateRows(settings, first, HistoryView{}, {colour.data(), moments.data(), length.data(), variance.data()}, 0, h);
+
+    std::vector<PixelPos> previous(n);
+    previousPositions(now, before, layers.guide.data(), previous.data(), 1);
+    std::vector<float> cap(n);
+    for (size_t p = 0; p < n; ++p) cap[p] = 1.0f + static_cast<float>(p % 5);
+    AccumulationInput in;
+    in.width = w, in.height = h, in.radiance = layers.radiance.data(), in.guide = layers.guide.data();
+    in.previous = previous.data(), in.lengthCap = cap.data(), in.cameraStep = 0.01f;
+    const HistoryView history{w, h, colour.data(), moments.data(), length.data(), last.guide.data()};
+
+    struct Out {
+        std::vector<float> colour, moments, length, variance;
+    };
+    const auto run = [&](std::initializer_list<int> bands) {
+        Out o{std::vector<float>(3 * n, -1.0f), std::vector<float>(2 * n, -1.0f), std::vector<float>(n, -1.0f),
+              std::vector<float>(n, -1.0f)};
+        int y0 = 0;
+        for (int y1 : bands) {
+            accumulateRows(settings, in, history, {o.colour.data(), o.moments.data(), o.length.data(), o.variance.data()},
+                           y0, y1);
+            y0 = y1;
+        }
+        return o;
+    };
+    const Out best = run({h});
+    int kept = 0, dropped = 0, capped = 0;
+    for (size_t p = 0; p < n; ++p) {
+        kept += best.length[p] > 1.0f;
+        dropped += best.length[p] == 1.0f;
+        capped += best.length[p] == cap[p] && cap[p] < 3.0f;
+    }
+    // The frame exercises both paths (and the caps), or equal bytes say little.
+    ASSERT_GT(kept, static_cast<int>(n) / 2);
+    ASSERT_GT(dropped, 20);
+    ASSERT_GT(capped, 20);
+    const auto same = [&](const Out& o, const std::string& what) {
+        EXPECT_EQ(std::memcmp(o.colour.data(), best.colour.data(), 3 * n * sizeof(float)), 0) << what << ": colour";
+        EXPECT_EQ(std::memcmp(o.moments.data(), best.moments.data(), 2 * n * sizeof(float)), 0) << what << ": moments";
+        EXPECT_EQ(std::memcmp(o.length.data(), best.length.data(), n * sizeof(float)), 0) << what << ": length";
+        EXPECT_EQ(std::memcmp(o.variance.data(), best.variance.data(), n * sizeof(float)), 0) << what << ": variance";
+    };
+    same(run({1, 2, 13, 28, h}), "bands");
+    const std::vector<int64_t> targets = hwy::SupportedAndGeneratedTargets();
+    EXPECT_GE(targets.size(), 2u) << "the accumulation is built for several vector targets";
+    for (int64_t target : targets) {
+        hwy::SetSupportedTargetsForTest(target);
+        same(run({h}), hwy::TargetName(target));
+        same(run({7, 8, h}), std::string(hwy::TargetName(target)) + " in bands");
+    }
+    hwy::SetSupportedTargetsForTest(0);
 }
