@@ -43,14 +43,6 @@ Probe probe(const std::string& path) {
     return p;
 }
 
-std::vector<std::string> filesIn(const std::string& dir) {
-    std::vector<std::string> names;
-    if (fs::is_directory(dir))
-        for (const auto& entry : fs::directory_iterator(dir)) names.push_back(entry.path().filename().string());
-    std::sort(names.begin(), names.end());
-    return names;
-}
-
 }  // namespace
 
 TEST(CapturePlan, WholeShowEndsOnTheLastTickThatIsPresented) {

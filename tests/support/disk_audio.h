@@ -43,3 +43,19 @@ struct Recording {
         return best;
     }
 };
+
+// Sends SDL's audio to the file, at about real-time pace when delayMs is 23.
+inline void recordAudioTo(const std::string& path, int delayMs = 23) {
+    setenv("SDL_AUDIODRIVER", "disk", 1);
+    setenv("SDL_DISKAUDIOFILE", path.c_str(), 1);
+    setenv("SDL_DISKAUDIODELAY", std::to_string(delayMs).c_str(), 1);
+}
+
+// dir/tone.mp3, 44.1 kHz stereo, of sox's `synth` effect arguments; false
+// without sox and lame.
+inline bool makeTrack(const std::string& dir, const std::string& synth) {
+    const std::string wav = dir + "/tone.wav";
+    return std::system(("sox -n -r 44100 -c 2 -b 16 " + wav + " synth " + synth + " && lame --quiet -b 128 " + wav +
+                        " " + dir + "/tone.mp3 >/dev/null 2>&1")
+                           .c_str()) == 0;
+}

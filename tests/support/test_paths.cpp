@@ -1,8 +1,12 @@
 #include "support/test_paths.h"
 
+#include <algorithm>
+#include <cstdlib>
 #include <filesystem>
 #include <fstream>
 #include <sstream>
+
+namespace fs = std::filesystem;
 
 std::string sourceDir() {
     return TPL_SOURCE_DIR;
@@ -12,9 +16,9 @@ std::string programPath() {
 }
 
 std::string scratchDir(const std::string& name) {
-    std::filesystem::path dir = std::filesystem::path(TPL_TEST_WORK_DIR) / name;
-    std::filesystem::remove_all(dir);
-    std::filesystem::create_directories(dir);
+    fs::path dir = fs::path(TPL_TEST_WORK_DIR) / name;
+    fs::remove_all(dir);
+    fs::create_directories(dir);
     return dir.string();
 }
 
@@ -23,4 +27,19 @@ std::string fileContents(const std::string& path) {
     std::ostringstream text;
     text << file.rdbuf();
     return text.str();
+}
+
+std::vector<std::string> filesIn(const std::string& dir) {
+    std::vector<std::string> names;
+    std::error_code ignored;
+    for (const auto& entry : fs::directory_iterator(dir, ignored)) names.push_back(entry.path().filename().string());
+    std::sort(names.begin(), names.end());
+    return names;
+}
+
+std::string fakeOnPath(const std::string& dir, const std::string& name, const std::string& body) {
+    fs::create_directories(dir + "/bin");
+    std::ofstream(dir + "/bin/" + name) << "#!/bin/sh\n" << body << "\n";
+    fs::permissions(dir + "/bin/" + name, fs::perms::owner_all);
+    return "PATH=" + dir + "/bin:" + std::getenv("PATH");
 }

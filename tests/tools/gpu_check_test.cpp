@@ -34,7 +34,7 @@ std::string lastLine(const std::string& text) {
     return last;
 }
 
-std::set<std::string> filesIn(const std::string& dir) {
+std::set<std::string> filesBack(const std::string& dir) {
     std::set<std::string> names;
     for (const fs::directory_entry& entry : fs::directory_iterator(dir)) {
         EXPECT_TRUE(entry.is_regular_file()) << entry.path() << ": only plain files come back";
@@ -59,7 +59,7 @@ ScriptRun runCheck(const std::string& dir, std::vector<std::string> env, const s
 
 // What comes back is what the device gives back: at most 8 plain files with plain names.
 void expectReturnable(const ScriptRun& run) {
-    const std::set<std::string> files = filesIn(run.out);
+    const std::set<std::string> files = filesBack(run.out);
     EXPECT_LE(files.size(), 8u);
     for (const std::string& name : files) EXPECT_TRUE(std::regex_match(name, std::regex("[A-Za-z0-9._-]+"))) << name;
     ASSERT_TRUE(files.count("summary.txt"));
@@ -82,7 +82,7 @@ TEST(GpuCheckScript, AFailedCheckBringsBackItsLogsButNoStaleFrames) {
         << run.result.output;
     EXPECT_NE(run.result.output.find("FAILED: engine-check exit code 1"), std::string::npos) << run.result.output;
     expectReturnable(run);
-    const std::set<std::string> files = filesIn(run.out);
+    const std::set<std::string> files = filesBack(run.out);
     EXPECT_EQ(files, (std::set<std::string>{"summary.txt", "engine-check.log", "engine-check-sizes.log",
                                              "memcheck.log", "configure.log", "build.log", "cpu_13.ppm",
                                              "cuda_13.ppm"}));
@@ -100,7 +100,7 @@ TEST(GpuCheckScript, APassingCheckBringsBackTheReportAndTheWeakestFrames) {
     EXPECT_TRUE(std::regex_match(lastLine(run.result.output), std::regex("gpu-check: PASSED in [0-9]+ s")))
         << run.result.output;
     expectReturnable(run);
-    EXPECT_EQ(filesIn(run.out), (std::set<std::string>{"summary.txt", "cpu_13.ppm", "cuda_13.ppm"}));
+    EXPECT_EQ(filesBack(run.out), (std::set<std::string>{"summary.txt", "cpu_13.ppm", "cuda_13.ppm"}));
     // Every step ran, each with its own arguments.
     for (const char* step : {"== configure (desktop OFF, tests OFF)", "== build", "== CUDA against CPU, 32 samples",
                              "== sizes through one driver", "== CUDA against CPU, 64 samples", "== memcheck",
