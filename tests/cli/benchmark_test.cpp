@@ -5,7 +5,6 @@
 #include <cstdio>
 #include <sstream>
 
-#include "cpu_kernel/cpu_kernels.h"
 #include "support/run_program.h"
 #include "support/test_paths.h"
 
@@ -39,8 +38,8 @@ Report readReport(const std::string& output) {
 
 ProgramResult benchmark(const std::string& dir, std::vector<std::string> extra) {
     // An empty data folder: the benchmark loads no image and no track.
-    std::vector<std::string> args = {programPath(), "--benchmark", "--backend", "cpu", "--threads", "2",
-                                     "--data", ".", "--runs", "1"};
+    std::vector<std::string> args = {programPath(), "--benchmark", "--backend", "cpu",    "--threads",
+                                     "2",           "--data",      ".",         "--runs", "1"};
     args.insert(args.end(), extra.begin(), extra.end());
     return runProgram(args, {}, dir);
 }
@@ -63,20 +62,6 @@ TEST(Benchmark, TimesEachMomentInShowOrderAndScoresTheirGeometricMean) {
     // Four digits of the score, against the rates of the printed times.
     EXPECT_NEAR(report.score, std::exp(logSum / 2), 0.001 * report.score) << r.output;
     EXPECT_EQ(report.renderer, "CPU, 2 threads, scalar kernel") << r.output;
-}
-
-// The default kernel is the vector one wherever this build has it.
-TEST(Benchmark, NamesTheKernelThatRan) {
-    const std::string dir = scratchDir("benchmark_simd");
-    const ProgramResult r = benchmark(dir, {"--moments", "0.5"});
-    ASSERT_EQ(r.exitCode, 0) << r.output;
-    const std::string expected = simdKernelAvailable() ? "CPU, 2 threads, simd kernel " +
-                                                                std::string(simdTargetName()) + " x" +
-                                                                std::to_string(simdLaneCount())
-                                                          : "CPU, 2 threads, scalar kernel";
-    const Report report = readReport(r.output);
-    EXPECT_EQ(report.rows.size(), 1u) << r.output;
-    EXPECT_EQ(report.renderer, expected) << r.output;
 }
 
 }  // namespace

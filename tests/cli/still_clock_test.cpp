@@ -10,6 +10,7 @@
 #include "anim/show_state.h"
 #include "anim/show_clock.h"
 #include "outputs/still.h"
+#include "support/check.h"
 
 namespace {
 
@@ -74,7 +75,7 @@ TEST(StillTick, RefusesTicksTheShowsClockCannotReach) {
         int tick = -1;
         std::string error;
         EXPECT_FALSE(stillTick(seconds, dtMs, tick, error)) << seconds << " at " << dtMs;
-        EXPECT_NE(error.find(reason), std::string::npos) << seconds << " at " << dtMs << " -> " << error;
+        EXPECT_TRUE(contains(error, reason)) << seconds << " at " << dtMs;
         EXPECT_EQ(tick, -1);
     }
 }
