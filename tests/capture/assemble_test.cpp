@@ -11,6 +11,7 @@
 #include "outputs/assemble.h"
 #include "outputs/video_encoder.h"
 #include "capture/farm_support.h"
+#include "support/check.h"
 
 namespace fs = std::filesystem;
 
@@ -25,16 +26,13 @@ TEST(AssembleFrames, MissingFramesAreNamedInTickOrderThenCounted) {
     CapturePlan plan;
     std::string error;
     ASSERT_TRUE(planCapture(10, 13.0, 14.0, showLengthSeconds, plan, error)) << error;
-    for (int tick : {130, 131, 133, 134, 136, 137, 138})
-        std::ofstream(dir + "/" + frameFileName(tick)) << "x";
+    for (int tick : {130, 131, 133, 134, 136, 137, 138}) std::ofstream(dir + "/" + frameFileName(tick)) << "x";
     fs::create_symlink("nowhere", dir + "/" + frameFileName(132));  // a link to nothing is no frame
     // A folder under a frame's name is there, only not a frame: the job says what it is.
     fs::remove(dir + "/" + frameFileName(134));
     fs::create_directory(dir + "/" + frameFileName(134));
     const std::vector<std::string> missing = missingFrames(dir, plan);
     EXPECT_EQ(missing, (std::vector<std::string>{"frame_00132.png", "frame_00135.png", "frame_00139.png"}));
-    EXPECT_EQ(listFrames(missing), "frame_00132.png, frame_00135.png, frame_00139.png");
-    EXPECT_EQ(listFrames({"a", "b", "c", "d", "e"}), "a, b, c and 2 more");
 }
 
 TEST_F(AssembleProgram, MakesTheVideoTheCaptureMadeAndRefusesIncompleteOrMixedFolders) {
@@ -53,72 +51,51 @@ TEST_F(AssembleProgram, MakesTheVideoTheCaptureMadeAndRefusesIncompleteOrMixedFo
 
     // A wider range than was captured: the frames outside it are missing.
     const ProgramResult wider = run("--assemble frames --video wider.mp4 --fps 10 --from 12.5 --to 13.5");
-    EXPECT_EQ(wider.exitCode, 2);
-    EXPECT_NE(wider.output.find("5 of 10 frames are missing"), std::string::npos) << wider.output;
-    EXPECT_NE(wider.output.find("frame_00125.png, frame_00126.png, frame_00127.png and 2 more"), std::string::npos)
-        << wider.output;
+    EXPECT_TRUE(refused(wider, "5 of 10 frames are missing"));
+    EXPECT_TRUE(contains(wider.output, "frame_00125.png, frame_00126.png, frame_00127.png and 2 more"));
 
     fs::remove(dir_ + "/frames/frame_00132.png");
-    const ProgramResult gap = run("--assemble frames --video gap.mp4 " + part);
-    EXPECT_EQ(gap.exitCode, 2);
-    EXPECT_NE(gap.output.find("frame_00132.png"), std::string::npos) << gap.output;
+    EXPECT_TRUE(refused(run("--assemble frames --video gap.mp4 " + part), "frame_00132.png"));
 
     // A frame of another size (from another capture) in its place.
     const ProgramResult small = run("--capture small --size 80x60 --fps 10 --from 13.2 --to 13.3");
     ASSERT_EQ(small.exitCode, 0) << small.output;
     fs::copy_file(dir_ + "/small/frame_00132.png", dir_ + "/frames/frame_00132.png");
-    const ProgramResult mixed = run("--assemble frames --video mixed.mp4 " + part);
-    EXPECT_EQ(mixed.exitCode, 2);
-    EXPECT_NE(mixed.output.find("frame_00132.png is 80x60"), std::string::npos) << mixed.output;
+    EXPECT_TRUE(refused(run("--assemble frames --video mixed.mp4 " + part), "frame_00132.png is 80x60"));
 
-    std::vector<std::string> left;
-    for (const auto& entry : fs::directory_iterator(dir_))
-        if (entry.is_regular_file()) left.push_back(entry.path().filename().string());
-    std::sort(left.begin(), left.end());
-    EXPECT_EQ(left, (std::vector<std::string>{"direct.mp4", "joined.mp4"})) << "no video, not even a partial one";
+    EXPECT_EQ(filesIn(dir_), (std::vector<std::string>{"direct.mp4", "frames", "joined.mp4", "small"}))
+        << "no video, not even a partial one";
 }
 
-// A frame cut short or damaged is refused, saying how, before ffmpeg is
-// started to encode anything; so is a pipe (without waiting on it) or a
-// folder under a frame's name, said to be what it is.
+// A frame cut short is refused, saying how, before ffmpeg is started to
+// encode anything; so is a pipe (without waiting on it) or a folder under a
+// frame's name, said to be what it is. (The loader's other refusals are the
+// title images' too.)
 TEST_F(AssembleProgram, RefusesUnreadableFramesBeforeEncodingSayingWhy) {
     ASSERT_EQ(run("--capture frames --size 32x24 --fps 10 --from 13 --to 13.4").exitCode, 0);
     const std::string frame = dir_ + "/frames/frame_00132.png";
     const std::string good = fileContents(frame);
     // ffmpeg as installed, but noting each time it is started to encode.
-    fs::create_directory(dir_ + "/bin");
-    {
-        std::ofstream script(dir_ + "/bin/ffmpeg");
-        script << "#!/bin/sh\ncase \"$*\" in *rawvideo*) touch \"$0.encoding\";; esac\nexec \"" << findOnPath("ffmpeg")
-               << "\" \"$@\"\n";
-    }
-    fs::permissions(dir_ + "/bin/ffmpeg", fs::perms::owner_all);
-    const std::string path = "PATH=" + dir_ + "/bin:" + std::getenv("PATH");
-
-    std::string damaged = good;
-    for (size_t i = 100; i < 140; ++i) damaged[i] = static_cast<char>(damaged[i] ^ 0x55);
+    const std::string path = fakeOnPath(
+        dir_, "ffmpeg",
+        "case \"$*\" in *rawvideo*) touch \"$0.encoding\";; esac\nexec \"" + findOnPath("ffmpeg") + "\" \"$@\"");
     const std::pair<std::string, std::string> cases[] = {
         {"cut", "cannot read frames/frame_00132.png: cut short: the file ends at byte 300, inside the IDAT chunk"},
-        {"damaged", "cannot read frames/frame_00132.png: damaged: its IDAT chunk at byte "},
-        {"text", "cannot read frames/frame_00132.png: not a PNG file"},
         {"pipe", "cannot use frames/frame_00132.png: it is a pipe, not a frame file"},
         {"folder", "cannot use frames/frame_00132.png: it is a folder, not a frame file"},
     };
     for (const auto& [kind, message] : cases) {
         fs::remove(frame);
         if (kind == "cut") std::ofstream(frame, std::ios::binary) << good.substr(0, 300);
-        if (kind == "damaged") std::ofstream(frame, std::ios::binary) << damaged;
-        if (kind == "text") std::ofstream(frame) << "not a picture";
         if (kind == "pipe") {
             ASSERT_EQ(mkfifo(frame.c_str(), 0644), 0);
         }
         if (kind == "folder") fs::create_directory(frame);
-        const ProgramResult r = runIn(
-            dir_, "exec timeout 60 \"$PROGRAM\" --data \"$DATA\" --assemble frames --video v.mp4 --fps 10 --from 13 --to 13.4",
-            {path});
-        EXPECT_EQ(r.exitCode, 2) << kind << "\n" << r.output;
-        EXPECT_EQ(r.output.rfind("assemble: " + message, 0), 0u) << kind << "\n" << r.output;
-        EXPECT_EQ(std::count(r.output.begin(), r.output.end(), '\n'), 1) << r.output;
+        const ProgramResult r = runIn(dir_,
+                                      "exec timeout 60 \"$PROGRAM\" --data \"$DATA\" --assemble frames --video v.mp4 "
+                                      "--fps 10 --from 13 --to 13.4",
+                                      {path});
+        EXPECT_TRUE(refused(r, "assemble: " + message, true)) << kind;
         EXPECT_FALSE(fs::exists(dir_ + "/bin/ffmpeg.encoding")) << kind << ": found only once encoding had started";
         fs::remove_all(frame);
     }
@@ -131,8 +108,10 @@ TEST_F(AssembleProgram, TakesSixteenBitGreyFrames) {
     ASSERT_EQ(run("--capture frames --size 32x24 --fps 10 --from 13 --to 13.3").exitCode, 0);
     const std::string frame = dir_ + "/frames/frame_00131.png";
     fs::remove(frame);
-    ASSERT_EQ(runProgram({"ffmpeg", "-nostdin", "-v", "error", "-f", "lavfi", "-i", "gradients=s=32x24", "-frames:v", "1",
-                          "-pix_fmt", "gray16be", frame}).exitCode, 0);
+    ASSERT_EQ(runProgram({"ffmpeg", "-nostdin", "-v", "error", "-f", "lavfi", "-i", "gradients=s=32x24", "-frames:v",
+                          "1", "-pix_fmt", "gray16be", frame})
+                  .exitCode,
+              0);
     const std::string grey =
         runProgram({"ffmpeg", "-v", "error", "-i", frame, "-f", "rawvideo", "-pix_fmt", "gray16be", "-"}).output;
     ASSERT_EQ(grey.size(), 32u * 24u * 2u);
@@ -140,8 +119,9 @@ TEST_F(AssembleProgram, TakesSixteenBitGreyFrames) {
     const ProgramResult r = run("--assemble frames --video v.mkv --mute --fps 10 --from 13 --to 13.3");
     ASSERT_EQ(r.exitCode, 0) << r.output;
     // FFV1 keeps the pixels exactly: the second frame decodes to the grey's high bytes.
-    const std::string rgb = runProgram({"ffmpeg", "-v", "error", "-i", dir_ + "/v.mkv", "-vf", "select=eq(n\\,1)",
-                                        "-f", "rawvideo", "-pix_fmt", "rgb24", "-"}).output;
+    const std::string rgb = runProgram({"ffmpeg", "-v", "error", "-i", dir_ + "/v.mkv", "-vf", "select=eq(n\\,1)", "-f",
+                                        "rawvideo", "-pix_fmt", "rgb24", "-"})
+                                .output;
     ASSERT_EQ(rgb.size(), 32u * 24u * 3u);
     int wrong = 0;
     for (size_t i = 0; i < 32u * 24u; ++i)

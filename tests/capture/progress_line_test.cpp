@@ -24,19 +24,6 @@ std::string contents(std::FILE* file) {
 
 }  // namespace
 
-TEST(ProgressLine, ALogGetsPlainLinesNotEveryUpdate) {
-    std::FILE* log = std::tmpfile();
-    ASSERT_NE(log, nullptr);
-    ProgressLine progress(40, 1, log, false);
-    for (int done = 1; done < 40; ++done) progress.update(done);  // well within the interval
-    progress.update(40, true);
-    progress.close();
-    const std::string text = contents(log);
-    std::fclose(log);
-    EXPECT_EQ(text.find('\r'), std::string::npos) << text;
-    EXPECT_TRUE(std::regex_match(text, std::regex("frame 40/40  [0-9.e+]+ frames/s  0:00:00 left\n"))) << text;
-}
-
 TEST(ProgressLine, ATerminalGetsOneLineRewrittenInPlace) {
     std::FILE* terminal = std::tmpfile();
     ASSERT_NE(terminal, nullptr);
@@ -72,11 +59,11 @@ TEST(ProgressLine, CaptureAndAssembleWriteALogLineByLine) {
     if (programPath().empty()) GTEST_SKIP() << "the program is not part of this build";
     const std::string dir = scratchDir("progress_log");
     const std::vector<std::string> part{"--fps", "10", "--from", "13", "--to", "13.3"};
-    std::vector<std::string> capture{programPath(), "--capture", dir + "/frames", "--size", "32x24",
-                                     "--backend", "cpu", "--data", sourceDir() + "/data"};
+    std::vector<std::string> capture{programPath(), "--capture", dir + "/frames",      "--size", "32x24", "--backend",
+                                     "cpu",         "--data",    sourceDir() + "/data"};
     capture.insert(capture.end(), part.begin(), part.end());
-    std::vector<std::string> assemble{programPath(), "--assemble", dir + "/frames", "--video", dir + "/v.mkv",
-                                      "--data", sourceDir() + "/data"};
+    std::vector<std::string> assemble{programPath(),  "--assemble", dir + "/frames",      "--video",
+                                      dir + "/v.mkv", "--data",     sourceDir() + "/data"};
     assemble.insert(assemble.end(), part.begin(), part.end());
     for (const auto& args : {capture, assemble}) {
         SCOPED_TRACE(args[1]);

@@ -2,26 +2,18 @@
 // writes under a temporary name of its own, puts its file in place only where
 // it may, and leaves the names beside its outputs alone.
 #include <gtest/gtest.h>
-#include <unistd.h>
 
 #include <algorithm>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
 
-#include "base/output_file.h"
 #include "capture/farm_support.h"
+#include "support/check.h"
 
 namespace fs = std::filesystem;
 
 namespace {
-
-std::vector<std::string> namesIn(const std::string& dir) {
-    std::vector<std::string> names;
-    for (const auto& entry : fs::directory_iterator(dir)) names.push_back(entry.path().filename().string());
-    std::sort(names.begin(), names.end());
-    return names;
-}
 
 // Two runs of the program started together in dir, each with its own
 // arguments; their exit codes and what they printed.
@@ -49,40 +41,6 @@ class SharedOutputs : public ProgramInScratch {};
 
 }  // namespace
 
-TEST(OutputFile, TemporariesAreFreshAndPuttingInPlaceReplacesOnlyWhenAsked) {
-    const std::string dir = scratchDir("output_file_place");
-    std::string first, second, error;
-    const int a = createTemporaryBeside(dir + "/v.mp4", ".partial.mp4", 0644, first, error);
-    const int b = createTemporaryBeside(dir + "/v.mp4", ".partial.mp4", 0644, second, error);
-    ASSERT_GE(a, 0) << error;
-    ASSERT_GE(b, 0) << error;
-    EXPECT_NE(first, second);
-    EXPECT_EQ(fs::path(first).parent_path(), fs::path(dir));
-    EXPECT_EQ(fs::path(first).filename().string().rfind(".v.mp4.", 0), 0u) << first;
-    EXPECT_EQ(fs::path(first).extension(), ".mp4") << "ffmpeg picks the container from it";
-    ASSERT_EQ(write(a, "new", 3), 3);
-    close(a);
-    close(b);
-
-    // Without replacing, a file that is there stays, and the temporary goes.
-    { std::ofstream(dir + "/v.mp4") << "old"; }
-    EXPECT_FALSE(putInPlace(first, dir + "/v.mp4", false, error));
-    EXPECT_NE(error.find("v.mp4 exists: use --overwrite"), std::string::npos) << error;
-    EXPECT_EQ(fileContents(dir + "/v.mp4"), "old");
-    EXPECT_FALSE(fs::exists(first));
-    // Replacing takes the place of a regular file, never of a folder.
-    EXPECT_TRUE(putInPlace(second, dir + "/v.mp4", true, error)) << error;
-    EXPECT_EQ(fileContents(dir + "/v.mp4"), "");
-    fs::create_directory(dir + "/w.mp4");
-    ASSERT_GE(createTemporaryBeside(dir + "/w.mp4", "", 0644, first, error), 0);
-    EXPECT_FALSE(putInPlace(first, dir + "/w.mp4", true, error));
-    EXPECT_NE(error.find("folder"), std::string::npos) << error;
-    // A free name takes the temporary either way.
-    ASSERT_GE(createTemporaryBeside(dir + "/x.png", ".part", 0644, first, error), 0);
-    EXPECT_TRUE(putInPlace(first, dir + "/x.png", false, error)) << error;
-    EXPECT_EQ(namesIn(dir), (std::vector<std::string>{"v.mp4", "w.mp4", "x.png"}));
-}
-
 // Two stills of different moments started together into one name: only the
 // first to finish puts its picture there; the other says the name is taken,
 // and the picture is the one of the run that said it wrote it.
@@ -94,11 +52,10 @@ TEST_F(SharedOutputs, TwoStillsOfOneNameLeaveThePictureOfTheRunThatWroteIt) {
     ASSERT_EQ(std::min(pair.codes[0], pair.codes[1]), 0) << pair.outputs[0] << pair.outputs[1];
     ASSERT_EQ(std::max(pair.codes[0], pair.codes[1]), 2) << pair.outputs[0] << pair.outputs[1];
     const int winner = pair.outputs[0].find("wrote s.png") != std::string::npos ? 0 : 1;
-    EXPECT_NE(pair.outputs[winner].find("wrote s.png"), std::string::npos) << pair.outputs[winner];
-    EXPECT_NE(pair.outputs[1 - winner].find("s.png exists: use --overwrite"), std::string::npos)
-        << pair.outputs[1 - winner];
+    EXPECT_TRUE(contains(pair.outputs[winner], "wrote s.png"));
+    EXPECT_TRUE(contains(pair.outputs[1 - winner], "s.png exists: use --overwrite"));
     EXPECT_EQ(fileContents(dir_ + "/s.png"), fileContents(dir_ + (winner == 0 ? "/at13.png" : "/at14.png")));
-    EXPECT_EQ(namesIn(dir_), (std::vector<std::string>{"at13.png", "at14.png", "s.png"})) << "no temporary is left";
+    EXPECT_EQ(filesIn(dir_), (std::vector<std::string>{"at13.png", "at14.png", "s.png"})) << "no temporary is left";
 }
 
 // Two runs making one video at once never write into each other's file:
@@ -109,7 +66,7 @@ TEST_F(SharedOutputs, TwoRunsOfOneVideoEachEncodeTheirOwn) {
     const Pair kept = runTogether(dir_, video, video);
     ASSERT_EQ(std::min(kept.codes[0], kept.codes[1]), 0) << kept.outputs[0] << kept.outputs[1];
     ASSERT_EQ(std::max(kept.codes[0], kept.codes[1]), 2) << kept.outputs[0] << kept.outputs[1];
-    EXPECT_NE((kept.outputs[0] + kept.outputs[1]).find("v.mp4 exists: use --overwrite"), std::string::npos)
+    EXPECT_TRUE(contains((kept.outputs[0] + kept.outputs[1]), "v.mp4 exists: use --overwrite"))
         << kept.outputs[0] << kept.outputs[1];
     EXPECT_EQ(videoFacts(dir_ + "/v.mp4").frames, 20);
 
@@ -117,13 +74,15 @@ TEST_F(SharedOutputs, TwoRunsOfOneVideoEachEncodeTheirOwn) {
     EXPECT_EQ(replaced.codes[0], 0) << replaced.outputs[0];
     EXPECT_EQ(replaced.codes[1], 0) << replaced.outputs[1];
     EXPECT_EQ(videoFacts(dir_ + "/v.mp4").frames, 20);
-    EXPECT_EQ(namesIn(dir_), std::vector<std::string>{"v.mp4"}) << "no partial video is left";
+    EXPECT_EQ(filesIn(dir_), std::vector<std::string>{"v.mp4"}) << "no partial video is left";
 }
 
-// Files and folders named like a temporary of an output are the user's: they
-// are neither removed nor in the way.
+// Files, folders and links named like a temporary of an output are the
+// user's: they are neither removed, written through nor in the way.
 TEST_F(SharedOutputs, NamesBesideTheOutputsAreLeftAlone) {
     { std::ofstream(dir_ + "/important.png.part") << "mine"; }
+    fs::create_symlink("important.png.part", dir_ + "/other.png.part");
+    ASSERT_EQ(run("--still 13 --size 32x24 --out other.png").exitCode, 0);
     { std::ofstream(dir_ + "/.v.mp4.partial.mp4") << "mine too"; }
     fs::create_directories(dir_ + "/frames/frame_00130.png.part");
     const ProgramResult still = run("--still 13 --size 32x24 --out important.png");
@@ -132,8 +91,9 @@ TEST_F(SharedOutputs, NamesBesideTheOutputsAreLeftAlone) {
     EXPECT_EQ(capture.exitCode, 0) << capture.output;
     EXPECT_EQ(fileContents(dir_ + "/important.png.part"), "mine");
     EXPECT_EQ(fileContents(dir_ + "/.v.mp4.partial.mp4"), "mine too");
-    EXPECT_EQ(namesIn(dir_), (std::vector<std::string>{".v.mp4.partial.mp4", "frames", "important.png",
-                                                       "important.png.part", "v.mp4"}));
-    EXPECT_EQ(namesIn(dir_ + "/frames"),
+    EXPECT_EQ(filesIn(dir_), (std::vector<std::string>{".v.mp4.partial.mp4", "frames", "important.png",
+                                                       "important.png.part", "other.png", "other.png.part", "v.mp4"}));
+    EXPECT_TRUE(fs::is_regular_file(fs::symlink_status(dir_ + "/other.png")));
+    EXPECT_EQ(filesIn(dir_ + "/frames"),
               (std::vector<std::string>{"frame_00130.png", "frame_00130.png.part", "frame_00131.png"}));
 }
