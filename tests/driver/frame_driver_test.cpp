@@ -7,6 +7,7 @@
 #include "render/frame_driver.h"
 #include "scene/presets.h"
 #include "render/sampler_table.h"
+#include "support/check.h"
 
 namespace {
 
@@ -32,9 +33,9 @@ const std::vector<unsigned char>& samplerTable() {
 
 // How the CPU backend names its kernel by default: the simd one where the build has it.
 std::string kernelText() {
-    return simdKernelAvailable() ? "simd kernel " + std::string(simdTargetName()) + " x" +
-                                          std::to_string(simdLaneCount())
-                                    : "scalar kernel";
+    return simdKernelAvailable()
+               ? "simd kernel " + std::string(simdTargetName()) + " x" + std::to_string(simdLaneCount())
+               : "scalar kernel";
 }
 
 // Sets the driver up; returns its console output, or "refused: " and the reason.
@@ -112,7 +113,8 @@ TEST(BackendChoice, ConsoleNamesTheBackendAndCudaIsRefusedWhereItCannotRun) {
         EXPECT_EQ(why.rfind(std::string(noCudaDevice) + "; CUDA says: ", 0), 0u) << why;
 #endif
         const bool noDevice = why.rfind(noCudaDevice, 0) == 0;
-        EXPECT_EQ(autoConsole, "backend: " + cpu2 + " (" + std::string(noDevice ? "" : "CUDA unavailable: ") + why + ")\n");
+        EXPECT_EQ(autoConsole,
+                  "backend: " + cpu2 + " (" + std::string(noDevice ? "" : "CUDA unavailable: ") + why + ")\n");
         EXPECT_EQ(cudaConsole, "refused: the CUDA backend cannot run: " + why);
         return;
     }
@@ -151,6 +153,6 @@ TEST(FrameDriver, PassCounterAndCpuFallbackWhenTheGpuFails) {
 
     record.samplesPerFrame = 2 * samplesPerFrame;  // more samples than the table has rows
     EXPECT_FALSE(driver.renderFrame(record, why));
-    EXPECT_NE(why.find("the table holds"), std::string::npos) << why;
+    EXPECT_TRUE(contains(why, "the table holds"));
     EXPECT_EQ(driver.passCounter(), 4) << "a frame not rendered uses up no pass";
 }

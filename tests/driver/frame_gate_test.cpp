@@ -16,6 +16,7 @@
 #include "kernel/pixel_guide.h"
 #include "render/frame_driver.h"
 #include "render/sampler_table.h"
+#include "support/check.h"
 
 namespace {
 
@@ -43,8 +44,8 @@ Frame renderOnCpu(int pass) {
     FrameDriver driver;
     std::string why;
     testing::internal::CaptureStdout();
-    const bool ready = driver.setup(record, table.data(), static_cast<int>(table.size()),
-                                    DriverOptions{BackendChoice::Cpu, 2}, why);
+    const bool ready =
+        driver.setup(record, table.data(), static_cast<int>(table.size()), DriverOptions{BackendChoice::Cpu, 2}, why);
     testing::internal::GetCapturedStdout();
     EXPECT_TRUE(ready) << why;
     driver.setPassCounter(pass);
@@ -91,7 +92,7 @@ TEST(FrameGate, FrameOfThePassPassesAndAnotherPassFails) {
         const PixelVerdict other = judge(pass == tick + 1 ? nextPass().pixels : renderOnCpu(pass).pixels);
         EXPECT_FALSE(other.passed) << "pass " << pass;
         EXPECT_LT(other.marginDb, 3.0) << "pass " << pass;
-        EXPECT_NE(other.why.find("above the next pass's"), std::string::npos) << other.why;
+        EXPECT_TRUE(contains(other.why, "above the next pass's"));
     }
 }
 
@@ -114,7 +115,7 @@ TEST(FrameGate, SkippedOrBlackPixelsFail) {
     EXPECT_FALSE(v.passed);
     EXPECT_EQ(v.unwritten, 1u);
     EXPECT_TRUE(std::isinf(v.difference.psnr)) << "the channels alone cannot tell";
-    EXPECT_NE(v.why.find("1 pixels not written"), std::string::npos) << v.why;
+    EXPECT_TRUE(contains(v.why, "1 pixels not written"));
 
     // The tail of the frame black: the last rows a partial block would miss.
     std::vector<uint32_t> blackTail = frameOfThePass().pixels;
@@ -133,16 +134,16 @@ TEST(FrameGate, WhereTwoPassesGiveOneFrameOnlyAnExactFramePasses) {
     EXPECT_TRUE(exact.passed) << exact.why;
     const PixelVerdict oneLevel = judgePixels(off.data(), flat.data(), flat.data(), flat.size(), margin, minPsnr);
     EXPECT_FALSE(oneLevel.passed);
-    EXPECT_NE(oneLevel.why.find("only an exact frame passes"), std::string::npos) << oneLevel.why;
+    EXPECT_TRUE(contains(oneLevel.why, "only an exact frame passes"));
     // The absolute mark holds besides the margin.
     const PixelVerdict belowMark = judgePixels(off.data(), flat.data(), flat.data(), flat.size(), 0.0, 80.0);
     EXPECT_FALSE(belowMark.passed);
-    EXPECT_NE(belowMark.why.find("PSNR below 80 dB"), std::string::npos) << belowMark.why;
+    EXPECT_TRUE(contains(belowMark.why, "PSNR below 80 dB"));
 }
 
 LightVerdict judgeTheLight(const std::vector<float>& light, const std::vector<uint32_t>& devicePixels) {
-    return judgeLight(light.data(), devicePixels.data(), frameOfThePass().light.data(), nextPass().light.data(),
-                      pixels, margin);
+    return judgeLight(light.data(), devicePixels.data(), frameOfThePass().light.data(), nextPass().light.data(), pixels,
+                      margin);
 }
 
 TEST(FrameGate, LightLayer) {
@@ -172,7 +173,7 @@ TEST(FrameGate, LightLayer) {
     v = judgeTheLight(skipped, cpu.pixels);
     EXPECT_FALSE(v.passed);
     EXPECT_EQ(v.notFinite, 1u);
-    EXPECT_NE(v.why.find("1 light values not written"), std::string::npos) << v.why;
+    EXPECT_TRUE(contains(v.why, "1 light values not written"));
 }
 
 TEST(FrameGate, GuideLayer) {
@@ -269,9 +270,8 @@ TEST(FrameGate, CheckModeLeavesNoOldFrameWhereADeviceSkipsPixels) {
         EXPECT_EQ(v.unwritten, static_cast<size_t>(n / 2));
         EXPECT_EQ(std::count(frame + n / 2, frame + n, 0xFFFFFFFFu), n / 2);
         EXPECT_EQ(std::count(frame, frame + n / 2, 0x00123456u), n / 2) << "written pixels are kept";
-        const LightVerdict light =
-            judgeLight(driver.radiance(), frame, std::vector<float>(3 * n, 0.5f).data(),
-                       std::vector<float>(3 * n, 0.4f).data(), n, margin);
+        const LightVerdict light = judgeLight(driver.radiance(), frame, std::vector<float>(3 * n, 0.5f).data(),
+                                              std::vector<float>(3 * n, 0.4f).data(), n, margin);
         EXPECT_EQ(light.notFinite, static_cast<size_t>(3 * n / 2));
         const GuideVerdict guide = judgeGuide(driver.guide(), std::vector<float>(guideFloats * n, 0.25f).data(), n);
         EXPECT_EQ(guide.notFinite, static_cast<size_t>(n / 2));
