@@ -9,7 +9,7 @@
 #include "anim/show_replay.h"
 #include "demo/image_file.h"
 #include "demo/surface.h"
-#include "live/quiet_demo_options.h"
+#include "support/test_demo.h"
 #include "live/show_controls.h"
 #include "support/run_program.h"
 #include "support/test_paths.h"
@@ -42,13 +42,10 @@ TEST(LiveRung, TheLiveShowsFramesAtARungAreThoseOfACaptureAtThatRung) {
                     "0.2", "--size", "80x60", "--no-overlays", "--backend", "cpu", "--data", sourceDir() + "/data"});
     ASSERT_EQ(capture.exitCode, 0) << capture.output;
 
-    FrameDriver driver;
-    Demo demo(smallView(), driver);
-    std::vector<uint32_t> pixels(viewWidth * viewHeight);
-    Surface surface(viewWidth, viewHeight, pixels.data(), viewWidth);
-    demo.surface = &surface;
+    TestDemo live(smallView());
+    Demo& demo = live.demo;
+    const std::vector<uint32_t>& pixels = live.pixels;
     std::string error;
-    ASSERT_TRUE(demo.init(error)) << error;
     demo.setRenderSetting(*findRung(rung, PictureReuse::Temporal));
     ShowControls controls;
     // The live loop gives the first tick 0 ms and every later one the frame's time.
@@ -72,10 +69,9 @@ TEST(LiveRung, TheLiveShowsFramesAtARungAreThoseOfACaptureAtThatRung) {
 }
 
 TEST(LiveRung, AJumpAndASceneSwitchStartTheHistoryAfresh) {
-    FrameDriver driver;
-    Demo demo(smallView(), driver);
+    TestDemo live(smallView());
+    Demo& demo = live.demo;
     std::string error;
-    ASSERT_TRUE(demo.init(error)) << error;
     demo.setRenderSetting(*findRung(rung, PictureReuse::Temporal));
     ShowControls controls;
     constexpr float frameMs = 33.333333f;
@@ -103,19 +99,15 @@ TEST(LiveRung, AJumpAndASceneSwitchStartTheHistoryAfresh) {
 // has nothing to reconstruct with, and the full setting stays the exact frame.
 TEST(LiveRung, CleanQualityReconstructsTheFullSettingAndPerFrameReuseLeavesItExact) {
     const auto frameOf = [](DemoOptions options, double& reconstructMs, bool& reconstructs) {
-        FrameDriver driver;
-        Demo demo(options, driver);
-        std::vector<uint32_t> pixels(viewWidth * viewHeight);
-        Surface surface(viewWidth, viewHeight, pixels.data(), viewWidth);
-        demo.surface = &surface;
+        TestDemo live(options);
+        Demo& demo = live.demo;
         std::string error;
-        EXPECT_TRUE(demo.init(error)) << error;
         replayShow(demo.show, 0, 1800, 33.333333f);
         ShowControls controls;
         for (int i = 0; i < 3; ++i) EXPECT_EQ(tickLiveShow(demo, controls, 33.333333f, error), TickResult::Running);
         reconstructMs = demo.reconstructMs();
         reconstructs = demo.reconstructs();
-        return pixels;
+        return live.pixels;
     };
     double ms = 0.0;
     bool reconstructs = false;
@@ -145,10 +137,8 @@ TEST(LiveRung, CleanQualityReconstructsTheFullSettingAndPerFrameReuseLeavesItExa
 // first: none for the exact frame (it stands alone), a second's worth at a
 // rung, never more than the ticks before the first one.
 TEST(LiveRung, OnlyAReconstructedPictureIsWarmedUp) {
-    FrameDriver driver;
-    Demo demo(quietDemoOptions(), driver);
-    std::string error;
-    ASSERT_TRUE(demo.init(error)) << error;
+    TestDemo live(quietDemoOptions());
+    Demo& demo = live.demo;
     EXPECT_FALSE(demo.reconstructs());
     EXPECT_EQ(demo.warmUpTicks(1300, 10.0), 0);
     demo.setRenderSetting(*findRung(rung, PictureReuse::Temporal));

@@ -19,6 +19,7 @@
 #include "support/disk_audio.h"
 #include "support/run_program.h"
 #include "support/test_paths.h"
+#include "support/check.h"
 
 TEST(MusicFade, FullUntil96ThenDownTo0At106) {
     const std::pair<float, int> cases[] = {{0.0f, 10000}, {96.0f, 10000}, {96.5f, 9500}, {101.0f, 5000},
@@ -32,14 +33,9 @@ TEST(Music, StartsAtTheOffsetLoopsAndFollowsTheVolume) {
     // A one-second track, half a second of silence and then a half-scale 440 Hz tone,
     // played from 0.5 s so that the tone comes first. SDL's disk driver records the
     // output at about real-time pace.
-    const std::string dir = scratchDir("music_volume");
-    const std::string wav = dir + "/tone.wav", track = dir + "/tone.mp3", out = dir + "/audio.raw";
-    const std::string make = "sox -n -r 44100 -c 2 -b 16 " + wav +
-                             " synth 0.5 sine 440 vol 0.5 pad 0.5 0 && lame --quiet -b 128 " + wav + " " + track;
-    if (std::system((make + " >/dev/null 2>&1").c_str()) != 0) GTEST_SKIP() << "sox and lame make the test track";
-    setenv("SDL_AUDIODRIVER", "disk", 1);
-    setenv("SDL_DISKAUDIOFILE", out.c_str(), 1);
-    setenv("SDL_DISKAUDIODELAY", "23", 1);
+    const std::string dir = scratchDir("music_volume"), track = dir + "/tone.mp3", out = dir + "/audio.raw";
+    if (!makeTrack(dir, "0.5 sine 440 vol 0.5 pad 0.5 0")) GTEST_SKIP() << "sox and lame make the test track";
+    recordAudioTo(out);
 
     std::string why;
     ASSERT_TRUE(startMusic(track, 0.5f, why)) << why;
@@ -54,17 +50,13 @@ TEST(Music, StartsAtTheOffsetLoopsAndFollowsTheVolume) {
     stopMusic();
     EXPECT_FALSE(musicPlaying());
 
-    std::ifstream in(out, std::ios::binary);
-    std::vector<int16_t> samples(phaseEnds.back() / 2);  // S16LE stereo, 44100 * 4 bytes a second
-    in.read(reinterpret_cast<char*>(samples.data()), static_cast<std::streamsize>(samples.size() * 2));
+    const Recording recording(out);
     const long margin = 4 * 1024 * 4;  // a volume change lands within a buffer or two
     auto peak = [&](long from, long to) {
-        EXPECT_GT(to - from, 44100 * 4 / 4);
-        int best = 0;
-        for (long i = from / 2; i < to / 2; ++i) best = std::max(best, std::abs(static_cast<int>(samples[i])));
-        return best;
+        EXPECT_GT(to - from, diskAudioSecond / 4);
+        return recording.peak(from, to);
     };
-    EXPECT_GT(peak(0, 44100 * 4 * 4 / 10), 12000) << "the tone should start at once";
+    EXPECT_GT(peak(0, diskAudioSecond * 4 / 10), 12000) << "the tone should start at once";
     const int full = peak(0, phaseEnds[0] - margin);
     const int half = peak(phaseEnds[0] + margin, phaseEnds[1] - margin);
     EXPECT_GT(full, 12000);  // a half-scale tone is about 16384
@@ -79,38 +71,37 @@ TEST(Music, RefusesTracksThatAreNotMp3BeforeTheMixerPlaysThemAsSilence) {
     real.read(&frames[0], static_cast<std::streamsize>(frames.size()));
     // An ID3v2 tag of 2 + 128 bytes (sizes are stored 7 bits a byte) before the first frame.
     const std::string tag = std::string("ID3\x03\0\0\0\0\x01\x02", 10) + std::string(130, '\0');
-    const std::pair<std::string, std::string> tracks[] = {
-        {"empty.mp3", ""}, {"junk.mp3", std::string(4000, 'j')}, {"tagged-junk.mp3", tag + std::string(100, 'j')},
-        {"tagged.mp3", tag + frames}, {"short.mp3", frames.substr(0, 3)}};
+    const std::pair<std::string, std::string> tracks[] = {{"empty.mp3", ""},
+                                                          {"junk.mp3", std::string(4000, 'j')},
+                                                          {"tagged-junk.mp3", tag + std::string(100, 'j')},
+                                                          {"tagged.mp3", tag + frames},
+                                                          {"short.mp3", frames.substr(0, 3)}};
     for (const auto& [name, bytes] : tracks) std::ofstream(dir + "/" + name, std::ios::binary) << bytes;
     std::filesystem::create_directory(dir + "/folder.mp3");
 
     std::string why;
     EXPECT_TRUE(checkTrack(sourceDir() + "/data/track.mp3", why)) << why;
     EXPECT_TRUE(checkTrack(dir + "/tagged.mp3", why)) << why;
-    const std::pair<std::string, std::string> refused[] = {
-        {"missing.mp3", "no music track at " + dir + "/missing.mp3"}, {"empty.mp3", " is empty"},
-        {"folder.mp3", " is not a file"}, {"junk.mp3", " is not an MP3 track"},
-        {"tagged-junk.mp3", " is not an MP3 track"}, {"short.mp3", " is not an MP3 track"}};
+    const std::pair<std::string, std::string> refused[] = {{"missing.mp3", "no music track at " + dir + "/missing.mp3"},
+                                                           {"empty.mp3", " is empty"},
+                                                           {"folder.mp3", " is not a file"},
+                                                           {"junk.mp3", " is not an MP3 track"},
+                                                           {"tagged-junk.mp3", " is not an MP3 track"},
+                                                           {"short.mp3", " is not an MP3 track"}};
     // The disk driver would play the junk as silence, and startMusic would succeed.
-    setenv("SDL_AUDIODRIVER", "disk", 1);
-    setenv("SDL_DISKAUDIOFILE", (dir + "/audio.raw").c_str(), 1);
-    setenv("SDL_DISKAUDIODELAY", "0", 1);
+    recordAudioTo(dir + "/audio.raw", 0);
     for (const auto& [name, reason] : refused) {
         why.clear();
         EXPECT_FALSE(startMusic(dir + "/" + name, 0.0f, why)) << name;
-        EXPECT_NE(why.find(reason), std::string::npos) << name << ": " << why;
+        EXPECT_TRUE(contains(why, reason)) << name;
         EXPECT_FALSE(musicPlaying());
     }
     stopMusic();
 }
 
 TEST(MusicLength, CountsTheTracksFramesAndNothingElse) {
-    const std::string dir = scratchDir("music_length");
-    const std::string wav = dir + "/tone.wav", track = dir + "/tone.mp3";
-    const std::string make = "sox -n -r 44100 -c 2 -b 16 " + wav + " synth 1.5 sine 440 && lame --quiet -b 128 " +
-                             wav + " " + track;
-    if (std::system((make + " >/dev/null 2>&1").c_str()) != 0) GTEST_SKIP() << "sox and lame make the test track";
+    const std::string dir = scratchDir("music_length"), track = dir + "/tone.mp3";
+    if (!makeTrack(dir, "1.5 sine 440")) GTEST_SKIP() << "sox and lame make the test track";
     // The encoder adds its delay and pads to whole frames of 1152 samples.
     const double seconds = trackSeconds(track);
     EXPECT_GE(seconds, 1.5);
@@ -136,14 +127,9 @@ TEST(MusicLength, CountsTheTracksFramesAndNothingElse) {
 
 TEST(Music, PauseFallsSilentAndAJumpLandsInTheLoopedTrackAtItsVolume) {
     // One second of tone, then one of silence. SDL's disk driver records at about real time.
-    const std::string dir = scratchDir("music_pause");
-    const std::string wav = dir + "/tone.wav", track = dir + "/tone.mp3", out = dir + "/audio.raw";
-    const std::string make = "sox -n -r 44100 -c 2 -b 16 " + wav +
-                             " synth 1 sine 440 vol 0.5 pad 0 1 && lame --quiet -b 128 " + wav + " " + track;
-    if (std::system((make + " >/dev/null 2>&1").c_str()) != 0) GTEST_SKIP() << "sox and lame make the test track";
-    setenv("SDL_AUDIODRIVER", "disk", 1);
-    setenv("SDL_DISKAUDIOFILE", out.c_str(), 1);
-    setenv("SDL_DISKAUDIODELAY", "23", 1);
+    const std::string dir = scratchDir("music_pause"), track = dir + "/tone.mp3", out = dir + "/audio.raw";
+    if (!makeTrack(dir, "1 sine 440 vol 0.5 pad 0 1")) GTEST_SKIP() << "sox and lame make the test track";
+    recordAudioTo(out);
     const long second = diskAudioSecond;
     const double length = trackSeconds(track);
     ASSERT_GT(length, 2.0);

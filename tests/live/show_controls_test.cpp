@@ -2,7 +2,6 @@
 #include "live/show_controls.h"
 
 #include <gtest/gtest.h>
-#include <SDL.h>
 
 #include <cstring>
 #include <vector>
@@ -10,7 +9,7 @@
 #include "anim/show_clock.h"
 #include "demo/readout_font.h"
 #include "demo/surface.h"
-#include "live/quiet_demo_options.h"
+#include "support/test_demo.h"
 
 namespace {
 
@@ -31,26 +30,13 @@ ShowKeys seek(int steps) {
 
 }  // namespace
 
-TEST(ShowKeys, CountsTheControlKeysPressedSinceTheLastLook) {
-    takeShowKeys();
-    for (int key : {SDLK_SPACE, SDLK_LEFT, SDLK_i, SDLK_w, SDLK_LEFT, SDLK_ESCAPE, SDLK_RIGHT, SDLK_SPACE, SDLK_LEFT})
-        noteShowKey(key);
-    const ShowKeys keys = takeShowKeys();
-    EXPECT_EQ(keys.pausePresses, 2);
-    EXPECT_EQ(keys.readoutPresses, 1);
-    EXPECT_EQ(keys.seekSteps, -2);
-    const ShowKeys again = takeShowKeys();
-    EXPECT_EQ(again.pausePresses + again.readoutPresses + again.seekSteps, 0);
-}
-
+// The keys themselves, and the readout's text, through the program: tests/live/show_controls_program_test.cpp.
 TEST(ShowControls, PauseHoldsTheMomentThroughLongFramesAndResumeGoesOnFromIt) {
-    FrameDriver driver;
-    Demo demo(quietDemoOptions(), driver);
+    TestDemo live(quietDemoOptions());
+    Demo& demo = live.demo;
+    FrameDriver& driver = live.driver;
+    std::vector<uint32_t>& pixels = live.pixels;
     std::string error;
-    ASSERT_TRUE(demo.init(error)) << error;
-    std::vector<uint32_t> pixels(640 * 480);
-    Surface display(640, 480, pixels.data(), 640);
-    demo.surface = &display;
     ShowControls controls;
     skipAhead(demo, 13.0);
     // A slow frame: several of the choreography's step boundaries fall due at once,
@@ -98,11 +84,9 @@ TEST(ShowControls, PauseHoldsTheMomentThroughLongFramesAndResumeGoesOnFromIt) {
 }
 
 TEST(ShowControls, JumpsFiveSecondsWithinTheShowAndBackReplaysFromTheStart) {
-    FrameDriver driver, freshDriver;
-    Demo demo(quietDemoOptions(), driver), fresh(quietDemoOptions(), freshDriver);
+    TestDemo live(quietDemoOptions()), startedAfresh(quietDemoOptions());
+    Demo &demo = live.demo, &fresh = startedAfresh.demo;
     std::string error;
-    ASSERT_TRUE(demo.init(error)) << error;
-    ASSERT_TRUE(fresh.init(error)) << error;
     const ShowState start = fresh.show;
     ShowControls controls;
     skipAhead(demo, 20.0);
