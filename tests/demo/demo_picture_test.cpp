@@ -13,6 +13,7 @@
 #include "anim/show_replay.h"
 #include "demo/demo.h"
 #include "demo/surface.h"
+#include "support/test_demo.h"
 #include "support/test_paths.h"
 
 namespace {
@@ -30,18 +31,14 @@ Picture render(DemoOptions options, float seconds, int passBase, uint32_t fill =
     // run of the program has the same table: seeded as at start-up, every Demo
     // here has it too, as two runs of the program would.
     std::srand(1);
-    FrameDriver driver;
-    Demo demo(options, driver);
-    std::string error;
-    EXPECT_TRUE(demo.init(error)) << error;
-    Picture picture;
-    picture.pixels.assign(static_cast<size_t>(options.pictureWidth) * options.pictureHeight, fill);
-    Surface surface(options.pictureWidth, options.pictureHeight, picture.pixels.data(), options.pictureWidth);
-    demo.surface = &surface;
+    TestDemo shown(options, 0, fill);
+    Demo& demo = shown.demo;
     // The still's steps: one big step would skip the choreography's cues.
     replayShow(demo.show, 0, momentTick(seconds, 10.0).run.tick, 10.0f);
-    driver.setPassCounter(passBase);
+    shown.driver.setPassCounter(passBase);
+    std::string error;
     EXPECT_EQ(demo.tick(0.0f, error), TickResult::Running) << error;
+    Picture picture{shown.pixels, {}};
     if (const float* light = demo.light())
         picture.light.assign(light, light + static_cast<size_t>(demo.viewArea().width) * demo.viewArea().height * 3);
     return picture;
@@ -99,8 +96,8 @@ TEST(GamePicture, OnePassIsTheExactFrameAndMorePassesCutTheNoise) {
             return std::make_pair(render(options, seconds, passes * 1000), render(options, seconds, passes * 5000));
         };
         const auto one = pair(1), sixteen = pair(16);
-        const double lightGain = 10.0 * std::log10(lightNoise(one.first, one.second) /
-                                                   lightNoise(sixteen.first, sixteen.second));
+        const double lightGain =
+            10.0 * std::log10(lightNoise(one.first, one.second) / lightNoise(sixteen.first, sixteen.second));
         const double byteGain = psnr(sixteen.first, sixteen.second) - psnr(one.first, one.second);
         EXPECT_GE(lightGain, 10.0) << "at " << seconds << " s";
         EXPECT_LE(lightGain, 14.0) << "at " << seconds << " s: more than independent passes can give";
@@ -112,7 +109,8 @@ TEST(GamePicture, TitleImagesScaleWithThePictureAndKeepTheirPlace) {
     // White title images, 2 rows high and 10 + index wide, as the show's files would be.
     const std::string dir = scratchDir("game_picture_titles");
     for (int i = 0; i < overlayCount; ++i)
-        std::ofstream(dir + "/" + overlayFileNames[i]) << "P5 " << 10 + i << " 2 255\n" << std::string(20 + 2 * i, '\xFF');
+        std::ofstream(dir + "/" + overlayFileNames[i]) << "P5 " << 10 + i << " 2 255\n"
+                                                       << std::string(20 + 2 * i, '\xFF');
     // A 360-row picture scales them by 0.75; with --keep-aspect the 4:3 view
     // sits between bars that are left as they were. At 1.25 s the "re" image
     // (row 400 of 480) is at full strength.

@@ -12,7 +12,9 @@
 #include "render/upscale.h"
 #include "demo/overlays.h"
 #include "demo/sprite.h"
+#include "support/test_demo.h"
 #include "support/test_paths.h"
+#include "support/check.h"
 
 namespace {
 
@@ -30,32 +32,30 @@ TEST(Demo, LoadsOverlaysInOrderCopiesToThePitchAndEndsAfter106Seconds) {
     // Eight white overlay images, 2 rows high and 10 + index wide, so the load order shows.
     const std::string dir = scratchDir("game_show");
     for (int i = 0; i < overlayCount; ++i)
-        std::ofstream(dir + "/" + overlayFileNames[i]) << "P5 " << 10 + i << " 2 255\n" << std::string(20 + 2 * i, '\xFF');
-    FrameDriver driver;
-    Demo demo(cpuOptions(dir), driver);
+        std::ofstream(dir + "/" + overlayFileNames[i]) << "P5 " << 10 + i << " 2 255\n"
+                                                       << std::string(20 + 2 * i, '\xFF');
+    // The display's rows are longer than the frame's: the copy keeps to the pitch.
+    constexpr int pitch = 700;
+    TestDemo shown(cpuOptions(dir), pitch, 0x00ABCDEFu);
+    Demo& demo = shown.demo;
+    const std::vector<uint32_t>& pixels = shown.pixels;
     std::string error;
-    ASSERT_TRUE(demo.init(error)) << error;
     for (int i = 0; i < overlayCount; ++i) {
         ASSERT_NE(demo.overlays[i], nullptr) << overlayFileNames[i];
         EXPECT_EQ(demo.overlays[i]->frameWidth, 10 + i) << overlayFileNames[i];
     }
 
-    // The display's rows are longer than the frame's: the copy keeps to the pitch.
     // At t = 1.25 the Greek title (row 40) fades in at 127, the "re" image (row 400) is at full strength.
-    constexpr int pitch = 700;
-    std::vector<uint32_t> pixels(pitch * 480, 0x00ABCDEFu);
-    Surface display(640, 480, pixels.data(), pitch);
-    demo.surface = &display;
     EXPECT_EQ(demo.tick(1250.0f, error), TickResult::Running) << error;
-    const uint32_t* frame = driver.frameBuffer();
+    const uint32_t* frame = shown.driver.frameBuffer();
     ASSERT_NE(frame, nullptr);
     const int greekLeft = (640 - (10 + greekOverlayId)) / 2, reLeft = (640 - (10 + reOverlayId)) / 2;
     for (int y = 0; y < 480; ++y)
         for (int x = 0; x < pitch; ++x) {
             const uint32_t under = x < 640 ? frame[y * 640 + x] : 0x00ABCDEFu;
             const uint32_t add = y / 2 == 20 && x >= greekLeft && x < greekLeft + 10 + greekOverlayId ? 0x7E7E7Eu
-                                 : y / 2 == 200 && x >= reLeft && x < reLeft + 10 + reOverlayId    ? 0xFFFFFFu
-                                                                                                    : 0u;
+                                 : y / 2 == 200 && x >= reLeft && x < reLeft + 10 + reOverlayId       ? 0xFFFFFFu
+                                                                                                      : 0u;
             ASSERT_EQ(pixels[y * pitch + x], add ? addPixelSaturated(under, add) : under) << x << "," << y;
         }
 
@@ -82,20 +82,18 @@ TEST(Demo, OptionalPartsStayOffAndRefusedPartsFailInit) {
     options.driver.backend = BackendChoice::Cuda;
     options.music = false;
     EXPECT_FALSE(Demo(options, driver).init(error));
-    EXPECT_NE(error.find("CUDA"), std::string::npos) << error;
+    EXPECT_TRUE(contains(error, "CUDA"));
 #endif
 }
 
 TEST(Demo, ReducedFramesFillTheDisplayAndRefiningAveragesPassesBeforeTheToneCurve) {
     DemoOptions options = cpuOptions(scratchDir("game_refine"));
     options.overlays = false;
-    FrameDriver driver;
-    Demo demo(options, driver);
+    TestDemo shown(options);
+    Demo& demo = shown.demo;
+    FrameDriver& driver = shown.driver;
+    std::vector<uint32_t>& pixels = shown.pixels;
     std::string error;
-    ASSERT_TRUE(demo.init(error)) << error;
-    std::vector<uint32_t> pixels(640 * 480, 0u);
-    Surface display(640, 480, pixels.data(), 640);
-    demo.surface = &display;
     demo.advance(0.0f);
     demo.advance(13000.0f);
 

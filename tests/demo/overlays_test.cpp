@@ -5,7 +5,6 @@
 #include <algorithm>
 #include <cmath>
 #include <map>
-#include <tuple>
 #include <vector>
 
 #include "demo/surface.h"
@@ -13,9 +12,13 @@
 
 TEST(OverlayFade, HalfSecondRampsAtEachEnd) {
     // {t, start, end, factor}; never negative outside the window.
-    for (auto [t, start, end, factor] : {std::tuple{0.0f, 0.0f, 8.0f, 0}, {1.25f, 1.0f, 8.0f, 127},
-                                         {1.5f, 1.0f, 8.0f, overlayFullStrength}, {7.75f, 4.0f, 8.0f, 127},
-                                         {7.75f, 0.0f, 8.0f, 127}, {0.5f, 1.0f, 8.0f, 0}, {9.0f, 1.0f, 8.0f, 0}})
+    for (auto [t, start, end, factor] : {std::tuple{0.0f, 0.0f, 8.0f, 0},
+                                         {1.25f, 1.0f, 8.0f, 127},
+                                         {1.5f, 1.0f, 8.0f, overlayFullStrength},
+                                         {7.75f, 4.0f, 8.0f, 127},
+                                         {7.75f, 0.0f, 8.0f, 127},
+                                         {0.5f, 1.0f, 8.0f, 0},
+                                         {9.0f, 1.0f, 8.0f, 0}})
         EXPECT_EQ(overlayFadeFactor(t, start, end), factor) << t << " in " << start << ".." << end;
 }
 
@@ -82,69 +85,19 @@ TEST(OverlayBlend, ClipsAnOversizedImageToTheSurface) {
             for (int x = 0; x < 80; ++x) {
                 const int sx = x - 8 + 18, sy = y - 4 - row;
                 const bool inside = x >= 8 && x < 72 && y >= 4 && y < 36;
-                const uint32_t expected = !inside ? guard : sy >= 0 && sy < 50 ? static_cast<uint32_t>(sx | sy << 8) : 0u;
+                const uint32_t expected = !inside              ? guard
+                                          : sy >= 0 && sy < 50 ? static_cast<uint32_t>(sx | sy << 8)
+                                                               : 0u;
                 ASSERT_EQ(memory[y * 80 + x], expected) << x << "," << y;
             }
     }
 }
 
-TEST(OverlayBlend, ASpriteHoldingOnlyAPartDrawsLikeTheWholeImage) {
-    // The whole 100 x 50 image (each pixel its own column and row) against
-    // sprites holding a part of it at its place in the frame: where the part
-    // covers what the surface shows, the same pixels; elsewhere the part alone.
-    std::vector<uint32_t> pixels(100 * 50);
-    for (int i = 0; i < 100 * 50; ++i) pixels[i] = static_cast<uint32_t>(i % 100 | i / 100 << 8);
-    Surface image(100, 50, pixels.data(), 100);
-    const Sprite whole(&image, 1);
-    const auto draw = [](const Sprite& sprite, int row) {
-        std::vector<uint32_t> memory(64 * 32, 0u);
-        Surface display(64, 32, memory.data(), 64);
-        blendOverlay(display, 4.0f, 0.0f, 8.0f, sprite, row);
-        return memory;
-    };
-    for (const int row : {10, -5}) {
-        SCOPED_TRACE(row);
-        // What the 64 x 32 surface shows of it, stored alone.
-        const PixelRect shown = overlayShownPart(100, 50, row, 64, 32);
-        EXPECT_EQ(shown.x, 18);
-        EXPECT_EQ(shown.width, 64);
-        EXPECT_EQ(shown.y, row < 0 ? 5 : 0);
-        EXPECT_EQ(shown.height, row < 0 ? 32 : 22);
-        std::vector<uint32_t> held;
-        for (int y = shown.y; y < shown.y + shown.height; ++y)
-            held.insert(held.end(), pixels.begin() + y * 100 + shown.x, pixels.begin() + y * 100 + shown.x + shown.width);
-        Surface heldImage(shown.width, shown.height, held.data(), shown.width);
-        EXPECT_EQ(draw(Sprite(&heldImage, 100, 50, shown.x, shown.y), row), draw(whole, row));
-
-        // A smaller part: only its own pixels are drawn.
-        Surface corner(10, 4, held.data() + 3 * shown.width + 20, shown.width);
-        const std::vector<uint32_t> some = draw(Sprite(&corner, 100, 50, shown.x + 20, shown.y + 3), row);
-        const std::vector<uint32_t> all = draw(whole, row);
-        for (int y = 0; y < 32; ++y)
-            for (int x = 0; x < 64; ++x) {
-                const bool inCorner = x >= 20 && x < 30 && y >= std::max(row, 0) + 3 && y < std::max(row, 0) + 7;
-                ASSERT_EQ(some[y * 64 + x], inCorner ? all[y * 64 + x] : 0u) << x << "," << y;
-            }
-    }
-    // Wholly off the picture: nothing to hold.
-    EXPECT_TRUE(overlayShownPart(100, 50, 40, 64, 32).empty());
-    EXPECT_TRUE(overlayShownPart(100, 50, -50, 64, 32).empty());
-    // Narrower than the picture: all of it, at any row that keeps it on.
-    const PixelRect small = overlayShownPart(10, 4, 28, 64, 32);
-    EXPECT_EQ(std::make_tuple(small.x, small.y, small.width, small.height), std::make_tuple(0, 0, 10, 4));
-}
-
-TEST(OverlayScaling, SidesAndRowsFollowThePictureHeight) {
+// A sprite holding only a part of its image draws as the whole would where the
+// picture shows it: tests/demo/scaled_titles_test.cpp, on the show's titles.
+TEST(OverlayScaling, SidesFollowThePictureHeight) {
     EXPECT_EQ(overlaySide(620, 480), 620);
     EXPECT_EQ(overlaySide(620, 16384), 21163);  // 620 * 16384 / 480 = 21162.67
     EXPECT_EQ(overlaySide(48, 16), 2);          // 1.6
     EXPECT_EQ(overlaySide(1, 16), 1);           // never less than a pixel
-    // The parts a picture shows of the Greek title (row 40): 16 columns in the middle.
-    const int width = overlaySide(560, 16384), height = overlaySide(56, 16384);
-    const PixelRect part = overlayPartDrawn(greekOverlayId, width, height, 16, 16384);
-    EXPECT_EQ(std::make_tuple(part.x, part.y, part.width, part.height),
-              std::make_tuple((width - 16) / 2, 0, 16, height));
-    // Its bottom rows cut off by a picture too short for it.
-    const PixelRect cut = overlayPartDrawn(reOverlayId, 30, 50, 640, 100);  // row 83 of 100
-    EXPECT_EQ(std::make_tuple(cut.x, cut.y, cut.width, cut.height), std::make_tuple(0, 0, 30, 17));
 }

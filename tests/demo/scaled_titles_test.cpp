@@ -16,6 +16,7 @@
 #include "demo/scaled_image_part.h"
 #include "demo/sprite.h"
 #include "demo/surface.h"
+#include "support/test_demo.h"
 #include "support/test_paths.h"
 
 namespace {
@@ -63,6 +64,16 @@ std::vector<uint32_t> drawTitles(const std::array<const Sprite*, overlayCount>& 
     return pixels;
 }
 
+// The show's titles on a picture of the given size.
+DemoOptions titled(int width, int height) {
+    DemoOptions options = quietDemoOptions();
+    options.overlays = true;
+    options.dataDir = sourceDir() + "/data";
+    options.pictureWidth = width;
+    options.pictureHeight = height;
+    return options;
+}
+
 }  // namespace
 
 // Enlarged, shrunk, one side alone, both; whole, corners, single pixels and
@@ -73,11 +84,16 @@ TEST(ScaledImagePart, IsThatPartOfTheWholeImageRescaled) {
     std::vector<Image> sources;
     sources.push_back(showTitle("greets.png"));
     sources.push_back(showTitle("re.png"));
-    for (const auto& [w, h] : {std::pair{37, 23}, {1, 9}, {12, 1}, {64, 64}}) sources.push_back(randomImage(w, h, random));
+    for (const auto& [w, h] : {std::pair{37, 23}, {1, 9}, {12, 1}, {64, 64}})
+        sources.push_back(randomImage(w, h, random));
     for (const Image& source : sources) {
         const int w = source.surface.width, h = source.surface.height;
-        const std::pair<int, int> sizes[] = {{w * 9 / 4, h * 9 / 4}, {w * 3 / 10 + 1, h * 3 / 10 + 1}, {w * 5, h},
-                                             {w, h * 5 / 2},        {w / 3 + 1, h * 2},                {w * 2, h / 3 + 1},
+        const std::pair<int, int> sizes[] = {{w * 9 / 4, h * 9 / 4},
+                                             {w * 3 / 10 + 1, h * 3 / 10 + 1},
+                                             {w * 5, h},
+                                             {w, h * 5 / 2},
+                                             {w / 3 + 1, h * 2},
+                                             {w * 2, h / 3 + 1},
                                              {w, h}};
         for (const auto& [width, height] : sizes) {
             expectPartOfWhole(source, width, height, {0, 0, width, height});
@@ -103,16 +119,8 @@ TEST(ScaledImagePart, IsThatPartOfTheWholeImageRescaled) {
 TEST(ScaledTitles, ANarrowPictureHoldsAndDrawsOnlyWhatItShows) {
     for (const auto& [width, height] : {std::pair{16, 1920}, {5, 1500}, {333, 777}, {2000, 20}}) {
         SCOPED_TRACE(std::to_string(width) + "x" + std::to_string(height));
-        DemoOptions options;
-        options.dataDir = sourceDir() + "/data";
-        options.music = false;
-        options.driver.backend = BackendChoice::Cpu;
-        options.pictureWidth = width;
-        options.pictureHeight = height;
-        FrameDriver driver;
-        Demo demo(options, driver);
+        TestDemo shown(titled(width, height));
         std::string error;
-        ASSERT_TRUE(demo.init(error)) << error;
 
         // The whole titles, scaled and drawn as before there were parts.
         std::vector<Image> whole(overlayCount);
@@ -125,7 +133,7 @@ TEST(ScaledTitles, ANarrowPictureHoldsAndDrawsOnlyWhatItShows) {
                 << error;
             wholeSprites.push_back(std::make_unique<Sprite>(&whole[i].surface, 1));
             reference[i] = wholeSprites.back().get();
-            parts[i] = demo.overlays[i].get();
+            parts[i] = shown.demo.overlays[i].get();
             ASSERT_NE(parts[i], nullptr);
             EXPECT_EQ(parts[i]->frameWidth, whole[i].surface.width) << overlayFileNames[i] << ": placed as the whole";
             EXPECT_EQ(parts[i]->height, whole[i].surface.height) << overlayFileNames[i];
@@ -141,18 +149,9 @@ TEST(ScaledTitles, ANarrowPictureHoldsAndDrawsOnlyWhatItShows) {
 // The cost is that of the picture: at 16 x 16384 every title is enlarged about
 // 34 times (the widest to over 21000 columns) and holds 16 of them.
 TEST(ScaledTitles, TheTallestNarrowPictureScalesNoMoreThanItShows) {
-    DemoOptions options;
-    options.dataDir = sourceDir() + "/data";
-    options.music = false;
-    options.driver.backend = BackendChoice::Cpu;
-    options.pictureWidth = 16;
-    options.pictureHeight = 16384;
-    FrameDriver driver;
-    Demo demo(options, driver);
-    std::string error;
-    ASSERT_TRUE(demo.init(error)) << error;
+    TestDemo shown(titled(16, 16384));
     for (int i = 0; i < overlayCount; ++i) {
-        const Sprite& sprite = *demo.overlays[i];
+        const Sprite& sprite = *shown.demo.overlays[i];
         EXPECT_GT(sprite.frameWidth, 16 * 30) << overlayFileNames[i];
         EXPECT_EQ(sprite.image->width, 16) << overlayFileNames[i];
         EXPECT_EQ(sprite.image->height, sprite.height) << overlayFileNames[i] << ": all its rows are on the picture";
