@@ -11,10 +11,10 @@
 #include <regex>
 #include <set>
 #include <sstream>
-#include <tuple>
 
 #include "support/run_program.h"
 #include "support/test_paths.h"
+#include "support/check.h"
 
 namespace fs = std::filesystem;
 
@@ -47,8 +47,8 @@ std::set<std::string> filesBack(const std::string& dir) {
 // the path, the build folder and the report in `dir`.
 ScriptRun runCheck(const std::string& dir, std::vector<std::string> env, const std::string& tree = sourceDir()) {
     const std::string fakes = sourceDir() + "/tests/tools/fakes";
-    env.insert(env.begin(), {"PATH=" + fakes + ":" + std::getenv("PATH"), "OUT=" + dir + "/out", "CUDACXX=",
-                             "GPU_CHECK_DESKTOP=", "GPU_CHECK_TESTS=", "GPU_CHECK_SECONDS="});
+    env.insert(env.begin(), {"PATH=" + fakes + ":" + std::getenv("PATH"), "OUT=" + dir + "/out",
+                             "CUDACXX=", "GPU_CHECK_DESKTOP=", "GPU_CHECK_TESTS=", "GPU_CHECK_SECONDS="});
     ScriptRun run;
     run.out = dir + "/out";
     const auto begin = std::chrono::steady_clock::now();
@@ -67,95 +67,73 @@ void expectReturnable(const ScriptRun& run) {
     EXPECT_EQ(fileContents(run.out + "/summary.txt"), run.result.output);
 }
 
-TEST(GpuCheckScript, AFailedCheckBringsBackItsLogsButNoStaleFrames) {
-    const std::string dir = scratchDir("gpu_check_failed");
-    // Frames and a log of an earlier run on the same (warm) machine.
-    fs::create_directories(dir + "/build/gpu-check-logs/frames");
-    fs::create_directories(dir + "/out");
-    for (const std::string stale : {"/build/gpu-check-logs/frames/cuda_97.ppm", "/out/cuda_97.ppm", "/out/tests.log"})
-        std::ofstream(dir + stale) << "stale";
+// Each run of the stand-ins: the exit code, the verdict on the last line, the
+// files that come back (when given) and what the console ("") or a file says.
+struct Case {
+    std::vector<std::string> env;
+    int exitCode;
+    std::string verdict;
+    std::set<std::string> files;
+    std::vector<std::pair<std::string, std::string>> says;
+    std::vector<std::string> notBack = {};
+};
 
-    const ScriptRun run = runCheck(dir, {"FAKE_ENGINE_CHECK=fail"});
-    EXPECT_EQ(run.result.exitCode, 1) << run.result.output;
-    EXPECT_TRUE(std::regex_match(lastLine(run.result.output),
-                                 std::regex("gpu-check: FAILED in [0-9]+ s: engine-check engine-check-sizes memcheck")))
-        << run.result.output;
-    EXPECT_NE(run.result.output.find("FAILED: engine-check exit code 1"), std::string::npos) << run.result.output;
-    expectReturnable(run);
-    const std::set<std::string> files = filesBack(run.out);
-    EXPECT_EQ(files, (std::set<std::string>{"summary.txt", "engine-check.log", "engine-check-sizes.log",
-                                             "memcheck.log", "configure.log", "build.log", "cpu_13.ppm",
-                                             "cuda_13.ppm"}));
-    EXPECT_NE(fileContents(run.out + "/engine-check.log").find("FAILED: PSNR 31.06 dB"), std::string::npos);
-    EXPECT_NE(fileContents(run.out + "/configure.log").find("Template: CUDA backend ON"), std::string::npos);
-    EXPECT_NE(fileContents(run.out + "/build.log").find("Built target engine-check"), std::string::npos);
-    EXPECT_EQ(fileContents(run.out + "/cuda_13.ppm"), std::string("P6\n1 1\n255\n\001\002\004"));
-    EXPECT_FALSE(fs::exists(dir + "/build/gpu-check-logs/frames/cuda_97.ppm"));
-}
-
-TEST(GpuCheckScript, APassingCheckBringsBackTheReportAndTheWeakestFrames) {
-    const std::string dir = scratchDir("gpu_check_passed");
-    const ScriptRun run = runCheck(dir, {});
-    EXPECT_EQ(run.result.exitCode, 0) << run.result.output;
-    EXPECT_TRUE(std::regex_match(lastLine(run.result.output), std::regex("gpu-check: PASSED in [0-9]+ s")))
-        << run.result.output;
-    expectReturnable(run);
-    EXPECT_EQ(filesBack(run.out), (std::set<std::string>{"summary.txt", "cpu_13.ppm", "cuda_13.ppm"}));
-    // Every step ran, each with its own arguments.
-    for (const char* step : {"== configure (desktop OFF, tests OFF)", "== build", "== CUDA against CPU, 32 samples",
-                             "== sizes through one driver", "== CUDA against CPU, 64 samples", "== memcheck",
-                             "memcheck: no errors", "Fake GPU, 9.0", "release 13.0, a fake"})
-        EXPECT_NE(run.result.output.find(step), std::string::npos) << step;
-}
-
-TEST(GpuCheckScript, MemcheckFailsOnlyOnErrorsItCounted) {
-    const std::string dir = scratchDir("gpu_check_memcheck");
-    ScriptRun run = runCheck(dir, {"FAKE_MEMCHECK=errors"});
-    EXPECT_EQ(run.result.exitCode, 1) << run.result.output;
-    EXPECT_NE(run.result.output.find("FAILED: memcheck 2 errors"), std::string::npos) << run.result.output;
-    EXPECT_TRUE(std::regex_match(lastLine(run.result.output), std::regex("gpu-check: FAILED in [0-9]+ s: memcheck")));
-    expectReturnable(run);
-    EXPECT_NE(fileContents(run.out + "/memcheck.log").find("Invalid __global__ write"), std::string::npos);
-    EXPECT_TRUE(fs::exists(run.out + "/build.log"));
-
-    // A sanitizer that never reached the device found nothing either way: said, and its log kept.
-    run = runCheck(dir, {"FAKE_MEMCHECK=no-device"});
-    EXPECT_EQ(run.result.exitCode, 0) << run.result.output;
-    EXPECT_NE(run.result.output.find("memcheck: could not run (exit code 1"), std::string::npos) << run.result.output;
-    EXPECT_TRUE(std::regex_match(lastLine(run.result.output),
-                                 std::regex("gpu-check: PASSED in [0-9]+ s \\(memcheck could not run\\)")));
-    expectReturnable(run);
-    EXPECT_NE(fileContents(run.out + "/memcheck.log").find("terminated before first instrumented"), std::string::npos);
-}
-
-TEST(GpuCheckScript, ConfigureOrBuildFailuresEndWithTheirLog) {
-    const std::string dir = scratchDir("gpu_check_build");
-    for (const auto& [fake, log, text] : {std::tuple<std::string, std::string, std::string>{
-                                              "configure-fails", "configure", "a fake configure failure"},
-                                          {"build-fails", "build", "a fake compile error"}}) {
-        SCOPED_TRACE(fake);
-        const ScriptRun run = runCheck(dir, {"FAKE_CMAKE=" + fake});
-        EXPECT_EQ(run.result.exitCode, 1) << run.result.output;
-        EXPECT_TRUE(std::regex_match(lastLine(run.result.output), std::regex("gpu-check: FAILED in [0-9]+ s: " + log)))
-            << run.result.output;
-        EXPECT_NE(run.result.output.find(text), std::string::npos) << "the reason is in the summary too";
+TEST(GpuCheckScript, EachOutcomeBringsBackItsVerdictLogsAndFrames) {
+    const std::set<std::string> frames = {"summary.txt", "cpu_13.ppm", "cuda_13.ppm"};
+    // clang-format off
+    const std::vector<Case> cases = {
+        // Every step ran, each with its own arguments.
+        {{}, 0, "gpu-check: PASSED in [0-9]+ s", frames,
+         {{"", "== configure (desktop OFF, tests OFF)"}, {"", "== build"}, {"", "== CUDA against CPU, 32 samples"},
+          {"", "== sizes through one driver"}, {"", "== CUDA against CPU, 64 samples"}, {"", "== memcheck"},
+          {"", "memcheck: no errors"}, {"", "Fake GPU, 9.0"}, {"", "release 13.0, a fake"}}},
+        // A failure brings back its logs, but no stale frames of an earlier run.
+        {{"FAKE_ENGINE_CHECK=fail"}, 1, "gpu-check: FAILED in [0-9]+ s: engine-check engine-check-sizes memcheck",
+         {"summary.txt", "engine-check.log", "engine-check-sizes.log", "memcheck.log", "configure.log", "build.log",
+          "cpu_13.ppm", "cuda_13.ppm"},
+         {{"", "FAILED: engine-check exit code 1"}, {"engine-check.log", "FAILED: PSNR 31.06 dB"},
+          {"configure.log", "Template: CUDA backend ON"}, {"build.log", "Built target engine-check"},
+          {"cuda_13.ppm", std::string("P6\n1 1\n255\n\001\002\004")}}},
+        // memcheck fails only on errors it counted; one that never reached the device says so.
+        {{"FAKE_MEMCHECK=errors"}, 1, "gpu-check: FAILED in [0-9]+ s: memcheck", {},
+         {{"", "FAILED: memcheck 2 errors"}, {"memcheck.log", "Invalid __global__ write"}, {"build.log", ""}}},
+        {{"FAKE_MEMCHECK=no-device"}, 0, "gpu-check: PASSED in [0-9]+ s \\(memcheck could not run\\)", {},
+         {{"", "memcheck: could not run (exit code 1"}, {"memcheck.log", "terminated before first instrumented"}}},
+        // Configure or build failures end with their log, the reason in the summary too.
+        {{"FAKE_CMAKE=configure-fails"}, 1, "gpu-check: FAILED in [0-9]+ s: configure", {},
+         {{"", "a fake configure failure"}, {"configure.log", "a fake configure failure"}}, {"engine-check.log"}},
+        {{"FAKE_CMAKE=build-fails"}, 1, "gpu-check: FAILED in [0-9]+ s: build", {},
+         {{"", "a fake compile error"}, {"build.log", "a fake compile error"}}, {"engine-check.log"}},
+        // A hanging step is stopped, and the verdict comes inside the budget.
+        {{"FAKE_ENGINE_CHECK=hang", "GPU_CHECK_SECONDS=20"}, 1, "gpu-check: FAILED in [0-9]+ s: .*", {},
+         {{"", "FAILED: engine-check timed out"}, {"", "FAILED: engine-check-sizes not started: no time left"},
+          {"engine-check.log", "(stopped after"}}}};
+    // clang-format on
+    const std::string dir = scratchDir("gpu_check");
+    for (const Case& c : cases) {
+        SCOPED_TRACE(::testing::PrintToString(c.env));
+        // Frames and a log of an earlier run on the same (warm) machine.
+        fs::remove_all(dir + "/out");
+        fs::create_directories(dir + "/build/gpu-check-logs/frames");
+        fs::create_directories(dir + "/out");
+        for (const std::string stale :
+             {"/build/gpu-check-logs/frames/cuda_97.ppm", "/out/cuda_97.ppm", "/out/tests.log"})
+            std::ofstream(dir + stale) << "stale";
+        const ScriptRun run = runCheck(dir, c.env);
+        EXPECT_EQ(run.result.exitCode, c.exitCode) << run.result.output;
+        EXPECT_TRUE(std::regex_match(lastLine(run.result.output), std::regex(c.verdict))) << run.result.output;
+        EXPECT_LT(run.seconds, 20.0);
         expectReturnable(run);
-        EXPECT_NE(fileContents(run.out + "/" + log + ".log").find(text), std::string::npos);
-        EXPECT_FALSE(fs::exists(run.out + "/engine-check.log")) << "nothing ran after the failure";
+        if (!c.files.empty()) {
+            EXPECT_EQ(filesBack(run.out), c.files);
+        }
+        for (const auto& [file, text] : c.says) {
+            EXPECT_TRUE(file.empty() || fs::exists(run.out + "/" + file)) << file;
+            EXPECT_TRUE(contains(file.empty() ? run.result.output : fileContents(run.out + "/" + file), text)) << file;
+        }
+        for (const std::string& file : c.notBack) EXPECT_FALSE(fs::exists(run.out + "/" + file)) << file;
+        EXPECT_FALSE(fs::exists(dir + "/build/gpu-check-logs/frames/cuda_97.ppm"));
     }
-}
-
-TEST(GpuCheckScript, AHangingStepIsStoppedWithinTheBudget) {
-    const std::string dir = scratchDir("gpu_check_hang");
-    const ScriptRun run = runCheck(dir, {"FAKE_ENGINE_CHECK=hang", "GPU_CHECK_SECONDS=20"});
-    EXPECT_EQ(run.result.exitCode, 1) << run.result.output;
-    EXPECT_LT(run.seconds, 20.0) << "the verdict comes inside the budget";
-    EXPECT_NE(run.result.output.find("FAILED: engine-check timed out"), std::string::npos) << run.result.output;
-    EXPECT_NE(run.result.output.find("FAILED: engine-check-sizes not started: no time left"), std::string::npos)
-        << run.result.output;
-    EXPECT_TRUE(std::regex_match(lastLine(run.result.output), std::regex("gpu-check: FAILED in [0-9]+ s: .*")));
-    expectReturnable(run);
-    EXPECT_NE(fileContents(run.out + "/engine-check.log").find("(stopped after"), std::string::npos);
 }
 
 TEST(GpuCheckScript, ATreeWithoutGitNamesTheStampedCommit) {
@@ -175,8 +153,9 @@ TEST(GpuCheckScript, ATreeWithoutGitNamesTheStampedCommit) {
 
     const ProgramResult stamped = runProgram({"bash", tree + "/tools/gpu-check.sh", "--stamp"});
     ASSERT_EQ(stamped.exitCode, 0) << stamped.output;
-    EXPECT_EQ(fileContents(tree + "/.gpu-check-stamp").rfind("commit " + head.output.substr(0, 40) + "\nchanges: none\n", 0),
-              0u);
+    EXPECT_EQ(
+        fileContents(tree + "/.gpu-check-stamp").rfind("commit " + head.output.substr(0, 40) + "\nchanges: none\n", 0),
+        0u);
 
     // The tree as the device gets it: no .git.
     fs::copy(tree, sent, fs::copy_options::recursive);
