@@ -19,6 +19,7 @@
 #include "kernel/grouped_scene.h"
 #include "kernel/intersect.h"
 #include "kernel/materials.h"
+#include "kernel/test_records.h"
 
 namespace {
 
@@ -47,21 +48,6 @@ public:
 private:
     std::mt19937 gen_;
 };
-
-void setSphere(FrameData& fd, int i, Vec3 c, float r, int material) {
-    fd.sphereX[i] = c.x, fd.sphereY[i] = c.y, fd.sphereZ[i] = c.z;
-    fd.sphereRadius[i] = r, fd.sphereRadius2[i] = r * r, fd.sphereMaterial[i] = material;
-}
-
-void setBox(FrameData& fd, int j, Vec3 a, Vec3 b, int material) {
-    fd.boxMinX[j] = a.x, fd.boxMinY[j] = a.y, fd.boxMinZ[j] = a.z;
-    fd.boxMaxX[j] = b.x, fd.boxMaxY[j] = b.y, fd.boxMaxZ[j] = b.z, fd.boxMaterial[j] = material;
-}
-
-void setBounds(FrameData& fd, int v, Vec3 a, Vec3 b) {
-    fd.boundsMinX[v] = a.x, fd.boundsMinY[v] = a.y, fd.boundsMinZ[v] = a.z;
-    fd.boundsMaxX[v] = b.x, fd.boundsMaxY[v] = b.y, fd.boundsMaxZ[v] = b.z;
-}
 
 Vec3 boxCorner(const FrameData& fd, int j, int which) {
     return {which & 1 ? fd.boxMaxX[j] : fd.boxMinX[j], which & 2 ? fd.boxMaxY[j] : fd.boxMinY[j],
@@ -187,8 +173,9 @@ bool sameVec(Vec3 a, Vec3 b) {
 bool sameOutcome(const DiffuseOutcome& a, const DiffuseOutcome& b) {
     const DiffuseResponse<float>&x = a.response, &y = b.response;
     return std::memcmp(&a.rng, &b.rng, sizeof a.rng) == 0 && sameVec(x.throughput, y.throughput) && x.lit == y.lit &&
-           sameVec(x.shadow.o, y.shadow.o) && sameVec(x.shadow.d, y.shadow.d) && sameVec(x.shadow.invD, y.shadow.invD) &&
-           sameBits(x.lightDistance, y.lightDistance) && sameVec(x.light, y.light) && sameVec(x.next, y.next);
+           sameVec(x.shadow.o, y.shadow.o) && sameVec(x.shadow.d, y.shadow.d) &&
+           sameVec(x.shadow.invD, y.shadow.invD) && sameBits(x.lightDistance, y.lightDistance) &&
+           sameVec(x.light, y.light) && sameVec(x.next, y.next);
 }
 
 // Diffuse hits with random generator words and strata, normals of every
@@ -302,8 +289,8 @@ TEST(Lanes, CosineAndSineAreTheLibrarysOwnBits) {
         for (int skip = 0; skip < 60; ++skip) v = std::nextafter(v, 11.0f);
     }
     const float inf = std::numeric_limits<float>::infinity();
-    for (float v : {0.0f, -0.0f, 0x1p-10f, std::nextafter(0x1p-10f, 0.0f), 8.0f, std::nextafter(8.0f, 9.0f), -1.0f,
-                    inf, -inf, std::numeric_limits<float>::quiet_NaN(), twoPi * std::nextafter(1.0f, 0.0f)})
+    for (float v : {0.0f, -0.0f, 0x1p-10f, std::nextafter(0x1p-10f, 0.0f), 8.0f, std::nextafter(8.0f, 9.0f), -1.0f, inf,
+                    -inf, std::numeric_limits<float>::quiet_NaN(), twoPi * std::nextafter(1.0f, 0.0f)})
         x.push_back(v);
     onEveryTarget([&](const LaneChecks& lanes) {
         const int n = static_cast<int>(x.size());
