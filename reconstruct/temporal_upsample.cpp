@@ -13,6 +13,7 @@
 #include <cmath>
 #include <cstddef>
 #include <cstring>
+#include <limits>
 #include <vector>
 
 #include "kernel/render_pixel.h"
@@ -150,7 +151,9 @@ HWY_INLINE Colours catmullRom(DF d, const float* const planes[3], int w, int h, 
         rows[k] = hn::Mul(hn::Min(hn::Max(hn::Add(iy, hn::Set(di, k - 1)), hn::Zero(di)), lastY), width);
     }
     const size_t size = static_cast<size_t>(w) * h;
-    VF sum[3] = {hn::Zero(d), hn::Zero(d), hn::Zero(d)}, least[3], most[3];
+    const VF infinity = hn::Set(d, std::numeric_limits<float>::infinity());
+    VF sum[3] = {hn::Zero(d), hn::Zero(d), hn::Zero(d)};
+    VF least[3] = {infinity, infinity, infinity}, most[3] = {hn::Neg(infinity), hn::Neg(infinity), hn::Neg(infinity)};
     VF total = hn::Zero(d);
     for (int j = 0; j < 4; ++j)
         for (int i = 0; i < 4; ++i) {
@@ -163,9 +166,8 @@ HWY_INLINE Colours catmullRom(DF d, const float* const planes[3], int w, int h, 
                 const VF v = read(d, r, planes[c]);
                 sum[c] = hn::Add(sum[c], hn::Mul(weight, v));
                 if (edgeColumn || edgeRow) continue;
-                const bool first = i == 1 && j == 1;
-                least[c] = first ? v : hn::Min(least[c], v);
-                most[c] = first ? v : hn::Max(most[c], v);
+                least[c] = hn::Min(least[c], v);
+                most[c] = hn::Max(most[c], v);
             }
         }
     VF v[3];
