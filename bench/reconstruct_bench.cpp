@@ -1,14 +1,17 @@
-// Time to find every pixel's earlier position (motion for the temporal
-// reconstruction) between two successive live ticks of the show, at the
-// live picture's reduced size and at the full one, on one thread and by
-// default (rows split over the cores for frames big enough to pay for it).
+// The live picture's reconstruction: a whole frame of it at the live show's
+// rungs, and on its own the part that finds every pixel's earlier position
+// between two successive live ticks, at a reduced size and at the full one,
+// on one thread and by default (rows split over the cores for frames big
+// enough to pay for it).
 #include <benchmark/benchmark.h>
 
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "anim/show_replay.h"
 #include "kernel/pixel_guide.h"
+#include "reconstruct/image_plane.h"
 #include "reconstruct/motion.h"
 #include "reconstruct/reconstruction.h"
 #include "render/frame_driver.h"
@@ -60,39 +63,74 @@ void previous(benchmark::State& state, int width, int height, int threads) {
     state.SetItemsProcessed(state.iterations() * width * height);
 }
 
-// One frame of the live look: a reduced render of the show (tick 450, its
-// layers rendered by the CPU backend) reconstructed into 640 x 480, after a
-// few frames of the same so that the history is there as it is in the show.
+// One frame of the live look as the show makes it: reduced, jittered renders
+// of successive ticks (from 450 on, the camera turning at the pedestal; the
+// layers rendered by the CPU backend once, beforehand) reconstructed into
+// 640 x 480. The frames are fed forth and back (0, 1, ... 7, 6, ... 1, 0,
+// 1, ...), so that each lies one tick from the last, as in the show, and
+// the history moves as it does there.
 void reconstruct(benchmark::State& state, int width, int height) {
+    constexpr int frames = 8;
+    constexpr float tickMs = 33.333333f;
     ShowState show;
     startShow(show, nullptr);
-    replayShow(show, 0, 450, 33.333333f);
-    FrameData view = show.world.frame, rendered = show.world.frame;
-    rendered.samplesPerFrame = 1;
-    setFrameSize(rendered, width, height);
+    replayShow(show, 0, 450, tickMs);
     static const std::vector<unsigned char> table = buildSamplerTable();
     FrameDriver driver;
     std::string why;
-    if (!driver.setup(rendered, table.data(), static_cast<int>(table.size()), DriverOptions{BackendChoice::Cpu}, why) ||
-        !driver.renderFrameWithLayers(rendered, why) || !driver.layersValid()) {
-        state.SkipWithError(why.c_str());
-        return;
+    struct Frame {
+        FrameData view, rendered;
+        std::vector<float> radiance, guide;
+    };
+    std::vector<Frame> sequence;
+    for (int f = 0; f < frames; ++f) {
+        replayShow(show, 450 + f, 451 + f, tickMs);
+        Frame frame;
+        frame.view = show.world.frame;
+        FrameData rendered = show.world.frame;
+        rendered.samplesPerFrame = 1;
+        setFrameSize(rendered, width, height);
+        const PixelPos offset = jitterOffset(f);
+        frame.rendered = jitteredRecord(rendered, offset.x, offset.y);
+        if ((f == 0 && !driver.setup(frame.rendered, table.data(), static_cast<int>(table.size()),
+                                     DriverOptions{BackendChoice::Cpu}, why)) ||
+            !driver.renderFrameWithLayers(frame.rendered, why) || !driver.layersValid()) {
+            state.SkipWithError(why.c_str());
+            return;
+        }
+        const size_t n = static_cast<size_t>(width) * height;
+        frame.radiance.assign(driver.radiance(), driver.radiance() + 3 * n);
+        frame.guide.assign(driver.guide(), driver.guide() + guideFloats * n);
+        sequence.push_back(std::move(frame));
     }
-    const size_t n = static_cast<size_t>(width) * height;
-    const std::vector<float> radiance(driver.radiance(), driver.radiance() + 3 * n);
-    const std::vector<float> guide(driver.guide(), driver.guide() + guideFloats * n);
     Reconstruction reconstruction;
-    std::vector<uint32_t> out(static_cast<size_t>(view.width) * view.height);
-    for (int warm = 0; warm < 4; ++warm)
-        reconstruction.addFrame(rendered, view, radiance.data(), guide.data(), out.data());
+    std::vector<uint32_t> out(static_cast<size_t>(sequence[0].view.width) * sequence[0].view.height);
+    // The layers are copied into the buffers the renderer would have just
+    // written, untimed: in the show they come to the reconstruction from the
+    // caches, not from memory.
+    std::vector<float> radiance, guide;
+    int at = 0, step = 1;
+    const auto next = [&](bool timed) {
+        const Frame& f = sequence[at];
+        if (timed) state.PauseTiming();
+        radiance = f.radiance;
+        guide = f.guide;
+        if (timed) state.ResumeTiming();
+        reconstruction.addFrame(f.rendered, f.view, radiance.data(), guide.data(), out.data());
+        if (at + step < 0 || at + step >= frames) step = -step;
+        at += step;
+    };
+    for (int warm = 0; warm < 2 * frames; ++warm) next(false);
     for (auto _ : state) {
-        reconstruction.addFrame(rendered, view, radiance.data(), guide.data(), out.data());
+        next(true);
         benchmark::DoNotOptimize(out.data());
     }
 }
 
 }  // namespace
 
+BENCHMARK_CAPTURE(reconstruct, live_1_at_544x408_to_640x480, 544, 408)->Unit(benchmark::kMillisecond)->UseRealTime();
+BENCHMARK_CAPTURE(reconstruct, live_1_at_448x336_to_640x480, 448, 336)->Unit(benchmark::kMillisecond)->UseRealTime();
 BENCHMARK_CAPTURE(reconstruct, live_1_at_384x288_to_640x480, 384, 288)->Unit(benchmark::kMillisecond)->UseRealTime();
 BENCHMARK_CAPTURE(reconstruct, live_1_at_320x240_to_640x480, 320, 240)->Unit(benchmark::kMillisecond)->UseRealTime();
 BENCHMARK_CAPTURE(reconstruct, live_1_at_224x168_to_640x480, 224, 168)->Unit(benchmark::kMillisecond)->UseRealTime();
