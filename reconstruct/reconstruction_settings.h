@@ -27,7 +27,10 @@ struct ReconstructionSettings {
     float lightChangeThreshold = 0.05f;
     float lightChangeFrames = 0.25f;
     // The variance-guided filter, and the least surface colour light is divided by.
-    int filterPasses = 1;
+    // A second pass costs about 1 ms a frame, so the live show holds a rung
+    // lower in the spheres and the closed room; at the rungs it then holds,
+    // the PSNR is the same and the SSIM 0.005 to 0.014 higher.
+    int filterPasses = 2;
     // When more than a quarter of the pixels have gathered fewer than
     // youngHistory frames, the plain filter's youngFilterPasses passes are
     // blended in where the history is that young (0: never).
