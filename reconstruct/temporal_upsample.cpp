@@ -331,7 +331,7 @@ void UpsampleRows(const ReconstructionSettings& s, const FrameData& view, const 
                         clampTo(d, old.b, read(d, atQ, n.mean[2]), read(d, atQ, n.deviation[2]), s.clampGamma)};
                     const Colours was = fromYCoCg(clamped);
                     const VI backPixel = hn::Add(hn::Mul(nearest(d, backY, oh), hn::Set(di, ow)), nearest(d, backX, ow));
-                    const VF oldLength = hn::GatherIndex(d, history.length, backPixel);
+                    const VF oldLength = read(d, planeReader(d, backPixel, outputs), history.length);
                     const VF gathered =
                         hn::Min(hn::Min(hn::Add(oldLength, hn::Set(d, 1.0f)), renderLength), hn::Set(d, longest));
                     // The history takes the nearest render sample, the more the
