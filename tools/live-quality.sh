@@ -12,10 +12,13 @@
 # (higher is steadier; the exact frames' own noise sets the scale).
 # Frames are taken at 30 frames per second, as the live show runs.
 #
-# Usage: tools/live-quality.sh [--rung S@WxH] [--moments "T1 T2 ..."]
-#                              [--passes N] [--stretch FROM:TO] [--cache DIR] [--keep DIR]
+# Usage: tools/live-quality.sh [--rung S@WxH | --scene-rungs "SPHERES PEDESTAL ROOM"]
+#                              [--moments "T1 T2 ..."] [--passes N] [--stretch FROM:TO]
+#                              [--cache DIR] [--keep DIR]
 #   --rung     the rung to measure (default 1@320x240); `--stats` of the live
 #              show, or tools/live-benchmark.sh, tells which one it holds
+#   --scene-rungs  a rung for each scene, as the show holds them: the spheres
+#              (to 12.01 s), the pedestal (to 95.14 s), the closed room
 #   --passes   passes of a reference (default 128)
 #   --cache    where references are kept (default build/live-quality), one
 #              folder per program version and pass count
@@ -25,6 +28,7 @@ set -euo pipefail
 root="$(cd "$(dirname "$0")/.." && pwd)"
 program="${TEMPLATE_BIN:-$root/build/template}"
 rung=1@320x240
+scene_rungs=""
 moments="4 9 22.5 30 40 50 60 75 88 97 102"
 passes=128
 stretch=40:41
@@ -33,16 +37,27 @@ keep=""
 while [ $# -gt 0 ]; do
   case $1 in
     --rung) rung=$2 ;;
+    --scene-rungs) scene_rungs=$2 ;;
     --moments) moments=$2 ;;
     --passes) passes=$2 ;;
     --stretch) stretch=$2 ;;
     --cache) cache=$2 ;;
     --keep) keep=$2 ;;
-    -h | --help) sed -n '2,25p' "$0" | sed 's/^# \{0,1\}//'; exit 0 ;;
+    -h | --help) sed -n '2,26p' "$0" | sed 's/^# \{0,1\}//'; exit 0 ;;
     *) echo "live-quality: unknown option $1 (see --help)" >&2; exit 2 ;;
   esac
   shift 2
 done
+if [ -n "$scene_rungs" ]; then
+  read -r -a per_scene <<<"$scene_rungs"
+  [ "${#per_scene[@]}" -eq 3 ] || { echo "live-quality: --scene-rungs takes three rungs" >&2; exit 2; }
+fi
+# The rung measured at moment $1.
+rung_at() {
+  if [ -z "$scene_rungs" ]; then echo "$rung"; return; fi
+  awk -v t="$1" -v a="${per_scene[0]}" -v b="${per_scene[1]}" -v c="${per_scene[2]}" \
+    'BEGIN { print t < 12.01 ? a : t < 95.14 ? b : c }'
+}
 command -v ffmpeg >/dev/null || { echo "live-quality: needs ffmpeg" >&2; exit 2; }
 [ -x "$program" ] || { echo "live-quality: no program at $program (build it, or set TEMPLATE_BIN)" >&2; exit 2; }
 
@@ -65,8 +80,9 @@ measure() {
   echo "$psnr $ssim"
 }
 
-printf "rung %s; references of %d passes in %s\n" "$rung" "$passes" "$refs"
-printf "%-8s  %-15s  %-15s  %-15s  %-9s  %s\n" "moment" "exact dB/SSIM" "old dB/SSIM" "new dB/SSIM" "new-old" "new ms/frame"
+printf "rung %s; references of %d passes in %s\n" "${scene_rungs:-$rung}" "$passes" "$refs"
+printf "%-8s  %-15s  %-15s  %-15s  %-9s  %-12s  %s\n" "moment" "exact dB/SSIM" "old dB/SSIM" "new dB/SSIM" "new-old" \
+  "new ms/frame" "rung"
 for t in $moments; do
   ref="$refs/ref-$t.png"
   if [ ! -s "$ref" ]; then
@@ -76,7 +92,7 @@ for t in $moments; do
   "$program" --still "$t" "${common[@]}" --out "$work/exact.png" >/dev/null
   "$program" --still "$t" "${common[@]}" --preview --temporal off --out "$work/old.png" >/dev/null
   start=$(date +%s.%N)
-  "$program" --still "$t" "${common[@]}" --rung "$rung" --out "$work/new.png" >/dev/null
+  "$program" --still "$t" "${common[@]}" --rung "$(rung_at "$t")" --out "$work/new.png" >/dev/null
   end=$(date +%s.%N)
   # The still renders the second before its moment and the moment: 31 frames
   # (fewer at the show's start), start-up included.
@@ -84,9 +100,9 @@ for t in $moments; do
   read -r ep es <<<"$(measure "$work/exact.png" "$ref")"
   read -r op os <<<"$(measure "$work/old.png" "$ref")"
   read -r np ns <<<"$(measure "$work/new.png" "$ref")"
-  printf "%-8s  %6s / %-6s  %6s / %-6s  %6s / %-6s  %+8.2f  %8.1f\n" "$t s" "$ep" "$es" "$op" "$os" "$np" "$ns" \
+  printf "%-8s  %6s / %-6s  %6s / %-6s  %6s / %-6s  %+8.2f  %12.1f  %s\n" "$t s" "$ep" "$es" "$op" "$os" "$np" "$ns" \
     "$(awk -v a="$np" -v b="$op" 'BEGIN { print a - b }')" \
-    "$(awk -v a="$start" -v b="$end" -v n="$frames" 'BEGIN { print (b - a) * 1000 / n }')"
+    "$(awk -v a="$start" -v b="$end" -v n="$frames" 'BEGIN { print (b - a) * 1000 / n }')" "$(rung_at "$t")"
   if [ -n "$keep" ]; then
     for look in exact old new; do cp "$work/$look.png" "$keep/$look-$t.png"; done
     cp "$ref" "$keep/ref-$t.png"
@@ -110,6 +126,6 @@ steadiness() {
 range=(--no-overlays --fps 30 --from "$from" --to "$to" --overwrite)
 "$program" --capture "$work/s-exact" "${range[@]}" >/dev/null
 "$program" --capture "$work/s-old" "${range[@]}" --preview --temporal off >/dev/null
-"$program" --capture "$work/s-new" "${range[@]}" --rung "$rung" >/dev/null
+"$program" --capture "$work/s-new" "${range[@]}" --rung "$(rung_at "$from")" >/dev/null
 printf "stability, %s-%s s: mean PSNR between successive frames: exact %s dB, old %s dB, new %s dB\n" "$from" "$to" \
   "$(steadiness "$work/s-exact")" "$(steadiness "$work/s-old")" "$(steadiness "$work/s-new")"
