@@ -5,6 +5,7 @@
 #include <cstring>
 
 #include "kernel/pixel_guide.h"
+#include "reconstruct/history_range.h"
 #include "reconstruct/light_change.h"
 #include "reconstruct/motion.h"
 #include "reconstruct/spatial_variance.h"
@@ -39,7 +40,7 @@ void Reconstruction::addFrame(const FrameData& rendered, const FrameData& view, 
         hasHistory_ = false;
     colour_.resize(3 * n), moments_.resize(2 * n), length_.resize(n), guide_.resize(n * guideFloats);
     integrated_.resize(3 * n), variance_.resize(n), cap_.resize(n), modulated_.resize(3 * n);
-    filtered_.resize(3 * n), neighbourhood_.resize(9 * n), previous_.resize(n);
+    filtered_.resize(3 * n), neighbourhood_.resize(9 * n), previous_.resize(n), luminance_.resize(n);
     outColour_.resize(3 * on), outLength_.resize(on);
 
     // Where each pixel's surface was, and how much its light changed.
@@ -47,6 +48,13 @@ void Reconstruction::addFrame(const FrameData& rendered, const FrameData& view, 
         previousPositions(rendered, lastRendered_, guide, previous_.data(), pool_.threads());
         pool_.run(h, [&](int y0, int y1) {
             lightChangeCaps(settings_, rendered, lastRendered_, guide, cap_.data(), y0, y1);
+        });
+        const RangeHistory range{lastRendered_.width, lastRendered_.height, lastColour_.data(), lastLength_.data()};
+        pool_.run(h, [&](int y0, int y1) {
+            demodulatedLuminance(settings_, w, radiance, guide, luminance_.data(), y0, y1);
+        });
+        pool_.run(h, [&](int y0, int y1) {
+            historyRangeCaps(settings_, w, h, guide, luminance_.data(), previous_.data(), range, cap_.data(), y0, y1);
         });
     }
     AccumulationInput in;

@@ -1,6 +1,7 @@
 template_folder(reconstruct
   SOURCES
     history_break.cpp
+    history_range.cpp
     image_plane.cpp
     light_change.cpp
     motion.cpp

@@ -10,5 +10,6 @@ list(APPEND TPL_ENGINE_TESTS
   ${CMAKE_CURRENT_LIST_DIR}/temporal_accumulation_test.cpp
   ${CMAKE_CURRENT_LIST_DIR}/variance_filter_test.cpp
   ${CMAKE_CURRENT_LIST_DIR}/light_change_test.cpp
+  ${CMAKE_CURRENT_LIST_DIR}/history_range_test.cpp
   ${CMAKE_CURRENT_LIST_DIR}/reconstruction_test.cpp
 )
