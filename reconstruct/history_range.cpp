@@ -15,8 +15,9 @@ float luminanceOf(const float* c) {
 }  // namespace
 
 void demodulatedLuminance(const ReconstructionSettings& s, int width, const float* radiance, const float* guide,
-                          float* luminance, int y0, int y1) {
+                          float* luminance, float* object, int y0, int y1) {
     for (size_t p = static_cast<size_t>(y0) * width; p < static_cast<size_t>(y1) * width; ++p) {
+        object[p] = guide[p * guideFloats + guideObject];
         float light[3];
         for (int c = 0; c < 3; ++c)
             light[c] = std::min(radiance[3 * p + c], s.brightestLight) /
@@ -25,7 +26,7 @@ void demodulatedLuminance(const ReconstructionSettings& s, int width, const floa
     }
 }
 
-void historyRangeCaps(const ReconstructionSettings& s, int width, int height, const float* guide,
+void historyRangeCaps(const ReconstructionSettings& s, int width, int height, const float* object,
                       const float* luminance, const PixelPos* previous, const RangeHistory& history, float* cap,
                       int y0, int y1) {
     // Tiny values stay apart from zero.
@@ -42,12 +43,12 @@ void historyRangeCaps(const ReconstructionSettings& s, int width, int height, co
                 continue;
             const size_t q = static_cast<size_t>(fy) * history.width + static_cast<size_t>(fx);
             if (history.length[q] < s.outOfRangeFrames) continue;
-            const float object = guide[p * guideFloats + guideObject];
+            const float own = object[p];
             float least = luminance[p], most = luminance[p];
             for (int j = std::max(0, y - 1); j <= std::min(height - 1, y + 1); ++j)
                 for (int i = std::max(0, x - 1); i <= std::min(width - 1, x + 1); ++i) {
                     const size_t o = static_cast<size_t>(j) * width + i;
-                    if (guide[o * guideFloats + guideObject] != object) continue;
+                    if (object[o] != own) continue;
                     least = std::min(least, luminance[o]);
                     most = std::max(most, luminance[o]);
                 }

@@ -10,9 +10,11 @@
 #include "reconstruct/reconstruction_settings.h"
 
 // The new frame's light, divided by the surface colour as the accumulation
-// divides it, as luminance: one per pixel of rows [y0, y1).
+// divides it, as luminance, and each pixel's first-hit object (from the guide
+// layer): one of each per pixel of rows [y0, y1), in planes the range test
+// reads nine times a pixel.
 void demodulatedLuminance(const ReconstructionSettings& settings, int width, const float* radiance,
-                          const float* guide, float* luminance, int y0, int y1);
+                          const float* guide, float* luminance, float* object, int y0, int y1);
 
 // The last frame's history as the test reads it.
 struct RangeHistory {
@@ -26,6 +28,6 @@ struct RangeHistory {
 // settings.outOfRangeFrames where a pixel's history, at the pixel nearest its
 // previous position and at least that long, lies outside the range of the
 // new frame's luminance around it. Rows [y0, y1) of a width x height frame.
-void historyRangeCaps(const ReconstructionSettings& settings, int width, int height, const float* guide,
+void historyRangeCaps(const ReconstructionSettings& settings, int width, int height, const float* object,
                       const float* luminance, const PixelPos* previous, const RangeHistory& history, float* cap,
                       int y0, int y1);

@@ -40,7 +40,7 @@ void Reconstruction::addFrame(const FrameData& rendered, const FrameData& view, 
         hasHistory_ = false;
     colour_.resize(3 * n), moments_.resize(2 * n), length_.resize(n), guide_.resize(n * guideFloats);
     integrated_.resize(3 * n), variance_.resize(n), cap_.resize(n), modulated_.resize(3 * n);
-    filtered_.resize(3 * n), neighbourhood_.resize(9 * n), previous_.resize(n), luminance_.resize(n);
+    filtered_.resize(3 * n), neighbourhood_.resize(9 * n), previous_.resize(n), luminance_.resize(n), objects_.resize(n);
     outColour_.resize(3 * on), outLength_.resize(on);
 
     // Where each pixel's surface was, and how much its light changed.
@@ -51,10 +51,10 @@ void Reconstruction::addFrame(const FrameData& rendered, const FrameData& view, 
         });
         const RangeHistory range{lastRendered_.width, lastRendered_.height, lastColour_.data(), lastLength_.data()};
         pool_.run(h, [&](int y0, int y1) {
-            demodulatedLuminance(settings_, w, radiance, guide, luminance_.data(), y0, y1);
+            demodulatedLuminance(settings_, w, radiance, guide, luminance_.data(), objects_.data(), y0, y1);
         });
         pool_.run(h, [&](int y0, int y1) {
-            historyRangeCaps(settings_, w, h, guide, luminance_.data(), previous_.data(), range, cap_.data(), y0, y1);
+            historyRangeCaps(settings_, w, h, objects_.data(), luminance_.data(), previous_.data(), range, cap_.data(), y0, y1);
         });
     }
     AccumulationInput in;

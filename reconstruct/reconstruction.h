@@ -44,7 +44,7 @@ private:
     // Render size: this frame's and the last frame's.
     std::vector<float> colour_, moments_, length_, guide_;
     std::vector<float> lastColour_, lastMoments_, lastLength_, lastGuide_;
-    std::vector<float> integrated_, variance_, cap_, modulated_, filtered_, neighbourhood_, luminance_;
+    std::vector<float> integrated_, variance_, cap_, modulated_, filtered_, neighbourhood_, luminance_, objects_;
     std::vector<PixelPos> previous_;
     std::vector<float> young_;
     // Output size.

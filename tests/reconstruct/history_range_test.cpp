@@ -28,15 +28,16 @@ struct Case {
 TEST(HistoryRange, OnlyAHistoryFarOutsideTheNewNeighbourhoodIsCutShort) {
     const ReconstructionSettings settings;
     const int n = side * side;
-    std::vector<float> radiance(3 * n, 1.0f), guide(guideFloats * n, 0.0f), luminance(n);
+    std::vector<float> radiance(3 * n, 1.0f), guide(guideFloats * n, 0.0f), luminance(n), object(n);
     for (int p = 0; p < n; ++p) {
         float* g = &guide[p * guideFloats];
         g[guideAlbedo] = g[guideAlbedo + 1] = g[guideAlbedo + 2] = 1.0f;
         g[guideObject] = p % side == 1 ? 3.0f : 1.0f;
         if (p % side == 1) radiance[3 * p] = radiance[3 * p + 1] = radiance[3 * p + 2] = 0.2f;
     }
-    demodulatedLuminance(settings, side, radiance.data(), guide.data(), luminance.data(), 0, side);
+    demodulatedLuminance(settings, side, radiance.data(), guide.data(), luminance.data(), object.data(), 0, side);
     EXPECT_FLOAT_EQ(luminance[centre], 1.0f);
+    EXPECT_EQ(object[1], 3.0f);
     const Case cases[] = {
         {"a shadow drew back from it", 0.3f, 10.0f, false, true},
         {"within what one frame's noise spans", 0.6f, 10.0f, false, false},
@@ -52,7 +53,7 @@ TEST(HistoryRange, OnlyAHistoryFarOutsideTheNewNeighbourhoodIsCutShort) {
         std::vector<float> colour(3 * n, 1.0f), length(n, c.length);
         for (int k = 0; k < 3; ++k) colour[3 * (centre - 1) + k] = c.history;
         std::vector<float> cap(n, 32.0f);
-        historyRangeCaps(settings, side, side, guide.data(), luminance.data(), previous.data(),
+        historyRangeCaps(settings, side, side, object.data(), luminance.data(), previous.data(),
                          RangeHistory{side, side, colour.data(), length.data()}, cap.data(), 0, side);
         EXPECT_EQ(cap[centre], c.capped ? settings.outOfRangeFrames : 32.0f);
         for (int p = 0; p < n; ++p) {
