@@ -13,6 +13,8 @@ struct PixelPos {
     float x;
     float y;
 };
+// The vector loops read arrays of positions as pairs of floats.
+static_assert(sizeof(PixelPos) == 2 * sizeof(float), "PixelPos is two packed floats");
 
 // Where in a pixel its guide ray passes, in pixels from the pixel's corner:
 // the middle of the width and of the rows the primary rays cover.

@@ -21,12 +21,6 @@
 #include "kernel/intersect.h"
 #include "kernel/pixel_guide.h"
 
-#ifndef TPL_TEMPORAL_ACCUMULATION_ONCE
-#define TPL_TEMPORAL_ACCUMULATION_ONCE
-// The previous positions are read as pairs of floats.
-static_assert(sizeof(PixelPos) == 2 * sizeof(float), "PixelPos is two packed floats");
-#endif
-
 HWY_BEFORE_NAMESPACE();
 namespace tpl_accumulation {
 namespace HWY_NAMESPACE {

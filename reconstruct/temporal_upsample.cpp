@@ -18,12 +18,6 @@
 
 #include "kernel/render_pixel.h"
 
-#ifndef TPL_TEMPORAL_UPSAMPLE_ONCE
-#define TPL_TEMPORAL_UPSAMPLE_ONCE
-// The rendered frame's previous positions are read as pairs of floats.
-static_assert(sizeof(PixelPos) == 2 * sizeof(float), "PixelPos is two packed floats");
-#endif
-
 HWY_BEFORE_NAMESPACE();
 namespace tpl_upsample {
 namespace HWY_NAMESPACE {
