@@ -85,7 +85,7 @@ void Reconstruction::addFrame(const FrameData& rendered, const FrameData& view, 
     noise.phi = settings_.phi;
     noise.smallestAlbedo = settings_.smallestAlbedo;
     noise.firstPass = settings_.filteredHistory ? colour_.data() : nullptr;
-    denoiseFrame(w, h, modulated_.data(), guide, settings_.filterPasses, filtered_.data(), noise);
+    denoiseFrame(w, h, modulated_.data(), guide, settings_.filterPasses, filtered_.data(), noise, &pool_);
     // Just after a cut (most of the frame new) the filter alone must carry
     // the picture: the plain filter's wider passes, blended out over the
     // first frames of each pixel's history (at 40 s, the frame after a cut:
@@ -94,7 +94,7 @@ void Reconstruction::addFrame(const FrameData& rendered, const FrameData& view, 
     for (size_t p = 0; p < n; ++p) young += length_[p] < settings_.youngHistory;
     if (settings_.youngFilterPasses > 0 && young * 4 > n) {
         young_.resize(3 * n);
-        denoiseFrame(w, h, modulated_.data(), guide, settings_.youngFilterPasses, young_.data());
+        denoiseFrame(w, h, modulated_.data(), guide, settings_.youngFilterPasses, young_.data(), &pool_);
         const float span = std::max(1.0f, settings_.youngHistory - 1.0f);
         pool_.run(h, [&](int y0, int y1) {
             for (size_t p = static_cast<size_t>(y0) * w; p < static_cast<size_t>(y1) * w; ++p) {

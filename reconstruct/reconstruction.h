@@ -10,7 +10,7 @@
 #include "kernel/frame_data.h"
 #include "reconstruct/image_plane.h"
 #include "reconstruct/reconstruction_settings.h"
-#include "reconstruct/row_pool.h"
+#include "render/row_pool.h"
 
 class Reconstruction {
 public:

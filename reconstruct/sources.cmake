@@ -6,7 +6,6 @@ template_folder(reconstruct
     light_change.cpp
     motion.cpp
     reconstruction.cpp
-    row_pool.cpp
     spatial_variance.cpp
     temporal_accumulation.cpp
     temporal_upsample.cpp

@@ -12,6 +12,7 @@
 #include "kernel/intersect.h"
 #include "kernel/pixel_guide.h"
 #include "render/filter_taps.h"
+#include "render/row_pool.h"
 
 namespace {
 
@@ -28,12 +29,32 @@ constexpr int largestPasses = 5;
 // A border pixel's kind in the variance-guided filter: no object's.
 constexpr float borderKind = -10.0f;
 
+// A plane of the filter. Large allocations all start at one offset in a
+// page, and a pass reads ten planes at one pixel: at the same offset they
+// fall in one set of the first-level cache and evict each other (the setup
+// took half as long as both passes). So each plane starts its own number of
+// planeSetStep into its storage, in a set of its own.
+constexpr size_t planeSetStep = 128 / sizeof(float);  // two lines: a vector may straddle one
+constexpr int planeCount = 19;
+static_assert(planeCount * planeSetStep * sizeof(float) <= 4096, "the planes' staggers stay within a page");
+
+struct Plane {
+    explicit Plane(int index) : stagger(static_cast<size_t>(index) * planeSetStep) {}
+    std::vector<float> store;
+    float* at = nullptr;
+    size_t stagger;  // floats from the storage's start to the plane's
+    float& operator[](size_t i) { return at[i]; }
+    float* data() { return at; }
+};
+
 // The filter's planes, kept by each thread that filters from one frame to
 // the next: fresh ones cost a page fault every few pixels.
 struct FilterPlanes {
-    std::vector<float> nx, ny, nz, depth, kind, variance, nextVariance, deviation, albedoR, albedoG, albedoB, lightR,
-        lightG, lightB, luminance, nextR, nextG, nextB;
+    Plane nx{0}, ny{1}, nz{2}, depth{3}, kind{4}, variance{5}, nextVariance{6}, deviation{7}, albedoR{8}, albedoG{9},
+        albedoB{10}, lightR{11}, lightG{12}, lightB{13}, luminance{14}, nextR{15}, nextG{16}, nextB{17},
+        nextLuminance{18};
 };
+static_assert(sizeof(FilterPlanes) == planeCount * sizeof(Plane), "every plane has its own stagger");
 
 FilterPlanes& planesOfThisThread() {
     thread_local FilterPlanes planes;
@@ -44,8 +65,9 @@ FilterPlanes& planesOfThisThread() {
 // sets its border and slack to value. Its pixels inside are each written
 // before they are read: filling whole planes every frame took longer than
 // the filter's setup itself.
-void fillBorder(std::vector<float>& plane, size_t stored, float value, int w, int h, int border) {
-    plane.resize(stored);
+void fillBorder(Plane& plane, size_t stored, float value, int w, int h, int border) {
+    plane.store.resize(stored + plane.stagger);
+    plane.at = plane.store.data() + plane.stagger;
     if (stored == 0) return;
     const size_t pw = static_cast<size_t>(w) + 2 * border;
     float* const p = plane.data();
@@ -57,9 +79,14 @@ void fillBorder(std::vector<float>& plane, size_t stored, float value, int w, in
     std::fill(p + (static_cast<size_t>(h) + border) * pw, p + stored, value);
 }
 
-// Runs rows(y0, y1) over [0, h) on the machine's cores.
+// Runs rows(y0, y1) over [0, h): on the pool's threads, or without one on
+// threads started for the call.
 template <class Rows>
-void forRows(int h, Rows rows) {
+void forRows(RowPool* pool, int h, Rows rows) {
+    if (pool) {
+        pool->run(h, rows);
+        return;
+    }
     const int cores = static_cast<int>(std::max(1u, std::thread::hardware_concurrency()));
     const int parts = std::clamp(h / 32, 1, std::min(cores, 8));
     if (parts == 1) {
@@ -77,7 +104,7 @@ void forRows(int h, Rows rows) {
 }  // namespace
 
 void filterFrame(int w, int h, const float* radiance, const float* guide, int passes, float* out,
-                 const FilterVariance* guided) {
+                 const FilterVariance* guided, RowPool* pool) {
     if (w <= 0 || h <= 0) return;
     passes = std::clamp(passes, 1, largestPasses);
     // Planes with a border wide enough for the widest gap: the taps need no
@@ -89,24 +116,23 @@ void filterFrame(int w, int h, const float* radiance, const float* guide, int pa
     const size_t stored = n + filterRowSlack, varianceStored = guided ? stored : 0;
     FilterPlanes& planes = planesOfThisThread();
     // kind: 0 surface, 1 sky, 2 border; taps count only between pixels of one kind.
-    std::vector<float>&nx = planes.nx, &ny = planes.ny, &nz = planes.nz, &depth = planes.depth, &kind = planes.kind;
-    const auto edge = [&](std::vector<float>& plane, size_t size, float value) { fillBorder(plane, size, value, w, h, border); };
+    Plane &nx = planes.nx, &ny = planes.ny, &nz = planes.nz, &depth = planes.depth, &kind = planes.kind;
+    const auto edge = [&](Plane& plane, size_t size, float value) { fillBorder(plane, size, value, w, h, border); };
     edge(nx, stored, 1.0f), edge(ny, stored, 0.0f), edge(nz, stored, 0.0f), edge(depth, stored, missDistance);
     edge(kind, stored, guided ? borderKind : 2.0f);
     // The variance-guided filter's own planes: the variance, and its smoothed deviation's weight.
-    std::vector<float>&variance = planes.variance, &nextVariance = planes.nextVariance, &deviation = planes.deviation;
+    Plane &variance = planes.variance, &nextVariance = planes.nextVariance, &deviation = planes.deviation;
     edge(variance, varianceStored, 0.0f), edge(nextVariance, varianceStored, 0.0f), edge(deviation, varianceStored, 0.0f);
-    std::vector<float>&albedoR = planes.albedoR, &albedoG = planes.albedoG, &albedoB = planes.albedoB;
+    Plane &albedoR = planes.albedoR, &albedoG = planes.albedoG, &albedoB = planes.albedoB;
     edge(albedoR, n, 1.0f), edge(albedoG, n, 1.0f), edge(albedoB, n, 1.0f);
-    std::vector<float>&lightR = planes.lightR, &lightG = planes.lightG, &lightB = planes.lightB,
+    Plane &lightR = planes.lightR, &lightG = planes.lightG, &lightB = planes.lightB,
         &luminance = planes.luminance;
     edge(lightR, stored, 0.0f), edge(lightG, stored, 0.0f), edge(lightB, stored, 0.0f);
-    // Every pixel's luminance is worked out each pass; only the slack stays.
-    luminance.resize(stored);
-    std::fill(luminance.begin() + static_cast<ptrdiff_t>(n), luminance.end(), 0.0f);
-    std::vector<float>&nextR = planes.nextR, &nextG = planes.nextG, &nextB = planes.nextB;
+    Plane &nextR = planes.nextR, &nextG = planes.nextG, &nextB = planes.nextB,
+        &nextLuminance = planes.nextLuminance;
+    edge(luminance, stored, 0.0f), edge(nextLuminance, stored, 0.0f);
     edge(nextR, stored, 0.0f), edge(nextG, stored, 0.0f), edge(nextB, stored, 0.0f);
-    forRows(h, [&](int y0, int y1) {
+    forRows(pool, h, [&](int y0, int y1) {
     for (int y = y0; y < y1; ++y) {
         for (int x = 0; x < w; ++x) {
             const size_t p = static_cast<size_t>(y) * w + x;
@@ -130,6 +156,7 @@ void filterFrame(int w, int h, const float* radiance, const float* guide, int pa
             lightR[q] = radiance[3 * p] / albedoR[q];
             lightG[q] = radiance[3 * p + 1] / albedoG[q];
             lightB[q] = radiance[3 * p + 2] / albedoB[q];
+            luminance[q] = 0.2126f * lightR[q] + 0.7152f * lightG[q] + 0.0722f * lightB[q];
         }
     }
     });
@@ -138,9 +165,8 @@ void filterFrame(int w, int h, const float* radiance, const float* guide, int pa
         const int gap = 1 << pass;
         const float brightnessTolerance = firstBrightnessTolerance / static_cast<float>(gap);
         const float depthScale = 1.0f / (depthTolerance * static_cast<float>(gap));
-        for (size_t p = 0; p < n; ++p) luminance[p] = 0.2126f * lightR[p] + 0.7152f * lightG[p] + 0.0722f * lightB[p];
         if (guided) {
-            forRows(h, [&](int y0, int y1) {
+            forRows(pool, h, [&](int y0, int y1) {
                 for (int y = y0 + border; y < y1 + border; ++y) {
                     const size_t row = static_cast<size_t>(y) * pw + border;
                     deviationRow(static_cast<size_t>(w), static_cast<size_t>(pw), kind.data() + row,
@@ -156,42 +182,30 @@ void filterFrame(int w, int h, const float* radiance, const float* guide, int pa
             }
         kernel.brightnessTolerance = brightnessTolerance;
         kernel.depthScale = depthScale;
-        forRows(h, [&](int y0, int y1) {
-            const size_t sumsStored = static_cast<size_t>(w) + filterRowSlack;
-            std::vector<float> sumW(sumsStored), sumR(sumsStored), sumG(sumsStored), sumB(sumsStored),
-                sumV(guided ? sumsStored : 0);
-            const FilterSums sums{sumW.data(), sumR.data(), sumG.data(), sumB.data(), guided ? sumV.data() : nullptr};
+        // The last pass's luminance and variance would not be read.
+        const bool last = pass + 1 == passes;
+        forRows(pool, h, [&](int y0, int y1) {
             for (int y = y0 + border; y < y1 + border; ++y) {
                 const size_t row = static_cast<size_t>(y) * pw + border;
                 const FilterRow centre{&nx[row],        &ny[row],     &nz[row],     &depth[row],
                                        &kind[row],      &luminance[row], &lightR[row], &lightG[row],
                                        &lightB[row],    guided ? &variance[row] : nullptr};
+                const FilterNext next{&nextR[row], &nextG[row], &nextB[row], last ? nullptr : &nextLuminance[row],
+                                      guided && !last ? &nextVariance[row] : nullptr};
                 if (guided)
-                    sumVarianceTapsRow(static_cast<size_t>(w), centre, &deviation[row], kernel, sums);
+                    varianceFilterPassRow(static_cast<size_t>(w), centre, &deviation[row], kernel, next);
                 else
-                    sumTapsRow(static_cast<size_t>(w), centre, kernel, sums);
-                if (guided) {
-                    for (int x = 0; x < w; ++x) {
-                        const size_t p = row + x;
-                        nextVariance[p] = sumW[x] > 0.0f ? sumV[x] / (sumW[x] * sumW[x]) : variance[p];
-                    }
-                }
-                for (int x = 0; x < w; ++x) {
-                    const size_t p = row + x;
-                    // A surface without a usable normal keeps its value.
-                    const bool any = sumW[x] > 0.0f;
-                    nextR[p] = any ? sumR[x] / sumW[x] : lightR[p];
-                    nextG[p] = any ? sumG[x] / sumW[x] : lightG[p];
-                    nextB[p] = any ? sumB[x] / sumW[x] : lightB[p];
-                }
+                    filterPassRow(static_cast<size_t>(w), centre, kernel, next);
             }
         });
         std::swap(lightR, nextR);
         std::swap(lightG, nextG);
         std::swap(lightB, nextB);
+        std::swap(luminance, nextLuminance);
         if (guided) std::swap(variance, nextVariance);
         if (guided && guided->firstPass && pass == 0) {
-            for (int y = 0; y < h; ++y)
+            forRows(pool, h, [&](int y0, int y1) {
+            for (int y = y0; y < y1; ++y)
                 for (int x = 0; x < w; ++x) {
                     const size_t p = static_cast<size_t>(y) * w + x;
                     const size_t q = static_cast<size_t>(y + border) * pw + x + border;
@@ -199,9 +213,11 @@ void filterFrame(int w, int h, const float* radiance, const float* guide, int pa
                     guided->firstPass[3 * p + 1] = lightG[q];
                     guided->firstPass[3 * p + 2] = lightB[q];
                 }
+            });
         }
     }
-    for (int y = 0; y < h; ++y) {
+    forRows(pool, h, [&](int y0, int y1) {
+    for (int y = y0; y < y1; ++y) {
         for (int x = 0; x < w; ++x) {
             const size_t p = static_cast<size_t>(y) * w + x;
             const size_t q = static_cast<size_t>(y + border) * pw + x + border;
@@ -210,13 +226,14 @@ void filterFrame(int w, int h, const float* radiance, const float* guide, int pa
             out[3 * p + 2] = lightB[q] * albedoB[q];
         }
     }
+    });
 }
 
-void denoiseFrame(int w, int h, const float* radiance, const float* guide, int passes, float* out) {
-    filterFrame(w, h, radiance, guide, passes, out, nullptr);
+void denoiseFrame(int w, int h, const float* radiance, const float* guide, int passes, float* out, RowPool* pool) {
+    filterFrame(w, h, radiance, guide, passes, out, nullptr, pool);
 }
 
 void denoiseFrame(int w, int h, const float* radiance, const float* guide, int passes, float* out,
-                  const FilterVariance& variance) {
-    filterFrame(w, h, radiance, guide, passes, out, variance.variance ? &variance : nullptr);
+                  const FilterVariance& variance, RowPool* pool) {
+    filterFrame(w, h, radiance, guide, passes, out, variance.variance ? &variance : nullptr, pool);
 }

@@ -6,11 +6,15 @@
 // filtering and multiplied back after, so textures stay sharp while lighting
 // noise is smoothed.
 
+class RowPool;
+
 // Filters w x h pixels of light (3 floats each, before the tone curve) guided
 // by the guide layer (guideFloats each, kernel/pixel_guide.h); writes 3 floats
 // per pixel to out (which may be radiance itself). passes: 1 to 5 (gaps 1, 2,
-// 4, 8, 16).
-void denoiseFrame(int w, int h, const float* radiance, const float* guide, int passes, float* out);
+// 4, 8, 16). Rows are filtered on the pool's threads, or without one on
+// threads started for each step.
+void denoiseFrame(int w, int h, const float* radiance, const float* guide, int passes, float* out,
+                  RowPool* pool = nullptr);
 
 // The light is divided by the surface colour, but by no less than this.
 constexpr float smallestFilterAlbedo = 1e-3f;
@@ -33,4 +37,4 @@ struct FilterVariance {
 
 // denoiseFrame guided by the variance (see FilterVariance).
 void denoiseFrame(int w, int h, const float* radiance, const float* guide, int passes, float* out,
-                  const FilterVariance& variance);
+                  const FilterVariance& variance, RowPool* pool = nullptr);

@@ -95,12 +95,35 @@ HWY_INLINE void addWeighted(DF d, VF weight, const FilterRow& t, size_t x, Sums&
     s.b = hn::Add(s.b, hn::Mul(weight, hn::LoadU(d, t.b + x)));
 }
 
-HWY_INLINE void storeSums(DF d, const Sums& s, const FilterSums& out, size_t x) {
-    hn::StoreU(s.w, d, out.w + x);
-    hn::StoreU(s.r, d, out.r + x);
-    hn::StoreU(s.g, d, out.g + x);
-    hn::StoreU(s.b, d, out.b + x);
-    if (out.v) hn::StoreU(s.v, d, out.v + x);
+// Stores the lanes of v that fall within the row's w pixels, from pixel x on.
+HWY_INLINE void storeWithinRow(DF d, VF v, float* row, size_t x, size_t w) {
+    if (x + hn::Lanes(d) <= w) {
+        hn::StoreU(v, d, row + x);
+        return;
+    }
+    HWY_ALIGN float tail[HWY_MAX_BYTES / sizeof(float)];
+    hn::Store(v, d, tail);
+    for (size_t i = 0; x + i < w; ++i) row[x + i] = tail[i];
+}
+
+// The pixels' new light (the weighted mean where any tap counted), its
+// luminance and the mean's variance, into the next planes.
+HWY_INLINE void storeMeans(DF d, const Sums& s, const FilterRow& row, const FilterNext& next, size_t x, size_t w) {
+    const auto any = hn::Lt(hn::Zero(d), s.w);
+    const VF r = hn::IfThenElse(any, hn::Div(s.r, s.w), hn::LoadU(d, row.r + x));
+    const VF g = hn::IfThenElse(any, hn::Div(s.g, s.w), hn::LoadU(d, row.g + x));
+    const VF b = hn::IfThenElse(any, hn::Div(s.b, s.w), hn::LoadU(d, row.b + x));
+    storeWithinRow(d, r, next.r, x, w);
+    storeWithinRow(d, g, next.g, x, w);
+    storeWithinRow(d, b, next.b, x, w);
+    if (next.luminance) {
+        const VF luminance = hn::Add(hn::Add(hn::Mul(hn::Set(d, 0.2126f), r), hn::Mul(hn::Set(d, 0.7152f), g)),
+                                     hn::Mul(hn::Set(d, 0.0722f), b));
+        storeWithinRow(d, luminance, next.luminance, x, w);
+    }
+    if (next.variance)
+        storeWithinRow(d, hn::IfThenElse(any, hn::Div(s.v, hn::Mul(s.w, s.w)), hn::LoadU(d, row.variance + x)),
+                       next.variance, x, w);
 }
 
 // The loop both filters share: for each vector of pixels and each tap, the
@@ -108,8 +131,8 @@ HWY_INLINE void storeSums(DF d, const Sums& s, const FilterSums& out, size_t x) 
 // weightOf(centre, weightOf.pixel(x), tap index, alike, depth difference,
 // tap brightness); pixel(x) is what it needs of the centre beyond its planes.
 template <class WeightOf>
-HWY_INLINE void sumTaps(size_t w, const FilterRow& row, const FilterKernel& k, const FilterSums& out,
-                        const WeightOf& weightOf) {
+HWY_INLINE void filterPass(size_t w, const FilterRow& row, const FilterKernel& k, const FilterNext& next,
+                           const WeightOf& weightOf) {
     const DF d;
     const VF depthScale = hn::Set(d, k.depthScale);
     FilterRow taps[filterTaps];
@@ -124,9 +147,9 @@ HWY_INLINE void sumTaps(size_t w, const FilterRow& row, const FilterKernel& k, c
             const VF depthDifference = hn::Mul(hn::Sub(c.depth, hn::LoadU(d, t.depth + x)), depthScale);
             const VF weight = weightOf(c, pixel, i, alike, depthDifference, hn::LoadU(d, t.luminance + x));
             addWeighted(d, weight, t, x, s);
-            if (out.v) s.v = hn::Add(s.v, hn::Mul(hn::Mul(weight, weight), hn::LoadU(d, t.variance + x)));
+            if (next.variance) s.v = hn::Add(s.v, hn::Mul(hn::Mul(weight, weight), hn::LoadU(d, t.variance + x)));
         }
-        storeSums(d, s, out, x);
+        storeMeans(d, s, row, next, x, w);
     }
 }
 
@@ -166,13 +189,13 @@ struct VarianceWeight {
     }
 };
 
-void SumTapsRow(size_t w, const FilterRow& row, const FilterKernel& k, const FilterSums& out) {
-    sumTaps(w, row, k, out, PlainWeight{k});
+void FilterPassRow(size_t w, const FilterRow& row, const FilterKernel& k, const FilterNext& next) {
+    filterPass(w, row, k, next, PlainWeight{k});
 }
 
-void SumVarianceTapsRow(size_t w, const FilterRow& row, const float* deviation, const FilterKernel& k,
-                        const FilterSums& out) {
-    sumTaps(w, row, k, out, VarianceWeight{k, deviation});
+void VarianceFilterPassRow(size_t w, const FilterRow& row, const float* deviation, const FilterKernel& k,
+                           const FilterNext& next) {
+    filterPass(w, row, k, next, VarianceWeight{k, deviation});
 }
 
 void DeviationRow(size_t w, size_t pw, const float* kind, const float* variance, float phi, float* out) {
@@ -190,15 +213,7 @@ void DeviationRow(size_t w, size_t pw, const float* kind, const float* variance,
                 sumW = hn::Add(sumW, g);
                 sum = hn::Add(sum, hn::Mul(g, hn::LoadU(d, variance + q)));
             }
-        const VF deviation = hn::Mul(hn::Set(d, phi), hn::Sqrt(hn::Div(sum, sumW)));
-        // Past the row's end lie the next row's pixels, another thread's.
-        if (x + hn::Lanes(d) <= w) {
-            hn::StoreU(deviation, d, out + x);
-        } else {
-            HWY_ALIGN float tail[HWY_MAX_BYTES / sizeof(float)];
-            hn::Store(deviation, d, tail);
-            for (size_t i = 0; x + i < w; ++i) out[x + i] = tail[i];
-        }
+        storeWithinRow(d, hn::Mul(hn::Set(d, phi), hn::Sqrt(hn::Div(sum, sumW))), out, x, w);
     }
 }
 
@@ -209,18 +224,18 @@ HWY_AFTER_NAMESPACE();
 #if HWY_ONCE
 
 namespace tpl_filter {
-HWY_EXPORT(SumTapsRow);
-HWY_EXPORT(SumVarianceTapsRow);
+HWY_EXPORT(FilterPassRow);
+HWY_EXPORT(VarianceFilterPassRow);
 HWY_EXPORT(DeviationRow);
 }  // namespace tpl_filter
 
-void sumTapsRow(size_t w, const FilterRow& centre, const FilterKernel& kernel, const FilterSums& sums) {
-    HWY_DYNAMIC_DISPATCH(tpl_filter::SumTapsRow)(w, centre, kernel, sums);
+void filterPassRow(size_t w, const FilterRow& centre, const FilterKernel& kernel, const FilterNext& next) {
+    HWY_DYNAMIC_DISPATCH(tpl_filter::FilterPassRow)(w, centre, kernel, next);
 }
 
-void sumVarianceTapsRow(size_t w, const FilterRow& centre, const float* deviation, const FilterKernel& kernel,
-                        const FilterSums& sums) {
-    HWY_DYNAMIC_DISPATCH(tpl_filter::SumVarianceTapsRow)(w, centre, deviation, kernel, sums);
+void varianceFilterPassRow(size_t w, const FilterRow& centre, const float* deviation, const FilterKernel& kernel,
+                           const FilterNext& next) {
+    HWY_DYNAMIC_DISPATCH(tpl_filter::VarianceFilterPassRow)(w, centre, deviation, kernel, next);
 }
 
 void deviationRow(size_t w, size_t pw, const float* kind, const float* variance, float phi, float* out) {

@@ -1,13 +1,13 @@
 #pragma once
 // The taps of the edge-aware filter's 5 x 5 kernel over a row of pixels: each
-// pixel's weights for the pixels around it, summed with the weighted light.
+// pixel's weights for the pixels around it, and the weighted mean of their light.
 // Vectorised for the best target the CPU has; the arithmetic is the same on
 // every target, in the same order, so the sums are the same to the bit.
 #include <cstddef>
 
-// The loops run in whole vectors: a row's planes and sums are read and
-// written up to this many floats past the row's last pixel, which the caller
-// keeps allocated (and initialised).
+// The loops run in whole vectors: a row's planes are read up to this many
+// floats past the row's last pixel, which the caller keeps allocated (and
+// initialised).
 constexpr size_t filterRowSlack = 64;
 
 // A row of the filter's planes, from the row's first pixel.
@@ -16,9 +16,14 @@ struct FilterRow {
     const float* variance;  // the variance-guided filter's only
 };
 
-struct FilterSums {
-    float *w, *r, *g, *b;
-    float* v;  // the variance-guided filter's only
+// Where a pass puts each pixel of a row: the taps' weighted mean of its light
+// (a pixel no tap counts for keeps its own), that light's luminance for the
+// next pass, and (the variance-guided filter) the variance of the mean. A
+// null plane is not written. Only the row's w pixels are written: past them
+// lie the border and the next row, another thread's.
+struct FilterNext {
+    float *r, *g, *b, *luminance;
+    float* variance;  // the variance-guided filter's only
 };
 
 // The 5 x 5 taps of one pass: where each lies from the centre (in floats of
@@ -31,14 +36,15 @@ struct FilterKernel {
     float depthScale;
 };
 
-// The plain filter's sums for the w pixels of a row: surfaces alike (normals,
-// kind), depth and brightness each weighed 1 / (1 + (d / t)^2).
-void sumTapsRow(size_t w, const FilterRow& centre, const FilterKernel& kernel, const FilterSums& sums);
+// A pass of the plain filter over the w pixels of a row: surfaces alike
+// (normals, kind), depth and brightness each weighed 1 / (1 + (d / t)^2).
+void filterPassRow(size_t w, const FilterRow& centre, const FilterKernel& kernel, const FilterNext& next);
 
-// The variance-guided filter's: brightness weighed against the centre's
-// deviation (already scaled by phi), the variance summed with squared weights.
-void sumVarianceTapsRow(size_t w, const FilterRow& centre, const float* deviation, const FilterKernel& kernel,
-                        const FilterSums& sums);
+// A pass of the variance-guided filter: brightness weighed against the
+// centre's deviation (already scaled by phi), the variance summed with
+// squared weights (where next.variance is set).
+void varianceFilterPassRow(size_t w, const FilterRow& centre, const float* deviation, const FilterKernel& kernel,
+                           const FilterNext& next);
 
 // The variance-guided filter's deviation for the w pixels of a row: phi times
 // the square root of the variance smoothed over 3 x 3 (a Gaussian, over

@@ -5,6 +5,7 @@ template_folder(render
     cpu_backend.cpp
     denoise.cpp
     filter_taps.cpp
+    row_pool.cpp
     upscale.cpp
     # without CUDA it only says why there is no CUDA backend
     cuda_backend.cpp

@@ -1,4 +1,4 @@
-#include "reconstruct/row_pool.h"
+#include "render/row_pool.h"
 
 #include <algorithm>
 

@@ -1,7 +1,8 @@
 #pragma once
-// A few threads kept for the reconstruction's per-pixel passes: each pass's
-// rows are cut into one band per thread, and each pixel is computed alone, so
-// the result does not depend on the thread count.
+// A few threads kept for per-pixel passes over a frame (the filter, the
+// reconstruction): each pass's rows are cut into one band per thread, and
+// each pixel is computed alone, so the result does not depend on the thread
+// count.
 #include <condition_variable>
 #include <functional>
 #include <mutex>
