@@ -149,21 +149,53 @@ HWY_INLINE Colours catmullRom(DF d, const float* const planes[3], int w, int h, 
     VF sum[3] = {hn::Zero(d), hn::Zero(d), hn::Zero(d)};
     VF least[3] = {infinity, infinity, infinity}, most[3] = {hn::Neg(infinity), hn::Neg(infinity), hn::Neg(infinity)};
     VF total = hn::Zero(d);
-    for (int j = 0; j < 4; ++j)
-        for (int i = 0; i < 4; ++i) {
-            const bool edgeColumn = i == 0 || i == 3, edgeRow = j == 0 || j == 3;
-            if (edgeColumn && edgeRow) continue;
-            const VF weight = hn::Mul(wx[i], wy[j]);
-            total = hn::Add(total, weight);
-            const PlaneReader r = planeReader(d, hn::Add(rows[j], columns[i]), size);
-            for (int c = 0; c < 3; ++c) {
-                const VF v = read(d, r, planes[c]);
-                sum[c] = hn::Add(sum[c], hn::Mul(weight, v));
-                if (edgeColumn || edgeRow) continue;
-                least[c] = hn::Min(least[c], v);
-                most[c] = hn::Max(most[c], v);
-            }
+    const auto addTap = [&](int i, int j, const VF v[3]) {
+        const bool edgeColumn = i == 0 || i == 3, edgeRow = j == 0 || j == 3;
+        const VF weight = hn::Mul(wx[i], wy[j]);
+        for (int c = 0; c < 3; ++c) {
+            sum[c] = hn::Add(sum[c], hn::Mul(weight, v[c]));
+            if (edgeColumn || edgeRow) continue;
+            least[c] = hn::Min(least[c], v[c]);
+            most[c] = hn::Max(most[c], v[c]);
         }
+    };
+    // Where no column is clamped, a row's taps are four neighbouring
+    // indices: two loads per plane serve them all.
+    const bool unclamped =
+        hn::AllTrue(di, hn::And(hn::Gt(ix, hn::Zero(di)), hn::Lt(ix, hn::Set(di, w - 2))));
+    const size_t lanes = hn::Lanes(d);
+    for (int j = 0; j < 4; ++j) {
+        const int i0 = j == 0 || j == 3 ? 1 : 0, i1 = j == 0 || j == 3 ? 2 : 3;
+        for (int i = i0; i <= i1; ++i) total = hn::Add(total, hn::Mul(wx[i], wy[j]));
+        const VI start = hn::Add(rows[j], columns[0]);
+        const int32_t first = hn::GetLane(start);
+        const VI local = hn::Sub(start, hn::Set(di, first));
+        const bool shared = unclamped && first >= 0 && static_cast<size_t>(first) + 2 * lanes <= size &&
+                            hn::AllTrue(di, hn::And(hn::Gt(local, hn::Set(di, -1)),
+                                                    hn::Lt(local, hn::Set(di, static_cast<int32_t>(2 * lanes) - 3))));
+        if (shared) {
+            VF low[3], high[3];
+            for (int c = 0; c < 3; ++c)
+                low[c] = hn::LoadU(d, planes[c] + first), high[c] = hn::LoadU(d, planes[c] + first + lanes);
+            for (int i = i0; i <= i1; ++i) {
+                const VI at = hn::Add(local, hn::Set(di, i));
+                const auto indices = hn::IndicesFromVec(d, hn::And(at, hn::Set(di, static_cast<int32_t>(lanes - 1))));
+                const MF upper = hn::RebindMask(d, hn::Gt(at, hn::Set(di, static_cast<int32_t>(lanes - 1))));
+                VF v[3];
+                for (int c = 0; c < 3; ++c)
+                    v[c] = hn::IfThenElse(upper, hn::TableLookupLanes(high[c], indices),
+                                          hn::TableLookupLanes(low[c], indices));
+                addTap(i, j, v);
+            }
+            continue;
+        }
+        for (int i = i0; i <= i1; ++i) {
+            const PlaneReader r = planeReader(d, hn::Add(rows[j], columns[i]), size);
+            VF v[3];
+            for (int c = 0; c < 3; ++c) v[c] = read(d, r, planes[c]);
+            addTap(i, j, v);
+        }
+    }
     VF v[3];
     for (int c = 0; c < 3; ++c) v[c] = hn::Min(hn::Max(hn::Div(sum[c], total), least[c]), most[c]);
     return {v[0], v[1], v[2]};
