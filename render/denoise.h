@@ -21,9 +21,10 @@ constexpr float smallestFilterAlbedo = 1e-3f;
 
 // What a temporal history knows about each pixel's noise. Given it, the filter
 // weighs a difference in brightness against the pixels' deviation instead of
-// their brightness: a tap counts exp(-|dl| / (phi * deviation + tiny)), with
-// the variance (3 x 3 smoothed) filtered alongside the light, so each pass
-// knows the noise left. It then never mixes pixels whose first hits are other
+// their brightness: a tap counts exp(-|dl| / (phi * deviation + tiny) - dz^2)
+// (dz: the depth difference over its tolerance, weighed 1 / (1 + dz^2) by
+// the plain filter), with the variance (3 x 3 smoothed) filtered alongside
+// the light, so each pass knows the noise left. It then never mixes pixels whose first hits are other
 // objects, nor pixels seen through mirror or glass with the rest.
 struct FilterVariance {
     const float* variance = nullptr;  // 1 per pixel: of the luminance of the light divided by the surface colour
