@@ -335,8 +335,9 @@ void UpsampleRows(const ReconstructionSettings& s, const FrameData& view, const 
             VF length = hn::Set(d, 1.0f);
             MF kept = hn::And(hn::Gt(renderLength, hn::Set(d, 1.0f)), withHistory ? hn::FirstN(d, lanes) : hn::FirstN(d, 0));
             if (!hn::AllFalse(d, kept)) {
-                const VI q2 = hn::Add(q, q);
-                const VF movedX = hn::GatherIndex(d, previous, q2), movedY = hn::GatherIndex(d, previous + 1, q2);
+                // Pairs of floats: the reader's loads for x serve y one float on.
+                const PlaneReader atQ2 = planeReader(d, hn::Add(q, q), 2 * static_cast<size_t>(rw) * rh - 1);
+                const VF movedX = read(d, atQ2, previous), movedY = read(d, atQ2, previous + 1);
                 kept = hn::And(kept, finite(movedX, movedY));
                 // Where this output pixel's point lay in the last rendered
                 // frame, then in the last output.
