@@ -1,6 +1,7 @@
 #include "render/row_pool.h"
 
 #include <algorithm>
+#include <chrono>
 
 namespace {
 
@@ -8,6 +9,19 @@ namespace {
 void bandOf(int k, int n, int height, int& y0, int& y1) {
     y0 = static_cast<int>(static_cast<long long>(height) * k / n);
     y1 = static_cast<int>(static_cast<long long>(height) * (k + 1) / n);
+}
+
+// Polls done() for up to RowPool::watchMicroseconds; true if it came true.
+template <class Done>
+bool watchFor(Done done) {
+    const auto until = std::chrono::steady_clock::now() + std::chrono::microseconds(RowPool::watchMicroseconds);
+    for (int polls = 0;; ++polls) {
+        if (done()) return true;
+        if ((polls & 63) == 63 && std::chrono::steady_clock::now() > until) return false;
+#if defined(__x86_64__) || defined(__i386__)
+        __builtin_ia32_pause();
+#endif
+    }
 }
 
 }  // namespace
@@ -21,6 +35,7 @@ RowPool::~RowPool() {
     {
         std::lock_guard<std::mutex> lock(mutex_);
         stopping_ = true;
+        stoppingNow_ = true;
     }
     start_.notify_all();
     for (std::thread& t : workers_) t.join();
@@ -37,38 +52,42 @@ void RowPool::run(int height, const std::function<void(int, int)>& rows) {
         std::lock_guard<std::mutex> lock(mutex_);
         job_ = &rows;
         height_ = height;
-        pending_ = n - 1;
-        ++generation_;
+        pending_.store(n - 1);
+        generation_.fetch_add(1);
     }
     start_.notify_all();
     int y0, y1;
     bandOf(0, n, height, y0, y1);
     if (y1 > y0) rows(y0, y1);
-    std::unique_lock<std::mutex> lock(mutex_);
-    done_.wait(lock, [&] { return pending_ == 0; });
-    job_ = nullptr;
+    if (!watchFor([&] { return pending_.load() == 0; })) {
+        std::unique_lock<std::mutex> lock(mutex_);
+        done_.wait(lock, [&] { return pending_.load() == 0; });
+    }
 }
 
 void RowPool::work(int index) {
     unsigned seen = 0;
     for (;;) {
+        if (!watchFor([&] { return generation_.load() != seen || stoppingNow_.load(); })) {
+            std::unique_lock<std::mutex> lock(mutex_);
+            start_.wait(lock, [&] { return stopping_ || generation_.load() != seen; });
+        }
         const std::function<void(int, int)>* job;
         int height;
         {
-            std::unique_lock<std::mutex> lock(mutex_);
-            start_.wait(lock, [&] { return stopping_ || generation_ != seen; });
+            std::lock_guard<std::mutex> lock(mutex_);
             if (stopping_) return;
-            seen = generation_;
+            seen = generation_.load();
             job = job_;
             height = height_;
         }
         int y0, y1;
         bandOf(index, threads(), height, y0, y1);
         if (y1 > y0) (*job)(y0, y1);
-        {
+        if (pending_.fetch_sub(1) == 1) {
+            // Under the lock, so the caller cannot miss it between its test and its wait.
             std::lock_guard<std::mutex> lock(mutex_);
-            --pending_;
+            done_.notify_one();
         }
-        done_.notify_one();
     }
 }

@@ -3,6 +3,12 @@
 // reconstruction): each pass's rows are cut into one band per thread, and
 // each pixel is computed alone, so the result does not depend on the thread
 // count.
+//
+// A frame makes a dozen or more passes one after the other. Woken through a
+// condition variable, each pass cost 60-70 microseconds before any work; so
+// after a pass the threads watch for the next one for a short while before
+// they sleep, and the caller watches for the bands' end the same way.
+#include <atomic>
 #include <condition_variable>
 #include <functional>
 #include <mutex>
@@ -21,6 +27,10 @@ public:
     // Calls rows(y0, y1) over bands that cover [0, height) and returns when all are done.
     void run(int height, const std::function<void(int, int)>& rows);
 
+    // How long the threads watch for the next pass, and the caller for the
+    // bands' end, before they sleep.
+    static constexpr int watchMicroseconds = 200;
+
 private:
     void work(int index);
 
@@ -29,7 +39,8 @@ private:
     std::condition_variable start_, done_;
     const std::function<void(int, int)>* job_ = nullptr;
     int height_ = 0;
-    unsigned generation_ = 0;
-    int pending_ = 0;
-    bool stopping_ = false;
+    std::atomic<unsigned> generation_{0};
+    std::atomic<int> pending_{0};
+    bool stopping_ = false;  // under mutex_
+    std::atomic<bool> stoppingNow_{false};
 };

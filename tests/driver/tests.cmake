@@ -3,11 +3,13 @@ list(APPEND TPL_ENGINE_TESTS
   ${CMAKE_CURRENT_LIST_DIR}/frame_driver_test.cpp
   ${CMAKE_CURRENT_LIST_DIR}/simd_frame_test.cpp
 )
-# The measures and the gate engine-check judges backends by, and its options.
+# The measures and the gate engine-check judges backends by, its options, and
+# the kept row threads.
 list(APPEND TPL_ENGINE_TESTS_ONCE
   ${CMAKE_CURRENT_LIST_DIR}/frame_compare_test.cpp
   ${CMAKE_CURRENT_LIST_DIR}/frame_gate_test.cpp
   ${CMAKE_CURRENT_LIST_DIR}/check_options_test.cpp
+  ${CMAKE_CURRENT_LIST_DIR}/row_pool_test.cpp
   ${PROJECT_SOURCE_DIR}/bench/frame_compare.cpp
   ${PROJECT_SOURCE_DIR}/bench/frame_gate.cpp
   ${PROJECT_SOURCE_DIR}/bench/check_options.cpp
