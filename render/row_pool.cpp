@@ -28,7 +28,7 @@ bool watchFor(Done done) {
 
 RowPool::RowPool(int threads) {
     if (threads <= 0) threads = static_cast<int>(std::max(1u, std::thread::hardware_concurrency()));
-    for (int k = 1; k < threads; ++k) workers_.emplace_back(&RowPool::work, this, k);
+    for (int k = 1; k < threads; ++k) workers_.emplace_back(&RowPool::work, this);
 }
 
 RowPool::~RowPool() {
@@ -52,38 +52,42 @@ void RowPool::run(int height, const std::function<void(int, int)>& rows) {
         std::lock_guard<std::mutex> lock(mutex_);
         job_ = &rows;
         height_ = height;
+        bands_ = std::max(1, std::min(n * bandsPerThread, height / fewestBandRows));
+        nextBand_.store(0);
         pending_.store(n - 1);
         generation_.fetch_add(1);
     }
     start_.notify_all();
-    int y0, y1;
-    bandOf(0, n, height, y0, y1);
-    if (y1 > y0) rows(y0, y1);
+    takeBands();
     if (!watchFor([&] { return pending_.load() == 0; })) {
         std::unique_lock<std::mutex> lock(mutex_);
         done_.wait(lock, [&] { return pending_.load() == 0; });
     }
 }
 
-void RowPool::work(int index) {
+void RowPool::takeBands() {
+    for (;;) {
+        const int band = nextBand_.fetch_add(1);
+        if (band >= bands_) return;
+        int y0, y1;
+        bandOf(band, bands_, height_, y0, y1);
+        if (y1 > y0) (*job_)(y0, y1);
+    }
+}
+
+void RowPool::work() {
     unsigned seen = 0;
     for (;;) {
         if (!watchFor([&] { return generation_.load() != seen || stoppingNow_.load(); })) {
             std::unique_lock<std::mutex> lock(mutex_);
             start_.wait(lock, [&] { return stopping_ || generation_.load() != seen; });
         }
-        const std::function<void(int, int)>* job;
-        int height;
         {
             std::lock_guard<std::mutex> lock(mutex_);
             if (stopping_) return;
             seen = generation_.load();
-            job = job_;
-            height = height_;
         }
-        int y0, y1;
-        bandOf(index, threads(), height, y0, y1);
-        if (y1 > y0) (*job)(y0, y1);
+        takeBands();
         if (pending_.fetch_sub(1) == 1) {
             // Under the lock, so the caller cannot miss it between its test and its wait.
             std::lock_guard<std::mutex> lock(mutex_);

@@ -26,7 +26,7 @@ TEST(RowPool, EveryRunCoversItsRowsOnceWhetherTheThreadsWatchOrSleep) {
                 ++bands;
             });
             for (int y = 0; y < height; ++y) ASSERT_EQ(covered[static_cast<size_t>(y)].load(), 1) << "row " << y;
-            ASSERT_LE(bands.load(), threads);
+            ASSERT_LE(bands.load(), threads * RowPool::bandsPerThread);
             // Now and then long enough apart that the threads have gone to sleep.
             if (run % 50 == 49)
                 std::this_thread::sleep_for(std::chrono::microseconds(3 * RowPool::watchMicroseconds));
