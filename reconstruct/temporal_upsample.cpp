@@ -173,6 +173,16 @@ HWY_INLINE Colours catmullRom(DF d, const float* const planes[3], int w, int h, 
         const bool shared = unclamped && first >= 0 && static_cast<size_t>(first) + 2 * lanes <= size &&
                             hn::AllTrue(di, hn::And(hn::Gt(local, hn::Set(di, -1)),
                                                     hn::Lt(local, hn::Set(di, static_cast<int32_t>(2 * lanes) - 3))));
+        // Most often (the view moving little) the lanes read pixels one after
+        // another: then each tap is one load.
+        if (shared && hn::AllTrue(di, hn::Eq(local, hn::Iota(di, 0)))) {
+            for (int i = i0; i <= i1; ++i) {
+                VF v[3];
+                for (int c = 0; c < 3; ++c) v[c] = hn::LoadU(d, planes[c] + first + i);
+                addTap(i, j, v);
+            }
+            continue;
+        }
         if (shared) {
             VF low[3], high[3];
             for (int c = 0; c < 3; ++c)
