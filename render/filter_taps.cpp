@@ -134,12 +134,12 @@ HWY_INLINE void filterPass(size_t w, const FilterRow& row, const FilterKernel& k
     const DF d;
     const VF depthScale = hn::Set(d, k.depthScale);
     FilterRow taps[filterTaps];
-    for (int i = 0; i < filterTaps; ++i) taps[i] = movedBy(row, k.offset[i]);
+    for (int i = 0; i < k.taps; ++i) taps[i] = movedBy(row, k.offset[i]);
     for (size_t x = 0; x < w; x += hn::Lanes(d)) {
         const Centre c = loadCentre(d, row, x);
         const auto pixel = weightOf.pixel(c, x);
         Sums s{hn::Zero(d), hn::Zero(d), hn::Zero(d), hn::Zero(d), hn::Zero(d)};
-        for (int i = 0; i < filterTaps; ++i) {
+        for (int i = 0; i < k.taps; ++i) {
             const FilterRow& t = taps[i];
             const VF alike = surfacesAlike(d, c, t, x);
             const VF depthDifference = hn::Mul(hn::Sub(c.depth, hn::LoadU(d, t.depth + x)), depthScale);

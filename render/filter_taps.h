@@ -27,11 +27,13 @@ struct FilterNext {
 };
 
 // The 5 x 5 taps of one pass: where each lies from the centre (in floats of
-// the planes) and its spline weight, in the order they are summed.
+// the planes) and its spline weight, in the order they are summed; the first
+// `taps` of them are summed.
 constexpr int filterTaps = 25;
 struct FilterKernel {
     ptrdiff_t offset[filterTaps];
     float spline[filterTaps];
+    int taps;
     float brightnessTolerance;  // the plain filter's
     float depthScale;
 };

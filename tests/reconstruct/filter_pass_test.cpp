@@ -43,6 +43,7 @@ FilterKernel kernelOfGap1(size_t pw) {
             k.offset[5 * j + i] = static_cast<ptrdiff_t>(j - 2) * static_cast<ptrdiff_t>(pw) + (i - 2);
             k.spline[5 * j + i] = spline[i] * spline[j];
         }
+    k.taps = filterTaps;
     k.brightnessTolerance = 2.0f;
     k.depthScale = 20.0f;
     return k;
