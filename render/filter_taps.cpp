@@ -124,10 +124,11 @@ HWY_INLINE void storeMeans(DF d, const Sums& s, const FilterRow& row, const Filt
                        next.variance, x, w);
 }
 
-// The loop both filters share: for each vector of pixels and each tap, the
-// surfaces' likeness, the depth difference and the tap's brightness go to
-// weightOf(centre, weightOf.pixel(x), tap index, alike, depth difference,
-// tap brightness); pixel(x) is what it needs of the centre beyond its planes.
+// The loop both filters share: for each vector of pixels and each of the
+// kernel's taps, the surfaces' likeness, the depth difference and the tap's
+// brightness go to weightOf(centre, weightOf.pixel(centre, x), tap index,
+// alike, depth difference, tap brightness); pixel() is what it works out once
+// per pixel rather than once per tap.
 template <class WeightOf>
 HWY_INLINE void filterPass(size_t w, const FilterRow& row, const FilterKernel& k, const FilterNext& next,
                            const WeightOf& weightOf) {
