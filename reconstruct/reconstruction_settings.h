@@ -13,8 +13,12 @@ struct ReconstructionSettings {
     // caught by a pixel whose guide sees the sky beside it, would keep that
     // pixel white for many frames (a trail behind the moving light). Taken at
     // most 1, the light around the light's glow and the light bounced into
-    // shadows were lost: 3 measured best (up to 4.5 dB more than 1, less noise than 4 or more).
-    float brightestLight = 3.0f;
+    // shadows were lost (3 gained up to 4.5 dB over 1). At the rungs this
+    // 2-core machine holds (one sample at 320 x 240, 272 x 204 in the room),
+    // 5 gained 1.2-1.4 dB in the closed room, whose light comes mostly
+    // bounced, and 0.2-0.3 dB in the spheres, against 3 (0.26 dB less at 22.5 s,
+    // the rest the same); more gains the room yet more and costs the spheres.
+    float brightestLight = 5.0f;
     // Below this many frames the variance is estimated from the neighbourhood.
     int spatialVarianceBelow = 4;
     // A previous tap is the same surface when its first-hit distance is within
