@@ -84,6 +84,7 @@ void Reconstruction::addFrame(const FrameData& rendered, const FrameData& view, 
     noise.variance = variance_.data();
     noise.phi = settings_.phi;
     noise.smallestAlbedo = settings_.smallestAlbedo;
+    noise.settledDeviation = settings_.settledDeviation;
     noise.firstPass = settings_.filteredHistory ? colour_.data() : nullptr;
     denoiseFrame(w, h, modulated_.data(), guide, settings_.filterPasses, filtered_.data(), noise, &pool_);
     // Just after a cut (most of the frame new) the filter alone must carry

@@ -53,6 +53,11 @@ struct ReconstructionSettings {
     // against many passes that way, 36 without (the plain mean of the frames: 9).
     bool filteredHistory = false;
     float phi = 4.0f;
+    // Vectors of pixels whose filter deviation (phi times the noise) is below
+    // this share of their brightness skip the filter's taps. At 0.1 the live
+    // look moved by at most 0.016 dB at eleven moments over the three scenes,
+    // and the taps cost about a third less; at 0.2 the spheres lost 0.05 dB.
+    float settledDeviation = 0.1f;
     float smallestAlbedo = 0.05f;
     // History at the output size: the new frame's least weight, and how many
     // deviations of the new neighbourhood the history may stray.

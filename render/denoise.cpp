@@ -186,6 +186,7 @@ void filterFrame(int w, int h, const float* radiance, const float* guide, int pa
             }
         kernel.brightnessTolerance = brightnessTolerance;
         kernel.depthScale = depthScale;
+        kernel.settledDeviation = guided ? guided->settledDeviation : 0.0f;
         // The last pass's luminance and variance would not be read.
         const bool last = pass + 1 == passes;
         forRows(pool, h, [&](int y0, int y1) {

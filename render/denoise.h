@@ -34,6 +34,10 @@ struct FilterVariance {
     // grow a thousandfold and spread over the surface.
     float smallestAlbedo = smallestFilterAlbedo;
     float* firstPass = nullptr;  // if set: 3 per pixel, the first pass's light divided by the surface colour
+    // Where a whole vector of pixels has a deviation (phi times the noise)
+    // below this share of its brightness, it keeps its light: the taps would
+    // move it by a fraction of that. 0: every pixel is filtered.
+    float settledDeviation = 0.0f;
 };
 
 // denoiseFrame guided by the variance (see FilterVariance).

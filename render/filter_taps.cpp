@@ -128,7 +128,7 @@ HWY_INLINE void storeMeans(DF d, const Sums& s, const FilterRow& row, const Filt
 // kernel's taps, the surfaces' likeness, the depth difference and the tap's
 // brightness go to weightOf(centre, weightOf.pixel(centre, x), tap index,
 // alike, depth difference, tap brightness); pixel() is what it works out once
-// per pixel rather than once per tap.
+// per pixel rather than once per tap. Vectors weightOf.settled() keep their light.
 template <class WeightOf>
 HWY_INLINE void filterPass(size_t w, const FilterRow& row, const FilterKernel& k, const FilterNext& next,
                            const WeightOf& weightOf) {
@@ -138,6 +138,11 @@ HWY_INLINE void filterPass(size_t w, const FilterRow& row, const FilterKernel& k
     for (int i = 0; i < k.taps; ++i) taps[i] = movedBy(row, k.offset[i]);
     for (size_t x = 0; x < w; x += hn::Lanes(d)) {
         const Centre c = loadCentre(d, row, x);
+        if (weightOf.settled(c, x)) {
+            const Sums none{hn::Zero(d), hn::Zero(d), hn::Zero(d), hn::Zero(d), hn::Zero(d)};
+            storeMeans(d, none, row, next, x, w);
+            continue;
+        }
         const auto pixel = weightOf.pixel(c, x);
         Sums s{hn::Zero(d), hn::Zero(d), hn::Zero(d), hn::Zero(d), hn::Zero(d)};
         for (int i = 0; i < k.taps; ++i) {
@@ -156,6 +161,7 @@ HWY_INLINE void filterPass(size_t w, const FilterRow& row, const FilterKernel& k
 // 1 / (1 + (d / t)^2), depth and brightness together, with one division.
 struct PlainWeight {
     const FilterKernel& k;
+    HWY_INLINE bool settled(const Centre&, size_t) const { return false; }
     HWY_INLINE VF pixel(const Centre&, size_t) const { return hn::Zero(DF()); }
     HWY_INLINE VF operator()(const Centre& c, VF, int i, VF alike, VF depthDifference, VF tapLuminance) const {
         const DF d;
@@ -178,6 +184,11 @@ struct VarianceWeight {
     struct PerPixel {
         VF perTolerance, perDepthTolerance2;
     };
+    HWY_INLINE bool settled(const Centre& c, size_t x) const {
+        const DF d;
+        return k.settledDeviation > 0.0f &&
+               hn::AllTrue(d, hn::Lt(hn::LoadU(d, deviation + x), hn::Mul(hn::Set(d, k.settledDeviation), c.luminance)));
+    }
     HWY_INLINE PerPixel pixel(const Centre& c, size_t x) const {
         const DF d;
         const VF one = hn::Set(d, 1.0f);

@@ -36,6 +36,10 @@ struct FilterKernel {
     int taps;
     float brightnessTolerance;  // the plain filter's
     float depthScale;
+    // The variance-guided filter's: a vector of pixels whose every deviation
+    // lies below this share of its luminance keeps its light, which the taps
+    // would move by a fraction of that (0: every vector is filtered).
+    float settledDeviation;
 };
 
 // A pass of the plain filter over the w pixels of a row: surfaces alike

@@ -44,6 +44,7 @@ FilterKernel kernelOfGap1(size_t pw) {
             k.spline[5 * j + i] = spline[i] * spline[j];
         }
     k.taps = filterTaps;
+    k.settledDeviation = 0.0f;
     k.brightnessTolerance = 2.0f;
     k.depthScale = 20.0f;
     return k;
@@ -103,4 +104,35 @@ TEST(FilterPass, APixelNoTapCountsForKeepsItsLight) {
     for (size_t x = 0; x < w; ++x) planes.nz[at + x] = 0.0f, planes.r[at + x] = 0.75f;
     filterPassRow(w, planes.row(at), kernelOfGap1(pw), planes.next(at));
     for (size_t x = 0; x < w; ++x) EXPECT_EQ(planes.nextR[at + x], 0.75f) << "pixel " << x;
+}
+
+TEST(FilterPass, PixelsWhoseNoiseIsSettledKeepTheirLightAndTheRestIsFiltered) {
+    // Red that varies along the row at one luminance, so that every tap
+    // counts and filtering changes it; the first 16 pixels (whole vectors on
+    // every target) have a deviation far below their luminance, the rest one
+    // well above it.
+    constexpr size_t w = 40, pw = 60, ph = 5;
+    const size_t at = 2 * pw + 2;
+    const std::vector<int64_t> targets = hwy::SupportedAndGeneratedTargets();
+    for (int64_t target : targets) {
+        hwy::SetSupportedTargetsForTest(target);
+        Planes planes(pw, ph);
+        for (size_t q = 0; q < pw * ph; ++q) {
+            const size_t x = q % pw;
+            planes.r[q] = 0.25f + 0.125f * static_cast<float>(x % 3);
+            planes.luminance[q] = 0.3f;
+            planes.deviation[q] = x < 2 + 16 ? 0.001f : 0.4f;
+        }
+        FilterKernel kernel = kernelOfGap1(pw);
+        kernel.settledDeviation = 0.1f;
+        varianceFilterPassRow(w, planes.row(at), &planes.deviation[at], kernel, planes.next(at));
+        for (size_t x = 0; x < 16; ++x) {
+            EXPECT_EQ(planes.nextR[at + x], planes.r[at + x]) << hwy::TargetName(target) << ", pixel " << x;
+            EXPECT_EQ(planes.nextVariance[at + x], planes.variance[at + x]);
+        }
+        size_t changed = 0;
+        for (size_t x = 16; x < w; ++x) changed += planes.nextR[at + x] != planes.r[at + x];
+        EXPECT_GT(changed, 12u) << hwy::TargetName(target) << ": the noisy pixels are filtered";
+    }
+    hwy::SetSupportedTargetsForTest(0);
 }
