@@ -19,6 +19,11 @@ using DF = hn::ScalableTag<float>;
 using DI = hn::RebindToSigned<DF>;
 using VF = hn::Vec<DF>;
 
+// Pixels are found settled (see FilterKernel) a block of this many at a
+// time, whole vectors on every target.
+constexpr size_t settledBlock = 16;
+static_assert(HWY_MAX_BYTES / sizeof(float) <= settledBlock, "a vector lies within one settled block");
+
 // Keeps the brightness weight defined where a pixel has no noise left.
 constexpr float tinyDeviation = 1e-4f;
 // A tap whose brightness differs by more than this many deviations counts
@@ -136,9 +141,11 @@ HWY_INLINE void filterPass(size_t w, const FilterRow& row, const FilterKernel& k
     const VF depthScale = hn::Set(d, k.depthScale);
     FilterRow taps[filterTaps];
     for (int i = 0; i < k.taps; ++i) taps[i] = movedBy(row, k.offset[i]);
+    bool settled = false;
     for (size_t x = 0; x < w; x += hn::Lanes(d)) {
+        if (x % settledBlock == 0) settled = weightOf.settled(row, x, w);
         const Centre c = loadCentre(d, row, x);
-        if (weightOf.settled(c, x)) {
+        if (settled) {
             const Sums none{hn::Zero(d), hn::Zero(d), hn::Zero(d), hn::Zero(d), hn::Zero(d)};
             storeMeans(d, none, row, next, x, w);
             continue;
@@ -161,7 +168,7 @@ HWY_INLINE void filterPass(size_t w, const FilterRow& row, const FilterKernel& k
 // 1 / (1 + (d / t)^2), depth and brightness together, with one division.
 struct PlainWeight {
     const FilterKernel& k;
-    HWY_INLINE bool settled(const Centre&, size_t) const { return false; }
+    HWY_INLINE bool settled(const FilterRow&, size_t, size_t) const { return false; }
     HWY_INLINE VF pixel(const Centre&, size_t) const { return hn::Zero(DF()); }
     HWY_INLINE VF operator()(const Centre& c, VF, int i, VF alike, VF depthDifference, VF tapLuminance) const {
         const DF d;
@@ -184,10 +191,19 @@ struct VarianceWeight {
     struct PerPixel {
         VF perTolerance, perDepthTolerance2;
     };
-    HWY_INLINE bool settled(const Centre& c, size_t x) const {
+    // Whether the block of pixels from x (up to settledBlock of them, within
+    // the row's w) is settled: decided for the block, not for a vector, so
+    // that every target keeps the same pixels.
+    HWY_INLINE bool settled(const FilterRow& row, size_t x, size_t w) const {
+        if (!(k.settledDeviation > 0.0f)) return false;
         const DF d;
-        return k.settledDeviation > 0.0f &&
-               hn::AllTrue(d, hn::Lt(hn::LoadU(d, deviation + x), hn::Mul(hn::Set(d, k.settledDeviation), c.luminance)));
+        const VF share = hn::Set(d, k.settledDeviation);
+        const size_t end = x + settledBlock < w ? x + settledBlock : w;
+        for (size_t v = x; v < end; v += hn::Lanes(d)) {
+            const auto below = hn::Lt(hn::LoadU(d, deviation + v), hn::Mul(share, hn::LoadU(d, row.luminance + v)));
+            if (!hn::AllTrue(d, hn::Or(below, hn::Not(hn::FirstN(d, end - v))))) return false;
+        }
+        return true;
     }
     HWY_INLINE PerPixel pixel(const Centre& c, size_t x) const {
         const DF d;

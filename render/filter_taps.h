@@ -36,9 +36,9 @@ struct FilterKernel {
     int taps;
     float brightnessTolerance;  // the plain filter's
     float depthScale;
-    // The variance-guided filter's: a vector of pixels whose every deviation
-    // lies below this share of its luminance keeps its light, which the taps
-    // would move by a fraction of that (0: every vector is filtered).
+    // The variance-guided filter's: a block of 16 pixels of a row whose every
+    // deviation lies below this share of its luminance keeps its light, which
+    // the taps would move by a fraction of that (0: every pixel is filtered).
     float settledDeviation;
 };
 
