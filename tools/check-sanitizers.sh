@@ -5,7 +5,7 @@
 #        that logs in over SSH (the normal suite runs them), one still, and the
 #        last second of the live show under Xvfb to its end.
 #  tsan  build-tsan/, thread sanitizer, engine only: the CPU backend's, the
-#        frame driver's and the reconstruction's (its row threads) tests.
+#        frame driver's and the reconstruction's (its row threads) tests, and the row pool's.
 #   tools/check-sanitizers.sh [asan] [tsan]      (both by default)
 # Any report fails the check. Leaks of the libraries we use, not of our code,
 # are listed in tools/lsan.supp.
@@ -80,7 +80,7 @@ tsan() {
   cmake --build "$build" -j"$jobs" --target template_engine_tests
   echo "== tsan: CPU backend, frame driver and the reconstruction's threads"
   TSAN_OPTIONS=halt_on_error=1:second_deadlock_stack=1 "$build/tests/template_engine_tests" \
-    --gtest_filter='CpuBackend.*:BackendChoice.*:FrameDriver.*:Reconstruction.*:PreviousPositions.*'
+    --gtest_filter='CpuBackend.*:BackendChoice.*:FrameDriver.*:Reconstruction.*:PreviousPositions.*:RowPool.*'
 }
 
 for step in "${steps[@]}"; do
