@@ -144,12 +144,12 @@ HWY_INLINE void filterPass(size_t w, const FilterRow& row, const FilterKernel& k
     bool settled = false;
     for (size_t x = 0; x < w; x += hn::Lanes(d)) {
         if (x % settledBlock == 0) settled = weightOf.settled(row, x, w);
-        const Centre c = loadCentre(d, row, x);
         if (settled) {
             const Sums none{hn::Zero(d), hn::Zero(d), hn::Zero(d), hn::Zero(d), hn::Zero(d)};
             storeMeans(d, none, row, next, x, w);
             continue;
         }
+        const Centre c = loadCentre(d, row, x);
         const auto pixel = weightOf.pixel(c, x);
         Sums s{hn::Zero(d), hn::Zero(d), hn::Zero(d), hn::Zero(d), hn::Zero(d)};
         for (int i = 0; i < k.taps; ++i) {

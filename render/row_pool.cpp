@@ -35,7 +35,6 @@ RowPool::~RowPool() {
     {
         std::lock_guard<std::mutex> lock(mutex_);
         stopping_ = true;
-        stoppingNow_ = true;
     }
     start_.notify_all();
     for (std::thread& t : workers_) t.join();
@@ -78,7 +77,7 @@ void RowPool::takeBands() {
 void RowPool::work() {
     unsigned seen = 0;
     for (;;) {
-        if (!watchFor([&] { return generation_.load() != seen || stoppingNow_.load(); })) {
+        if (!watchFor([&] { return generation_.load() != seen || stopping_.load(); })) {
             std::unique_lock<std::mutex> lock(mutex_);
             start_.wait(lock, [&] { return stopping_ || generation_.load() != seen; });
         }

@@ -50,6 +50,5 @@ private:
     std::atomic<int> nextBand_{0};
     std::atomic<unsigned> generation_{0};
     std::atomic<int> pending_{0};
-    bool stopping_ = false;  // under mutex_
-    std::atomic<bool> stoppingNow_{false};
+    std::atomic<bool> stopping_{false};
 };
