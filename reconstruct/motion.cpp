@@ -11,7 +11,6 @@
 
 #include <algorithm>
 #include <cmath>
-#include <functional>
 #include <limits>
 #include <thread>
 #include <vector>
@@ -176,23 +175,16 @@ void previousRows(const PairMotion& m, const float* guide, PixelPos* out, int y0
 
 void previousPositions(const FrameData& now, const FrameData& before, const float* guide, PixelPos* out,
                        int threads) {
-    const int height = now.height;
-    if (now.width <= 0 || height <= 0) return;
-    threads = std::max(1, std::min(threads, height));
-    const PairMotion m = pairMotion(now, before);
-    if (threads == 1) {
-        previousRows(m, guide, out, 0, height);
-        return;
-    }
     // Each pixel is computed alone, so how the rows are split changes nothing.
-    std::vector<std::thread> workers;
-    const int rowsEach = (height + threads - 1) / threads;
-    for (int t = 1; t < threads; ++t) {
-        const int y0 = t * rowsEach, y1 = std::min(height, y0 + rowsEach);
-        if (y0 < y1) workers.emplace_back(previousRows, std::cref(m), guide, out, y0, y1);
-    }
-    previousRows(m, guide, out, 0, std::min(height, rowsEach));
-    for (std::thread& w : workers) w.join();
+    RowPool pool(std::max(1, std::min(threads, now.height)));
+    previousPositions(now, before, guide, out, pool);
+}
+
+void previousPositions(const FrameData& now, const FrameData& before, const float* guide, PixelPos* out,
+                       RowPool& pool) {
+    if (now.width <= 0 || now.height <= 0) return;
+    const PairMotion m = pairMotion(now, before);
+    pool.run(now.height, [&](int y0, int y1) { previousRows(m, guide, out, y0, y1); });
 }
 
 void previousPositions(const FrameData& now, const FrameData& before, const float* guide, PixelPos* out) {

@@ -5,6 +5,7 @@
 // the light is sphere 0; the sky is reprojected by direction alone.
 #include "kernel/frame_data.h"
 #include "reconstruct/image_plane.h"
+#include "render/row_pool.h"
 
 // For every pixel of `now` (now.width x now.height), its position in the
 // frame of `before` (in before's pixels, see image_plane.h), from the guide
@@ -21,3 +22,6 @@ void previousPositions(const FrameData& now, const FrameData& before, const floa
 // one); the positions do not depend on it.
 void previousPositions(const FrameData& now, const FrameData& before, const float* guide, PixelPos* out,
                        int threads);
+// The same on the pool's threads.
+void previousPositions(const FrameData& now, const FrameData& before, const float* guide, PixelPos* out,
+                       RowPool& pool);

@@ -32,27 +32,55 @@ void Reconstruction::reset() {
 
 void Reconstruction::addFrame(const FrameData& rendered, const FrameData& view, const float* radiance,
                               const float* guide, uint32_t* out) {
+    const int w = rendered.width, h = rendered.height;
+    reconstruct(rendered, view, radiance, guide, out);
+    if (w <= 0 || h <= 0 || view.width <= 0 || view.height <= 0) return;
+    // The caller's layer is written over: a copy, in bands.
+    lastGuide_.resize(static_cast<size_t>(w) * h * guideFloats);
+    pool_.run(h, [&](int y0, int y1) {
+        const size_t first = static_cast<size_t>(y0) * w * guideFloats, count = static_cast<size_t>(y1 - y0) * w * guideFloats;
+        std::memcpy(lastGuide_.data() + first, guide + first, count * sizeof(float));
+    });
+    keep(rendered, view);
+}
+
+void Reconstruction::addFrame(const FrameData& rendered, const FrameData& view, const float* radiance,
+                              std::vector<float>& guide, uint32_t* out) {
+    reconstruct(rendered, view, radiance, guide.data(), out);
+    if (rendered.width <= 0 || rendered.height <= 0 || view.width <= 0 || view.height <= 0) return;
+    lastGuide_.swap(guide);
+    keep(rendered, view);
+}
+
+void Reconstruction::keep(const FrameData& rendered, const FrameData& view) {
+    colour_.swap(lastColour_), moments_.swap(lastMoments_), length_.swap(lastLength_);
+    outColour_.swap(lastOutColour_), outLength_.swap(lastOutLength_);
+    lastRendered_ = rendered;
+    lastView_ = view;
+    hasHistory_ = true;
+}
+
+void Reconstruction::reconstruct(const FrameData& rendered, const FrameData& view, const float* radiance,
+                                 const float* guide, uint32_t* out) {
     const int w = rendered.width, h = rendered.height, ow = view.width, oh = view.height;
     if (w <= 0 || h <= 0 || ow <= 0 || oh <= 0) return;
     const size_t n = static_cast<size_t>(w) * h, on = static_cast<size_t>(ow) * oh;
     if (hasHistory_ && (lastRendered_.width != w || lastRendered_.height != h || lastView_.width != ow ||
                         lastView_.height != oh))
         hasHistory_ = false;
-    colour_.resize(3 * n), moments_.resize(2 * n), length_.resize(n), guide_.resize(n * guideFloats);
+    colour_.resize(3 * n), moments_.resize(2 * n), length_.resize(n);
     integrated_.resize(3 * n), variance_.resize(n), cap_.resize(n), modulated_.resize(3 * n);
     filtered_.resize(3 * n), neighbourhood_.resize(9 * n), previous_.resize(n), luminance_.resize(n), objects_.resize(n);
     outColour_.resize(3 * on), outLength_.resize(on);
 
     // Where each pixel's surface was, and how much its light changed.
     if (hasHistory_) {
-        previousPositions(rendered, lastRendered_, guide, previous_.data(), pool_.threads());
+        previousPositions(rendered, lastRendered_, guide, previous_.data(), pool_);
         pool_.run(h, [&](int y0, int y1) {
             lightChangeCaps(settings_, rendered, lastRendered_, guide, cap_.data(), y0, y1);
-        });
-        const RangeHistory range{lastRendered_.width, lastRendered_.height, lastColour_.data(), lastLength_.data()};
-        pool_.run(h, [&](int y0, int y1) {
             demodulatedLuminance(settings_, w, radiance, guide, luminance_.data(), objects_.data(), y0, y1);
         });
+        const RangeHistory range{lastRendered_.width, lastRendered_.height, lastColour_.data(), lastLength_.data()};
         pool_.run(h, [&](int y0, int y1) {
             historyRangeCaps(settings_, w, h, objects_.data(), luminance_.data(), previous_.data(), range, cap_.data(), y0, y1);
         });
@@ -65,15 +93,9 @@ void Reconstruction::addFrame(const FrameData& rendered, const FrameData& view, 
     const HistoryView history{w, h, lastColour_.data(), lastMoments_.data(), lastLength_.data(), lastGuide_.data()};
     // Unless the filter's first pass is the history, the light as accumulated is.
     float* const accumulated = settings_.filteredHistory ? integrated_.data() : colour_.data();
-    const AccumulatedFrame acc{accumulated, moments_.data(), length_.data(), variance_.data()};
-    pool_.run(h, [&](int y0, int y1) {
-        accumulateRows(settings_, in, history, acc, y0, y1);
-        // The filter takes the light with its surface colour, as rendered.
-        for (size_t p = static_cast<size_t>(y0) * w; p < static_cast<size_t>(y1) * w; ++p)
-            for (int c = 0; c < 3; ++c)
-                modulated_[3 * p + c] =
-                    accumulated[3 * p + c] * std::max(guide[p * guideFloats + guideAlbedo + c], settings_.smallestAlbedo);
-    });
+    // The filter takes the light with its surface colour, as rendered.
+    const AccumulatedFrame acc{accumulated, moments_.data(), length_.data(), variance_.data(), modulated_.data()};
+    pool_.run(h, [&](int y0, int y1) { accumulateRows(settings_, in, history, acc, y0, y1); });
     pool_.run(h, [&](int y0, int y1) {
         spatialVarianceRows(settings_, w, h, guide, moments_.data(), length_.data(), variance_.data(), y0, y1);
     });
@@ -125,15 +147,4 @@ void Reconstruction::addFrame(const FrameData& rendered, const FrameData& view, 
     }
     const OutputFrame result{outColour_.data(), outLength_.data(), out};
     pool_.run(oh, [&](int y0, int y1) { upsampleRows(settings_, view, frame, last, result, y0, y1); });
-
-    // Kept for the next frame (the caller's layer is written over), in bands.
-    pool_.run(h, [&](int y0, int y1) {
-        const size_t first = static_cast<size_t>(y0) * w * guideFloats, count = static_cast<size_t>(y1 - y0) * w * guideFloats;
-        std::memcpy(guide_.data() + first, guide + first, count * sizeof(float));
-    });
-    colour_.swap(lastColour_), moments_.swap(lastMoments_), length_.swap(lastLength_), guide_.swap(lastGuide_);
-    outColour_.swap(lastOutColour_), outLength_.swap(lastOutLength_);
-    lastRendered_ = rendered;
-    lastView_ = view;
-    hasHistory_ = true;
 }

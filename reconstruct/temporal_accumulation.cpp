@@ -303,8 +303,11 @@ void AccumulateRows(const ReconstructionSettings& s, const AccumulationInput& in
             VF radiance[3];
             hn::LoadInterleaved3(d, padded(in.radiance + 3 * p, 3, count, lanes, tailRadiance), radiance[0], radiance[1],
                                  radiance[2]);
-            VF light[3];
-            for (int c = 0; c < 3; ++c) light[c] = hn::Div(smallerOf(radiance[c], brightest), largerOf(albedo[c], smallest));
+            VF light[3], surface[3];
+            for (int c = 0; c < 3; ++c) {
+                surface[c] = largerOf(albedo[c], smallest);
+                light[c] = hn::Div(smallerOf(radiance[c], brightest), surface[c]);
+            }
             const VF l = hn::Add(hn::Add(hn::Mul(hn::Set(d, 0.2126f), light[0]), hn::Mul(hn::Set(d, 0.7152f), light[1])),
                                  hn::Mul(hn::Set(d, 0.0722f), light[2]));
             const VF l2 = hn::Mul(l, l);
@@ -340,8 +343,11 @@ void AccumulateRows(const ReconstructionSettings& s, const AccumulationInput& in
                     variance = hn::IfThenElse(blend, hn::Div(largerOf(zero, hn::Sub(m1, hn::Mul(m0, m0))), kept), variance);
                 }
             }
+            VF modulated[3];
+            for (int c = 0; c < 3; ++c) modulated[c] = hn::Mul(colour[c], surface[c]);
             if (count == lanes) {
                 hn::StoreInterleaved3(colour[0], colour[1], colour[2], d, out.colour + 3 * p);
+                if (out.modulated) hn::StoreInterleaved3(modulated[0], modulated[1], modulated[2], d, out.modulated + 3 * p);
                 hn::StoreInterleaved2(moments[0], moments[1], d, out.moments + 2 * p);
                 hn::StoreU(length, d, out.length + p);
                 hn::StoreU(variance, d, out.variance + p);
@@ -352,6 +358,10 @@ void AccumulateRows(const ReconstructionSettings& s, const AccumulationInput& in
             hn::Store(length, d, tailLength);
             hn::Store(variance, d, tailVariance);
             std::memcpy(out.colour + 3 * p, tailColour, 3 * count * sizeof(float));
+            if (out.modulated) {
+                hn::StoreInterleaved3(modulated[0], modulated[1], modulated[2], d, tailColour);
+                std::memcpy(out.modulated + 3 * p, tailColour, 3 * count * sizeof(float));
+            }
             std::memcpy(out.moments + 2 * p, tailMoments, 2 * count * sizeof(float));
             std::memcpy(out.length + p, tailLength, count * sizeof(float));
             std::memcpy(out.variance + p, tailVariance, count * sizeof(float));

@@ -32,6 +32,9 @@ struct AccumulatedFrame {
     float* moments;   // 2 per pixel
     float* length;    // 1 per pixel
     float* variance;  // 1 per pixel: m2 - m1^2 (the neighbourhood's estimate comes later for short histories)
+    // 3 per pixel, or null: the accumulated light times its surface colour
+    // (no less than smallestAlbedo), as the filter takes it.
+    float* modulated = nullptr;
 };
 
 // The light divided by the surface colour, but by no less than smallest (as the filter divides it).
