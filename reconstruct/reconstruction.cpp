@@ -21,6 +21,13 @@ float cameraStep(const FrameData& a, const FrameData& b) {
     return std::sqrt(sum);
 }
 
+// Whether the light (sphere 0) moved or changed its size: the shadows' edges move with it.
+bool lightMoved(const FrameData& a, const FrameData& b) {
+    if (a.sphereCount < 1 || b.sphereCount < 1) return false;
+    return a.sphereX[0] != b.sphereX[0] || a.sphereY[0] != b.sphereY[0] || a.sphereZ[0] != b.sphereZ[0] ||
+           a.sphereRadius[0] != b.sphereRadius[0];
+}
+
 }  // namespace
 
 Reconstruction::Reconstruction(const ReconstructionSettings& settings)
@@ -90,6 +97,7 @@ void Reconstruction::reconstruct(const FrameData& rendered, const FrameData& vie
     in.previous = hasHistory_ ? previous_.data() : nullptr;
     in.lengthCap = hasHistory_ ? cap_.data() : nullptr;
     in.cameraStep = hasHistory_ ? cameraStep(rendered, lastRendered_) : 0.0f;
+    in.penumbraAlpha = hasHistory_ && lightMoved(rendered, lastRendered_) ? settings_.penumbraAlpha : 0.0f;
     const HistoryView history{w, h, lastColour_.data(), lastMoments_.data(), lastLength_.data(), lastGuide_.data()};
     // Unless the filter's first pass is the history, the light as accumulated is.
     float* const accumulated = settings_.filteredHistory ? integrated_.data() : colour_.data();

@@ -276,6 +276,7 @@ void AccumulateRows(const ReconstructionSettings& s, const AccumulationInput& in
     const VF brightest = hn::Set(d, s.brightestLight), smallest = hn::Set(d, s.smallestAlbedo);
     const VF alpha = hn::Set(d, s.alpha), specularAlpha = hn::Set(d, std::max(s.alpha, s.specularAlpha));
     const VF momentsAlpha = hn::Set(d, s.momentsAlpha);
+    const VF penumbraAlpha = hn::Set(d, in.penumbraAlpha);
     const float* const previous = reinterpret_cast<const float*>(in.previous);
     DepthRows depthRows(in, lanes);
     if (previous) {
@@ -327,7 +328,11 @@ void AccumulateRows(const ReconstructionSettings& s, const AccumulationInput& in
                     // light. (Cut short in proportion instead, the trail measured longer.)
                     kept = hn::IfThenElse(hn::Or(hn::Gt(seen, r.mostSeen), hn::Lt(seen, r.leastSeen)), one, kept);
                     kept = largerOf(kept, one);
-                    const VF least = hn::IfThenElse(hn::Not(hn::Eq(g.specular, zero)), specularAlpha, alpha);
+                    VF least = hn::IfThenElse(hn::Not(hn::Eq(g.specular, zero)), specularAlpha, alpha);
+                    // While the light moves, a penumbra's history holds the old shadow.
+                    const MF partlySeen = hn::Or(hn::And(hn::Gt(seen, zero), hn::Lt(seen, one)),
+                                                 hn::Not(hn::Eq(r.mostSeen, r.leastSeen)));
+                    least = hn::IfThenElse(partlySeen, largerOf(least, penumbraAlpha), least);
                     const VF inverse = hn::Div(one, kept);
                     const VF a = largerOf(least, inverse), am = largerOf(momentsAlpha, inverse);
                     const MF blend = hn::Not(r.fresh);

@@ -25,6 +25,9 @@ struct AccumulationInput {
     const PixelPos* previous = nullptr;  // per pixel, in the history's pixels; null: every pixel is new
     const float* lengthCap = nullptr;    // per pixel, the longest history its light allows; null: no cap
     float cameraStep = 0.0f;             // how far the camera moved, for the depth test
+    // The least weight of the new light where the surface sees part of the
+    // light (or its taps saw different parts): 0 unless the light moved.
+    float penumbraAlpha = 0.0f;
 };
 
 struct AccumulatedFrame {

@@ -104,6 +104,28 @@ TEST(Reconstruction, ASizeChangeDropsTheHistory) {
     for (float l : rec.historyLength()) ASSERT_EQ(l, 1.0f);
 }
 
+// Penumbrae follow faster only while the light moves: with it still, the
+// setting changes nothing.
+TEST(Reconstruction, PenumbraeFollowOnlyAMovingLight) {
+    constexpr int W = 48, H = 36;
+    const auto frames = [&](float lightStep, float penumbraAlpha) {
+        FrameData fd = lightScene(W, H);
+        LayerRenderer renderer(fd);
+        ReconstructionSettings settings;
+        settings.penumbraAlpha = penumbraAlpha;
+        Reconstruction rec(settings);
+        std::vector<uint32_t> out(W * H);
+        for (int f = 0; f < 6; ++f) {
+            fd.sphereX[0] += lightStep;
+            const FrameLayersCopy layers = renderer.render(fd);
+            rec.addFrame(fd, fd, layers.radiance.data(), layers.guide.data(), out.data());
+        }
+        return out;
+    };
+    EXPECT_EQ(frames(0.0f, 0.0f), frames(0.0f, 1.0f));
+    EXPECT_NE(frames(0.02f, 0.0f), frames(0.02f, 1.0f));
+}
+
 TEST(Reconstruction, AStillPictureAtTheOutputSizeConvergesTowardsManyPasses) {
     constexpr int W = 48, H = 36;
     const FrameData fd = lightScene(W, H);

@@ -27,11 +27,12 @@ struct History {
 
 // One frame accumulated onto `last` (null: the first frame), reprojected from `before`.
 History accumulate(const FrameData& now, const FrameData* before, const FrameLayersCopy& layers,
-                   const History* last) {
+                   const History* last, float penumbraAlpha = 0.0f) {
     History next;
     std::vector<PixelPos> previous(W * H);
     AccumulationInput in;
     in.width = W, in.height = H, in.radiance = layers.radiance.data(), in.guide = layers.guide.data();
+    in.penumbraAlpha = penumbraAlpha;
     if (last) {
         previousPositions(now, *before, layers.guide.data(), previous.data(), 1);
         in.previous = previous.data();
@@ -149,6 +150,49 @@ TEST(TemporalAccumulation, AShadowMovingOverTheGroundStartsItsHistoryAnew) {
     EXPECT_GT(changed, 5);
     ASSERT_GT(lit, 100);
     EXPECT_GT(keptLit, lit * 9 / 10);
+}
+
+TEST(TemporalAccumulation, WhileTheLightMovesPenumbraeTakeMoreOfTheNewLight) {
+    FrameData fd = lightScene(W, H);
+    LayerRenderer renderer(fd);
+    History history;
+    for (int f = 0; f < 8; ++f) history = accumulate(fd, &fd, renderer.render(fd), f == 0 ? nullptr : &history);
+    FrameData moved = fd;
+    moved.sphereX[0] += 0.05f;  // the light
+    const FrameLayersCopy layers = renderer.render(moved);
+    const History still = accumulate(moved, &fd, layers, &history), followed = accumulate(moved, &fd, layers, &history, 0.7f);
+    const ReconstructionSettings settings;
+    int penumbra = 0, nearer = 0, lit = 0;
+    for (int p = 0; p < W * H; ++p) {
+        if (still.length[p] < 4.0f) continue;  // a history was kept
+        const float seen = guideValue(layers.guide, p, guideLightSeen);
+        // Lit, and so were the pixels around it: nothing to follow.
+        bool allLit = true;
+        for (int j = -1; j <= 1; ++j)
+            for (int i = -1; i <= 1; ++i) {
+                const int x = std::clamp(p % W + i, 0, W - 1), y = std::clamp(p / W + j, 0, H - 1);
+                allLit = allLit && guideValue(history.guide, static_cast<size_t>(y) * W + x, guideLightSeen) == 1.0f;
+            }
+        if (seen == 1.0f && allLit) {
+            ++lit;
+            for (int c = 0; c < 3; ++c) ASSERT_EQ(followed.colour[3 * p + c], still.colour[3 * p + c]) << "pixel " << p;
+            continue;
+        }
+        if (!(seen > 0.0f && seen < 1.0f)) continue;
+        ++penumbra;
+        bool closer = false;
+        for (int c = 0; c < 3; ++c) {
+            const float light = demodulated(std::min(layers.radiance[3 * p + c], settings.brightestLight),
+                                            guideValue(layers.guide, p, guideAlbedo + c), settings.smallestAlbedo);
+            const float was = std::fabs(still.colour[3 * p + c] - light), now = std::fabs(followed.colour[3 * p + c] - light);
+            EXPECT_LE(now, was + 1e-6f) << "pixel " << p << " channel " << c;
+            closer = closer || now < was;
+        }
+        nearer += closer;
+    }
+    ASSERT_GT(penumbra, 10);
+    EXPECT_GT(nearer, penumbra / 2);
+    EXPECT_GT(lit, W * H / 4);
 }
 
 // A frame whose rows are no whole number of vectors (so each row ends in a
