@@ -10,7 +10,7 @@ struct ReconstructionSettings {
     // While the light moves, the new light's least weight where a surface sees
     // part of the light (or its taps saw other parts): the edges of its
     // shadows move with it, and their penumbrae kept the old shadow. At the
-    // rungs the show holds, 0.7 gained 1.0-1.5 dB at 30, 60 and 75 s (the
+    // rungs the show holds, 0.7 gained 0.8-1.5 dB at 30, 60 and 75 s (the
     // light rising and falling; 0.5: 0.65-1.25), the other moments unchanged;
     // frame to frame over 74-75 s the picture changed a little more (50.5 to
     // 48.5 dB between successive frames; each frame filtered alone: 35.4).
