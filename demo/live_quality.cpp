@@ -81,7 +81,7 @@ FrameData applySetting(const FrameData& record, const RenderSetting& setting) {
 }
 
 LiveQuality::LiveQuality(double targetFps, bool adaptive, PictureReuse reuse)
-    : rungs_(liveSettings(reuse)), budgetMs_(1000.0 / std::max(targetFps, 1.0)), adaptive_(adaptive) {}
+    : rungs_(liveSettings(reuse)), reuse_(reuse), budgetMs_(1000.0 / std::max(targetFps, 1.0)), adaptive_(adaptive) {}
 
 void LiveQuality::startLow() {
     if (!adaptive_) return;
@@ -89,31 +89,66 @@ void LiveQuality::startLow() {
     measuring_ = true;
 }
 
-bool LiveQuality::frameDone(double frameMs, double renderMs, double nowSeconds) {
+double reconstructionUnits(const RenderSetting& setting, bool reconstructed) {
+    constexpr double outputPixelShare = 0.1;
+    if (!reconstructed) return 0.0;
+    return static_cast<double>(setting.width) * setting.height + outputPixelShare * frameWidth * frameHeight;
+}
+
+bool LiveQuality::frameDone(double frameMs, double renderMs, double nowSeconds, double reconstructMs) {
     if (!adaptive_ || !(frameMs > 0.0)) return false;
     const std::vector<RenderSetting>& settings = rungs_;
-    // The render grows with the setting's work; the rest of the frame (title
-    // images, presenting, events) does not.
+    const auto reconstructed = [&](int level) {
+        return reuse_ == PictureReuse::Temporal && (level > 0 || fullReconstructed_);
+    };
+    // The render grows with the setting's work, the reconstruction with its
+    // pixels; the rest of the frame (title images, presenting, events) does not.
     renderMs = std::clamp(renderMs, 0.0, frameMs);
+    reconstructMs = std::clamp(reconstructMs, 0.0, frameMs - renderMs);
+    const double units = reconstructionUnits(settings[level_], reconstructed(level_));
+    if (!(units > 0.0)) reconstructMs = 0.0;  // counted with the rest
     const double fullMs = renderMs / settingWork(settings[level_]);
-    const double otherMs = frameMs - renderMs;
+    const double otherMs = frameMs - renderMs - reconstructMs;
     // Smooth over a few frames, but let one slow frame after a change count at once.
     const bool fresh = fullWorkMs_ < 0.0;
     fullWorkMs_ = fresh ? fullMs : 0.6 * fullWorkMs_ + 0.4 * fullMs;
     otherMs_ = fresh ? otherMs : 0.6 * otherMs_ + 0.4 * otherMs;
+    // The reconstruction's cost is kept from setting to setting: the full
+    // setting shown exact does not tell it.
+    if (units > 0.0) {
+        const double unitMs = reconstructMs / units;
+        reconstructUnitMs_ = fresh || reconstructUnitMs_ == 0.0 ? unitMs : 0.6 * reconstructUnitMs_ + 0.4 * unitMs;
+    }
     if (nowSeconds - lastChange_ < qualityChangeSeconds) return false;
 
-    const auto predicted = [&](int level) { return otherMs_ + fullWorkMs_ * settingWork(settings[level]); };
+    const auto predicted = [&](int level) {
+        return otherMs_ + fullWorkMs_ * settingWork(settings[level]) +
+               reconstructUnitMs_ * reconstructionUnits(settings[level], reconstructed(level));
+    };
+    // The settings' costs need not fall rung by rung: the full setting shown
+    // exact has no reconstruction, which on a fast renderer costs more than
+    // the render of the rungs below it.
+    const auto roomy = [&](int level) { return predicted(level) <= raiseHeadroom * budgetMs_; };
     int wanted = level_;
     if (measuring_) {
         // The first measure: the best setting with room to spare.
         measuring_ = false;
-        while (wanted > 0 && predicted(wanted - 1) <= raiseHeadroom * budgetMs_) --wanted;
+        for (int level = 0; level < level_; ++level)
+            if (roomy(level)) {
+                wanted = level;
+                break;
+            }
     } else if (predicted(level_) > budgetMs_) {
         // Too slow: straight down to the first setting that fits (or the lowest).
         while (wanted + 1 < static_cast<int>(settings.size()) && predicted(wanted) > budgetMs_) ++wanted;
-    } else if (level_ > 0 && predicted(level_ - 1) <= raiseHeadroom * budgetMs_) {
-        wanted = level_ - 1;  // room to spare: one step up
+    } else {
+        // Room to spare: a step up, or past rungs that would not fit to the
+        // nearest one above that would.
+        for (int level = level_ - 1; level >= 0; --level)
+            if (roomy(level)) {
+                wanted = level;
+                break;
+            }
     }
     if (wanted == level_) return false;
     level_ = wanted;

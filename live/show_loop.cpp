@@ -70,6 +70,7 @@ int runShow(const LiveSettings& live, const DemoOptions& demoOptions) {
         return exitError;
     }
     LiveQuality quality(live.targetFps, live.adaptiveQuality, demoOptions.reuse);
+    quality.setFullReconstructed(demoOptions.reconstructFull);
     announceQuality(live, demoOptions);
 
     FrameDriver driver;
@@ -112,9 +113,9 @@ int runShow(const LiveSettings& live, const DemoOptions& demoOptions) {
             stats.add(demo.show.demoTime, presentedMs, made.samplesPerFrame, made.width, made.height,
                       demo.reconstructMs());
             // A paused picture refines at full size: no measure of the running show.
-            // The reconstruction's cost goes with the display's size, not the rung's work.
             const double renderMs = demo.pictureMs() - demo.reconstructMs();
-            if (!controls.paused && quality.frameDone(presentedMs, renderMs, static_cast<double>(end) / counterFrequency))
+            if (!controls.paused && quality.frameDone(presentedMs, renderMs, static_cast<double>(end) / counterFrequency,
+                                                      demo.reconstructMs()))
                 demo.setRenderSetting(quality.setting());
         }
         lastFrameEnd = end;

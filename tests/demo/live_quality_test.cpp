@@ -1,7 +1,9 @@
 // The live show's quality steps, driven by made-up frame times (no clock).
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstring>
+#include <vector>
 
 #include "demo/live_quality.h"
 #include "kernel/build_setting.h"
@@ -113,4 +115,64 @@ TEST(LiveQuality, OnlyThePictureGrowsWithTheSetting) {
     whole.startLow();
     whole.frameDone(12.0, 12.0, 0.0);
     EXPECT_GT(whole.level(), q.level());
+}
+
+namespace {
+
+// A renderer whose full frame takes fullMs (fasterMs from fasterFrom seconds
+// on) and a reconstruction that costs unitMs per reconstructionUnits, 2 ms
+// besides: the show from its lowest setting for `seconds` at 30 frames a second. The levels of the last ten
+// seconds, and their slowest frame.
+struct ShowRun {
+    std::vector<int> lastLevels;
+    double slowestLastMs = 0.0;
+};
+ShowRun simulate(double fullMs, double unitMs, double seconds, double fasterFrom = 1e9, double fasterMs = 0.0) {
+    const std::vector<RenderSetting>& all = liveSettings();
+    LiveQuality q(30.0, true);
+    q.startLow();
+    ShowRun run;
+    for (double t = 0.0; t < seconds; t += 1.0 / 30.0) {
+        const RenderSetting& s = all[q.level()];
+        const double renderMs = (t < fasterFrom ? fullMs : fasterMs) * settingWork(s);
+        const double reconstructMs = unitMs * reconstructionUnits(s, q.level() > 0);
+        const double frameMs = 2.0 + renderMs + reconstructMs;
+        if (t >= seconds - 10.0) {
+            run.lastLevels.push_back(q.level());
+            run.slowestLastMs = std::max(run.slowestLastMs, frameMs);
+        }
+        q.frameDone(frameMs, renderMs, t, reconstructMs);
+    }
+    return run;
+}
+
+}  // namespace
+
+TEST(LiveQuality, TheReconstructionGrowsWithTheRenderedPixelsAndTheExactFrameHasNone) {
+    const std::vector<RenderSetting>& all = liveSettings();
+    // 20 ms to reconstruct from 448 x 336: 27.9 from 544 x 408, 37 from 640 x 480.
+    const double unitMs = 20.0 / reconstructionUnits(*findRung("1@448x336", PictureReuse::Temporal), true);
+    EXPECT_NEAR(unitMs * reconstructionUnits(*findRung("1@544x408", PictureReuse::Temporal), true), 27.9, 0.1);
+    EXPECT_EQ(reconstructionUnits(all[0], false), 0.0);
+
+    // A renderer far too slow for the full frame (180 ms): the show settles
+    // on 1@448x336 (24.8 ms) and stays there. Taken for a fixed cost, the
+    // reconstruction predicted 26.1 ms at 1@544x408, which took 34 ms: up
+    // and down again every second or two.
+    const ShowRun slow = simulate(180.0, unitMs, 40.0);
+    ASSERT_FALSE(slow.lastLevels.empty());
+    EXPECT_EQ(*std::min_element(slow.lastLevels.begin(), slow.lastLevels.end()),
+              *std::max_element(slow.lastLevels.begin(), slow.lastLevels.end()));
+    EXPECT_LE(slow.slowestLastMs, 1000.0 / 30.0);
+    EXPECT_EQ(all[slow.lastLevels.back()].width, 448);
+
+    // A renderer whose full frame takes 10 ms: the exact frame (12 ms, no
+    // reconstruction) fits, though the rungs just below it would not; found
+    // by the first measure, and by a show that had to start lower (the
+    // renderer was slow for its first 5 s).
+    for (const double fasterFrom : {0.0, 5.0}) {
+        const ShowRun fast = simulate(180.0, unitMs, 40.0, fasterFrom, 10.0);
+        EXPECT_EQ(fast.lastLevels.back(), 0) << "faster from " << fasterFrom << " s";
+        EXPECT_LE(fast.slowestLastMs, 1000.0 / 30.0) << "faster from " << fasterFrom << " s";
+    }
 }
