@@ -30,25 +30,39 @@ bool Demo::init(std::string& error) {
 
     if (options_.overlays) {
         for (int i = 0; i < overlayCount; ++i)
-            if (!loadImage(options_.dataDir + "/" + overlayFileNames[i], images_[i], error)) return false;
-        if (area_.height != frameHeight) {
-            if (!scaleOverlays(error)) return false;
-        } else {
-            for (int i = 0; i < overlayCount; ++i) overlays[i] = std::make_unique<Sprite>(&images_[i].surface, 1);
-        }
+            if (!loadImage(options_.dataDir + "/" + overlayFileNames[i], titles_[i], error)) return false;
+        if (!fitOverlays(error)) return false;
     }
     return true;
 }
 
-bool Demo::scaleOverlays(std::string& error) {
+bool Demo::setPictureSize(int width, int height, std::string& error) {
+    if (width <= 0 || height <= 0) {
+        error = "bad picture size";
+        return false;
+    }
+    options_.pictureWidth = width;
+    options_.pictureHeight = height;
+    area_ = {0, 0, width, height};
+    if (options_.keepAspect) area_ = letterbox(width, height, frameWidth, frameHeight);
+    // A paused picture's passes were of the other size.
+    refined_.passes = 0;
+    return !options_.overlays || fitOverlays(error);
+}
+
+bool Demo::fitOverlays(std::string& error) {
+    if (area_.height == frameHeight) {
+        for (int i = 0; i < overlayCount; ++i) overlays[i] = std::make_unique<Sprite>(&titles_[i].surface, 1);
+        return true;
+    }
     for (int i = 0; i < overlayCount; ++i) {
-        const int width = overlaySide(images_[i].surface.width, area_.height);
-        const int height = overlaySide(images_[i].surface.height, area_.height);
+        const int width = overlaySide(titles_[i].surface.width, area_.height);
+        const int height = overlaySide(titles_[i].surface.height, area_.height);
         // Only what the picture shows: on a tall narrow picture the enlarged
         // titles are far wider than the picture.
         const PixelRect part = overlayPartDrawn(static_cast<OverlayId>(i), width, height, area_.width, area_.height);
         Image scaled;
-        if (!part.empty() && !scaleImagePart(images_[i], width, height, part, scaled, error)) return false;
+        if (!part.empty() && !scaleImagePart(titles_[i], width, height, part, scaled, error)) return false;
         images_[i] = std::move(scaled);
         overlays[i] = std::make_unique<Sprite>(&images_[i].surface, width, height, part.x, part.y);
     }

@@ -68,6 +68,11 @@ public:
     const DemoOptions& options() const { return options_; }
     FrameDriver& driver() const { return driver_; }
 
+    // The surface's picture from now on (the live show's rung above the full
+    // setting draws a larger one): the view and the title images follow.
+    // The caller points `surface` at one of that size and sets the setting.
+    bool setPictureSize(int width, int height, std::string& error);
+
     // How the next frames are made (the full setting unless changed).
     void setRenderSetting(const RenderSetting& setting) { setting_ = setting; }
     const RenderSetting& renderSetting() const { return setting_; }
@@ -120,12 +125,13 @@ private:
     const uint32_t* reconstructedFrame(std::string& error);
     // The exact frame as the average of options.passes passes (or one pass with its light kept).
     const uint32_t* averagedFrame(const FrameData& record, std::string& error);
-    // Scales the title images to the view's height.
-    bool scaleOverlays(std::string& error);
+    // The title images for the view's height: as loaded at 480, else scaled.
+    bool fitOverlays(std::string& error);
 
     DemoOptions options_;
     FrameDriver& driver_;
-    std::array<Image, overlayCount> images_;
+    std::array<Image, overlayCount> titles_;  // as loaded
+    std::array<Image, overlayCount> images_;  // scaled to the view's height
     RenderSetting setting_ = liveSettings(options_.reuse).front();
     PictureArea area_{0, 0, frameWidth, frameHeight};
     std::vector<float> light_;

@@ -3,6 +3,7 @@
 #include <algorithm>
 
 #include "kernel/build_setting.h"
+#include "render/frame_driver.h"
 #include "scene/world.h"
 
 namespace {
@@ -83,6 +84,28 @@ FrameData applySetting(const FrameData& record, const RenderSetting& setting) {
 LiveQuality::LiveQuality(double targetFps, bool adaptive, PictureReuse reuse)
     : rungs_(liveSettings(reuse)), reuse_(reuse), budgetMs_(1000.0 / std::max(targetFps, 1.0)), adaptive_(adaptive) {}
 
+bool LiveQuality::setWindowPicture(int width, int height) {
+    const RenderSetting current = rungs_[level_];
+    const bool wasAbove = aboveFull();
+    rungs_ = liveSettings(reuse_);
+    fullLevel_ = 0;
+    // No larger than a frame may be (a window can be far larger).
+    const bool renderable = static_cast<long long>(width) * height <= maxFramePixels;
+    if (adaptive_ && width > frameWidth && height > frameHeight && renderable) {
+        rungs_.insert(rungs_.begin(), RenderSetting{samplesPerFrame, width, height, 0});
+        fullLevel_ = 1;
+    }
+    const auto same = [&](const RenderSetting& r) {
+        return r.samples == current.samples && r.width == current.width && r.height == current.height &&
+               r.denoisePasses == current.denoisePasses;
+    };
+    const auto kept = std::find_if(rungs_.begin(), rungs_.end(), same);
+    level_ = kept != rungs_.end() ? static_cast<int>(kept - rungs_.begin()) : fullLevel_;
+    if (kept != rungs_.end() || !wasAbove) return false;
+    fullWorkMs_ = -1.0;
+    return true;
+}
+
 void LiveQuality::startLow() {
     if (!adaptive_) return;
     level_ = static_cast<int>(rungs_.size()) - 1;
@@ -99,7 +122,7 @@ bool LiveQuality::frameDone(double frameMs, double renderMs, double nowSeconds, 
     if (!adaptive_ || !(frameMs > 0.0)) return false;
     const std::vector<RenderSetting>& settings = rungs_;
     const auto reconstructed = [&](int level) {
-        return reuse_ == PictureReuse::Temporal && (level > 0 || fullReconstructed_);
+        return reuse_ == PictureReuse::Temporal && (level > fullLevel_ || (level == fullLevel_ && fullReconstructed_));
     };
     // The render grows with the setting's work, the reconstruction with its
     // pixels; the rest of the frame (title images, presenting, events) does not.

@@ -63,7 +63,18 @@ public:
     LiveQuality(double targetFps, bool adaptive, PictureReuse reuse = PictureReuse::Temporal);
 
     const RenderSetting& setting() const { return rungs_[level_]; }
+    // The current setting's place on the ladder (liveSettings' index when no
+    // rung lies above the full setting).
     int level() const { return level_; }
+    // The 4:3 picture the window shows (its area between the bars). Larger
+    // than the full frame, one rung lies above the full setting: the full
+    // samples at that size, shown exact, for a renderer with room to spare
+    // (the display then draws a picture of that size). Smaller or equal,
+    // more pixels than a frame may have, or not adaptive: none. True when the current setting changed (it was that
+    // rung and is no more: the full setting instead).
+    bool setWindowPicture(int width, int height);
+    // Whether the current setting is that rung above the full setting.
+    bool aboveFull() const { return level_ < fullLevel_; }
     double budgetMs() const { return budgetMs_; }
 
     // Starts from the lowest setting instead of the full one (where the full
@@ -81,7 +92,8 @@ public:
     bool frameDone(double frameMs, double renderMs, double nowSeconds, double reconstructMs = 0.0);
 
 private:
-    const std::vector<RenderSetting>& rungs_;
+    std::vector<RenderSetting> rungs_;
+    int fullLevel_ = 0;  // the full setting's place: 1 with a rung above it
     PictureReuse reuse_;
     double budgetMs_;
     bool adaptive_;

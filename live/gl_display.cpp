@@ -27,6 +27,12 @@ uint32_t* scratchPixels = nullptr;  // stands in for a buffer that would not map
 
 int windowWidth = displayWidth, windowHeight = displayHeight;
 PictureArea pictureArea{0, 0, displayWidth, displayHeight};
+// The picture the textures and buffers hold.
+int textureWidth = displayWidth, textureHeight = displayHeight;
+
+size_t textureBytes() {
+    return static_cast<size_t>(textureWidth) * textureHeight * 4;
+}
 
 // Whole-word match in a space-separated extension list.
 bool listsExtension(const char* list, const char* name) {
@@ -68,7 +74,7 @@ bool fetch(Pointer& pointer, const char* name) {
 // is; the nearest texel is the cheaper (by about 0.8 ms a frame in Mesa's
 // software renderer). For the texture bound.
 void setFilter() {
-    const bool scaled = pictureArea.width != displayWidth || pictureArea.height != displayHeight;
+    const bool scaled = pictureArea.width != textureWidth || pictureArea.height != textureHeight;
     const GLint filter = scaled ? GL_LINEAR : GL_NEAREST;
     glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MIN_FILTER, filter);
     glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MAG_FILTER, filter);
@@ -110,23 +116,26 @@ bool initGL() {
     return true;
 }
 
-bool createFrameBuffers() {
-    glGenTextures(2, textures);
-    if (glGetError() != GL_NO_ERROR) return false;
+namespace {
+
+// The textures and buffers (made or not) sized for the picture; buffer 0
+// mapped and cleared.
+bool sizeFrameBuffers() {
+    // With a buffer bound the textures' storage would be read from it.
+    __glewBindBuffer(GL_PIXEL_UNPACK_BUFFER_ARB, 0);
     for (GLuint texture : textures) {
         glBindTexture(GL_TEXTURE_2D, texture);
         setFilter();
         glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_WRAP_S, GL_CLAMP);
         glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_WRAP_T, GL_CLAMP);
-        glTexImage2D(GL_TEXTURE_2D, 0, GL_RGBA, displayWidth, displayHeight, 0, GL_BGRA, GL_UNSIGNED_BYTE, nullptr);
+        glTexImage2D(GL_TEXTURE_2D, 0, GL_RGBA, textureWidth, textureHeight, 0, GL_BGRA, GL_UNSIGNED_BYTE, nullptr);
         glBindTexture(GL_TEXTURE_2D, 0);
         if (glGetError() != GL_NO_ERROR) return false;
     }
-
-    __glewGenBuffers(2, pixelBuffers);
     for (GLuint buffer : pixelBuffers) {
         __glewBindBuffer(GL_PIXEL_UNPACK_BUFFER_ARB, buffer);
-        __glewBufferData(GL_PIXEL_UNPACK_BUFFER_ARB, displayBytes, nullptr, GL_STREAM_DRAW_ARB);
+        __glewBufferData(GL_PIXEL_UNPACK_BUFFER_ARB, static_cast<GLsizeiptrARB>(textureBytes()), nullptr,
+                         GL_STREAM_DRAW_ARB);
     }
     __glewBindBuffer(GL_PIXEL_UNPACK_BUFFER_ARB, 0);
 
@@ -134,8 +143,34 @@ bool createFrameBuffers() {
     glBindTexture(GL_TEXTURE_2D, textures[0]);
     __glewBindBuffer(GL_PIXEL_UNPACK_BUFFER_ARB, pixelBuffers[0]);
     if (!mapCurrentBuffer()) return false;
-    std::memset(mappedPixels, 0, displayBytes);
+    std::memset(mappedPixels, 0, textureBytes());
     return glGetError() == GL_NO_ERROR;
+}
+
+}  // namespace
+
+bool createFrameBuffers() {
+    // A new display starts at 640 x 480, whatever an earlier one was.
+    textureWidth = displayWidth;
+    textureHeight = displayHeight;
+    std::free(scratchPixels);
+    scratchPixels = nullptr;
+    glGenTextures(2, textures);
+    if (glGetError() != GL_NO_ERROR) return false;
+    __glewGenBuffers(2, pixelBuffers);
+    return sizeFrameBuffers();
+}
+
+bool resizeFrameBuffers(int width, int height) {
+    if (width == textureWidth && height == textureHeight) return true;
+    // The buffer mapped for the next frame is given up (that frame is black).
+    if (mappedPixels) __glewUnmapBuffer(GL_PIXEL_UNPACK_BUFFER_ARB);
+    mappedPixels = nullptr;
+    std::free(scratchPixels);
+    scratchPixels = nullptr;
+    textureWidth = width;
+    textureHeight = height;
+    return sizeFrameBuffers();
 }
 
 void presentFrame() {
@@ -149,10 +184,10 @@ void presentFrame() {
     if (wasMapped) {
         __glewBindBuffer(GL_PIXEL_UNPACK_BUFFER_ARB, pixelBuffers[currentBuffer]);
         if (intact)
-            glTexSubImage2D(GL_TEXTURE_2D, 0, 0, 0, displayWidth, displayHeight, GL_BGRA, GL_UNSIGNED_BYTE, nullptr);
+            glTexSubImage2D(GL_TEXTURE_2D, 0, 0, 0, textureWidth, textureHeight, GL_BGRA, GL_UNSIGNED_BYTE, nullptr);
     } else if (scratchPixels) {
         __glewBindBuffer(GL_PIXEL_UNPACK_BUFFER_ARB, 0);
-        glTexSubImage2D(GL_TEXTURE_2D, 0, 0, 0, displayWidth, displayHeight, GL_BGRA, GL_UNSIGNED_BYTE, scratchPixels);
+        glTexSubImage2D(GL_TEXTURE_2D, 0, 0, 0, textureWidth, textureHeight, GL_BGRA, GL_UNSIGNED_BYTE, scratchPixels);
     }
 
     currentBuffer = (currentBuffer + 1) % 2;
@@ -199,9 +234,9 @@ void setGLPictureArea(int width, int height, const PictureArea& area) {
 uint32_t* framePixels() {
     if (mappedPixels) return static_cast<uint32_t*>(mappedPixels);
     if (!scratchPixels) {
-        scratchPixels = static_cast<uint32_t*>(std::aligned_alloc(64, displayBytes));
+        scratchPixels = static_cast<uint32_t*>(std::aligned_alloc(64, (textureBytes() + 63) / 64 * 64));
         if (!scratchPixels) return nullptr;  // the frame is then not drawn
-        std::memset(scratchPixels, 0, displayBytes);
+        std::memset(scratchPixels, 0, textureBytes());
     }
     return scratchPixels;
 }

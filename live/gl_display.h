@@ -1,6 +1,6 @@
 #pragma once
-// The OpenGL display: two 640 x 480 textures fed in turn from two mapped
-// pixel-unpack buffers and drawn as one quad into the window's picture area
+// The OpenGL display: two textures of the picture's size (640 x 480 unless
+// resized) fed in turn from two mapped pixel-unpack buffers and drawn as one quad into the window's picture area
 // (linear filtering when scaled), black bars around it.
 #include <cstdint>
 
@@ -30,6 +30,9 @@ extern PFNGLUNMAPBUFFERARBPROC __glewUnmapBuffer;
 bool initGL();
 // Textures and buffers; maps buffer 0 and clears it so the first frame is black.
 bool createFrameBuffers();
+// The same for a picture of width x height from now on (640 x 480 until
+// called); the frame drawn since the last present is dropped.
+bool resizeFrameBuffers(int width, int height);
 // Shows the frame drawn since the last call and maps the next buffer.
 void presentFrame();
 // Where presentFrame draws the picture in a window of the given size; until

@@ -12,6 +12,7 @@
 #include "live/show_controls.h"
 #include "live/window.h"
 #include "demo/live_quality.h"
+#include "demo/surface.h"
 
 namespace {
 
@@ -38,6 +39,28 @@ void announceQuality(const LiveSettings& live, const DemoOptions& demo) {
         std::printf("quality: adaptive, aiming at %g frames per second: fewer samples and pixels (each frame "
                     "filtered alone: --temporal off) while frames take longer (--quality exact turns this off)\n",
                     live.targetFps);
+}
+
+// The display and the demo's picture at the size the setting draws: its own
+// above the full setting, else 640 x 480. A display that cannot be had that
+// large leaves the show at the full setting.
+bool fitPicture(Demo& demo, LiveQuality& quality, std::string& error) {
+    const RenderSetting& setting = quality.setting();
+    const int width = quality.aboveFull() ? setting.width : frameWidth;
+    const int height = quality.aboveFull() ? setting.height : frameHeight;
+    const Surface* shown = displaySurface();
+    if (shown->width == width && shown->height == height) return true;
+    if (!setDisplaySize(width, height)) {
+        std::printf("cannot draw a %dx%d picture: staying at %dx%d\n", width, height, frameWidth, frameHeight);
+        quality.setWindowPicture(frameWidth, frameHeight);
+        demo.setRenderSetting(quality.setting());
+        if (shown->width == frameWidth && shown->height == frameHeight) return true;
+        if (!setDisplaySize(frameWidth, frameHeight)) {
+            error = "cannot draw the picture at 640 x 480";
+            return false;
+        }
+    }
+    return demo.setPictureSize(displaySurface()->width, displaySurface()->height, error);
 }
 
 }  // namespace
@@ -71,6 +94,8 @@ int runShow(const LiveSettings& live, const DemoOptions& demoOptions) {
     }
     LiveQuality quality(live.targetFps, live.adaptiveQuality, demoOptions.reuse);
     quality.setFullReconstructed(demoOptions.reconstructFull);
+    PictureArea windowArea = windowPicture();
+    quality.setWindowPicture(windowArea.width, windowArea.height);
     announceQuality(live, demoOptions);
 
     FrameDriver driver;
@@ -96,6 +121,18 @@ int runShow(const LiveSettings& live, const DemoOptions& demoOptions) {
             // with a frame that takes seconds.
             if (driver.onCpu()) quality.startLow();
             demo.setRenderSetting(quality.setting());
+        }
+
+        // The window's size changes at a present: the rung above the full
+        // setting follows it, and the picture is drawn at that rung's size.
+        const PictureArea nowArea = windowPicture();
+        if (nowArea.width != windowArea.width || nowArea.height != windowArea.height) {
+            windowArea = nowArea;
+            if (quality.setWindowPicture(windowArea.width, windowArea.height)) demo.setRenderSetting(quality.setting());
+        }
+        if (!fitPicture(demo, quality, error)) {
+            exitCode = exitError;
+            break;
         }
 
         applyShowKeys(demo, controls, takeShowKeys());

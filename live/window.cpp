@@ -17,7 +17,9 @@ namespace {
 
 bool useGL = false;
 SDL_Surface* screen = nullptr;
-// Software path: the demo draws into `frame` (always 640 x 480, 0x00RRGGBB);
+// The picture the demo draws: 640 x 480 unless set otherwise.
+int pictureWidth = displayWidth, pictureHeight = displayHeight;
+// Software path: the demo draws into `frame` (the picture, 0x00RRGGBB);
 // presenting scales it into the screen, through `converted` when the screen's
 // pixel layout differs.
 SDL_Surface* frame = nullptr;
@@ -77,7 +79,7 @@ bool setVideoMode(int width, int height, bool wholeScreen) {
     if (!set) return false;
     screen = set;
     fullscreen = (screen->flags & SDL_FULLSCREEN) != 0;
-    area = letterbox(screen->w, screen->h, displayWidth, displayHeight);
+    area = letterbox(screen->w, screen->h, pictureWidth, pictureHeight);
     if (useGL) {
         setGLPictureArea(screen->w, screen->h, area);
     } else {
@@ -105,7 +107,7 @@ bool openSoftwareDisplay(int width, int height, bool wholeScreen, std::string& e
                 SDL_GetError();
         return false;
     }
-    frame = packedSurface(displayWidth, displayHeight);
+    frame = packedSurface(pictureWidth, pictureHeight);
     if (!frame) {
         error = std::string("cannot create the software frame buffer: ") + SDL_GetError();
         return false;
@@ -166,7 +168,7 @@ void presentSoftware() {
     const int pitch = target->pitch / 4;
     uint32_t* topLeft = static_cast<uint32_t*>(target->pixels);
     if (!converted) topLeft += area.y * pitch + area.x;
-    scaleNearest(static_cast<const uint32_t*>(frame->pixels), displayWidth, displayHeight, frame->pitch / 4, topLeft,
+    scaleNearest(static_cast<const uint32_t*>(frame->pixels), frame->w, frame->h, frame->pitch / 4, topLeft,
                  area.width, area.height, pitch);
     if (locked) SDL_UnlockSurface(target);
     if (converted) {
@@ -196,6 +198,8 @@ bool openWindow(const WindowRequest& request, std::string& error) {
     SDL_EnableKeyRepeat(0, 0);
 
     findScreenSize();
+    pictureWidth = displayWidth;
+    pictureHeight = displayHeight;
     windowedWidth = request.width;
     windowedHeight = request.height;
     const bool wholeScreen = request.fullscreen && screenWidth > 0 && screenHeight > 0;
@@ -210,7 +214,7 @@ bool openWindow(const WindowRequest& request, std::string& error) {
     const char* caption = useGL ? windowCaption : fallbackCaption;
     SDL_WM_SetCaption(caption, caption);
     setFatalErrorCaption(showErrorInCaption);
-    display = Surface(displayWidth, displayHeight, nullptr, displayWidth);
+    display = Surface(pictureWidth, pictureHeight, nullptr, pictureWidth);
     return true;
 }
 
@@ -237,6 +241,38 @@ Surface* displaySurface() {
     return &display;
 }
 
+bool setDisplaySize(int width, int height) {
+    if (!screen || width <= 0 || height <= 0) return false;
+    if (width == pictureWidth && height == pictureHeight) return true;
+    if (useGL) {
+        if (!resizeFrameBuffers(width, height)) return false;
+    } else {
+        SDL_Surface* sized = packedSurface(width, height);
+        if (!sized) return false;
+        SDL_FillRect(sized, nullptr, 0);
+        SDL_FreeSurface(frame);
+        frame = sized;
+    }
+    pictureWidth = width;
+    pictureHeight = height;
+    display = Surface(width, height, nullptr, width);
+    // The window's picture area for the new shape (the same for another 4:3 size).
+    area = letterbox(screen->w, screen->h, width, height);
+    if (useGL) {
+        setGLPictureArea(screen->w, screen->h, area);
+    } else {
+        if (converted) SDL_FreeSurface(converted);
+        converted = isPackedRgb(screen->format) ? nullptr : packedSurface(area.width, area.height);
+        SDL_FillRect(screen, nullptr, 0);
+        screenStale = true;
+    }
+    return true;
+}
+
+PictureArea windowPicture() {
+    return screen ? letterbox(screen->w, screen->h, displayWidth, displayHeight) : PictureArea{0, 0, 0, 0};
+}
+
 void presentDisplay() {
     applyWindowRequests();
     if (!screen) return;  // lost; drainEvents ends the show
@@ -249,7 +285,7 @@ void presentDisplay() {
 void beginFrame() {
     if (useGL) {
         display.pixels = framePixels();
-        display.pitch = displayWidth;
+        display.pitch = pictureWidth;
         return;
     }
     display.pixels = static_cast<uint32_t*>(frame->pixels);  // a software surface needs no lock

@@ -1,12 +1,13 @@
 #pragma once
 // The show window: an OpenGL display, or SDL's software surface when OpenGL
-// cannot be set up (or is not wanted). The demo always draws a 640 x 480
-// picture; the window may have any size, and shows it scaled as large as fits
+// cannot be set up (or is not wanted). The demo draws a 640 x 480 picture
+// (or one set by setDisplaySize); the window may have any size, and shows it scaled as large as fits
 // with its shape kept, centred between black bars. F11 and Alt+Enter switch
 // between the window and the whole screen.
 #include <string>
 
 #include "anim/held_keys.h"
+#include "demo/letterbox.h"
 #include "kernel/frame_data.h"
 
 class Surface;
@@ -40,6 +41,14 @@ void windowSize(int& width, int& height);
 // The surface the demo draws into; its pixels are valid between beginFrame and
 // endFrame.
 Surface* displaySurface();
+// The picture the demo draws from the next beginFrame on, 640 x 480 until
+// set: the live show's rung above the full frame draws the window's picture
+// at its own size. The frame drawn since the last present is dropped (the
+// next present shows black). False, with the picture as it was, when the
+// display cannot be had at that size.
+bool setDisplaySize(int width, int height);
+// The window's 4:3 picture area as the window is now.
+PictureArea windowPicture();
 // Shows the previous frame (the first one is black).
 void presentDisplay();
 // Points the display surface at the memory for the next frame: the mapped

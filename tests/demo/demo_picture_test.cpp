@@ -142,3 +142,46 @@ TEST(GamePicture, TitleImagesScaleWithThePictureAndKeepTheirPlace) {
         EXPECT_GT(brightened, reWidth) << (keepAspect ? "letterboxed" : "480 x 360");
     }
 }
+
+// The live show's rung above the full setting draws a larger picture, and
+// back: a Demo whose picture changes size draws what a Demo made at that size
+// draws, its title images scaled from the files each time (not from the last
+// scaling).
+TEST(GamePicture, APictureResizedOnTheWayIsThePictureMadeAtThatSize) {
+    const std::string dir = scratchDir("game_picture_resized");
+    for (int i = 0; i < overlayCount; ++i)
+        std::ofstream(dir + "/" + overlayFileNames[i]) << "P5 " << 10 + i << " 2 255\n"
+                                                       << std::string(20 + 2 * i, '\xFF');
+    DemoOptions options = sized(frameWidth, frameHeight);
+    options.overlays = true;
+    options.dataDir = dir;
+    const int sizes[3][2] = {{480, 360}, {320, 240}, {frameWidth, frameHeight}};
+    std::vector<Picture> references;
+    for (const auto& size : sizes) {
+        DemoOptions made = options;
+        made.pictureWidth = size[0], made.pictureHeight = size[1];
+        references.push_back(render(made, 1.25f, 125));
+    }
+
+    options.music = false;
+    options.driver.backend = BackendChoice::Cpu;
+    std::srand(1);
+    TestDemo shown(options);
+    Demo& demo = shown.demo;
+    replayShow(demo.show, 0, momentTick(1.25f, 10.0).run.tick, 10.0f);
+    std::string error;
+    for (int k = 0; k < 3; ++k) {
+        const int w = sizes[k][0], h = sizes[k][1];
+        const Picture* wanted = &references[k];
+        ASSERT_TRUE(demo.setPictureSize(w, h, error)) << error;
+        std::vector<uint32_t> pixels(static_cast<size_t>(w) * h);
+        Surface surface(w, h, pixels.data(), w);
+        demo.surface = &surface;
+        demo.setRenderSetting({samplesPerFrame, w, h, 0});
+        shown.driver.setPassCounter(125);
+        ASSERT_EQ(demo.tick(0.0f, error), TickResult::Running) << error;
+        EXPECT_EQ(demo.viewArea().width, w);
+        EXPECT_TRUE(pixels == wanted->pixels) << w << " x " << h;
+    }
+    EXPECT_FALSE(demo.setPictureSize(0, 480, error));
+}

@@ -176,3 +176,53 @@ TEST(LiveQuality, TheReconstructionGrowsWithTheRenderedPixelsAndTheExactFrameHas
         EXPECT_LE(fast.slowestLastMs, 1000.0 / 30.0) << "faster from " << fasterFrom << " s";
     }
 }
+
+TEST(LiveQuality, AWindowLargerThanTheFrameOffersTheFullSamplesAtItsSize) {
+    const auto isFull = [](const RenderSetting& s) {
+        return s.samples == samplesPerFrame && s.width == frameWidth && s.height == frameHeight;
+    };
+    // A renderer whose full frame takes fullMs, 2 ms besides, for three seconds.
+    const auto run = [](LiveQuality& q, double fullMs, double from) {
+        for (double t = from; t < from + 3.0; t += 1.0 / 30.0) {
+            const double renderMs = fullMs * settingWork(q.setting());
+            q.frameDone(2.0 + renderMs, renderMs, t);
+        }
+    };
+    LiveQuality q(30.0, true);
+    EXPECT_FALSE(q.setWindowPicture(1280, 960));
+    EXPECT_TRUE(isFull(q.setting()));
+    EXPECT_FALSE(q.aboveFull());
+    // 4 ms a full frame: four times its pixels take 18 ms with the rest, which fits.
+    run(q, 4.0, 0.0);
+    EXPECT_TRUE(q.aboveFull());
+    EXPECT_EQ(q.setting().samples, samplesPerFrame);
+    EXPECT_EQ(q.setting().width, 1280);
+    EXPECT_EQ(q.setting().height, 960);
+    EXPECT_EQ(q.setting().denoisePasses, 0);
+    // Slower, it comes back to the full frame.
+    run(q, 9.0, 10.0);
+    EXPECT_TRUE(isFull(q.setting()));
+    run(q, 4.0, 20.0);
+    ASSERT_TRUE(q.aboveFull());
+    // The window made small again: the full setting, at once.
+    EXPECT_TRUE(q.setWindowPicture(640, 480));
+    EXPECT_TRUE(isFull(q.setting()));
+    EXPECT_FALSE(q.aboveFull());
+    run(q, 1.0, 30.0);
+    EXPECT_TRUE(isFull(q.setting())) << "no rung above the full frame in a window of its size";
+    // Nor in one with more pixels than a frame may have.
+    EXPECT_FALSE(q.setWindowPicture(12000, 9000));
+    run(q, 0.001, 40.0);
+    EXPECT_TRUE(isFull(q.setting())) << "a 12000 x 9000 window";
+    // A reduced setting stays what it is when the window changes.
+    LiveQuality low(30.0, true);
+    low.startLow();
+    const RenderSetting lowest = low.setting();
+    EXPECT_FALSE(low.setWindowPicture(1600, 1200));
+    EXPECT_EQ(rungName(low.setting()), rungName(lowest));
+    // --quality exact: the full frame in any window.
+    LiveQuality exact(30.0, false);
+    EXPECT_FALSE(exact.setWindowPicture(1280, 960));
+    run(exact, 1.0, 0.0);
+    EXPECT_TRUE(isFull(exact.setting()));
+}

@@ -194,6 +194,52 @@ TEST(Window, BothPathsScaleThePictureBetweenBarsAndFillTheScreen) {
     }
 }
 
+// The picture drawn at the window's own size (the live show's rung above
+// the full frame) and back at 640 x 480: both shown upright, the first
+// unscaled (the 64-pixel band stays 64 pixels wide, where the 640 x 480
+// picture's is about 80 in an 800 x 600 window).
+TEST(Window, BothPathsShowAPictureOfTheWindowsSizeUnscaled) {
+    XServer server;
+    ASSERT_FALSE(server.name.empty()) << "Xvfb did not start";
+    setenv("DISPLAY", server.name.c_str(), 1);
+    unsetenv("SDL_VIDEODRIVER");
+    const auto bandWidth = [](const Pixels& p) {
+        return std::count(p.begin() + 300 * 800, p.begin() + 301 * 800, green);
+    };
+    for (const bool software : {false, true}) {
+        SCOPED_TRACE(software ? "software" : "OpenGL");
+        std::string error;
+        ASSERT_TRUE(openWindow(WindowRequest{software, false, 800, 600}, error)) << error;
+        SDL_SysWMinfo info;
+        SDL_VERSION(&info.version);
+        ASSERT_EQ(SDL_GetWMInfo(&info), 1);
+        const PictureArea whole{0, 0, 800, 600};
+        EXPECT_EQ(windowPicture().width, 800);
+        EXPECT_EQ(windowPicture().height, 600);
+        for (const int width : {800, 640, 800}) {
+            SCOPED_TRACE(width);
+            ASSERT_TRUE(setDisplaySize(width, width * 3 / 4));
+            EXPECT_EQ(displaySurface()->width, width);
+            EXPECT_EQ(displaySurface()->height, width * 3 / 4);
+            Pixels p;
+            EXPECT_EQ(showPatternIn(server.name, info.info.x11.window, 800, 600, whole, &p), "");
+            ASSERT_FALSE(p.empty());
+            // Scaled, OpenGL blends the band's edge into the red.
+            if (width == 800)
+                EXPECT_EQ(bandWidth(p), 64);
+            else
+                EXPECT_NEAR(bandWidth(p), 80, 3);
+        }
+        EXPECT_FALSE(setDisplaySize(0, 600));
+        EXPECT_EQ(displaySurface()->width, 800) << "a refused size leaves the picture as it was";
+        closeWindow();
+        // A new window draws 640 x 480 again.
+        ASSERT_TRUE(openWindow(WindowRequest{software, false, 800, 600}, error)) << error;
+        EXPECT_EQ(displaySurface()->width, displayWidth);
+        closeWindow();
+    }
+}
+
 TEST(FrameTime, CountsPerMillisecondAreTruncatedBeforeDividing) {
     EXPECT_DOUBLE_EQ(frameMilliseconds(0, 16666667, 1000000000), 16.666667);
     // 3579545 counts per second: 3579 per millisecond, so one second reads a little over 1000 ms.
