@@ -168,9 +168,15 @@ bool resizeFrameBuffers(int width, int height) {
     mappedPixels = nullptr;
     std::free(scratchPixels);
     scratchPixels = nullptr;
+    const int oldWidth = textureWidth, oldHeight = textureHeight;
     textureWidth = width;
     textureHeight = height;
-    return sizeFrameBuffers();
+    if (sizeFrameBuffers()) return true;
+    // Refused (too large for the GL): back to the size it had.
+    textureWidth = oldWidth;
+    textureHeight = oldHeight;
+    sizeFrameBuffers();
+    return false;
 }
 
 void presentFrame() {

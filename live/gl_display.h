@@ -31,7 +31,8 @@ bool initGL();
 // Textures and buffers; maps buffer 0 and clears it so the first frame is black.
 bool createFrameBuffers();
 // The same for a picture of width x height from now on (640 x 480 until
-// called); the frame drawn since the last present is dropped.
+// called); the frame drawn since the last present is dropped. False, back at
+// the size before, when the GL refuses that size.
 bool resizeFrameBuffers(int width, int height);
 // Shows the frame drawn since the last call and maps the next buffer.
 void presentFrame();
