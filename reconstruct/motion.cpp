@@ -63,6 +63,39 @@ HWY_INLINE void positionsOn(DD d, const PlaneInverse& plane, const VD dir[3], VD
     y = hn::IfThenElse(valid, hn::Add(hn::Mul(part[2], toPixels), hn::Set(d, plane.centreY)), nan);
 }
 
+// A pixel's first-hit distance and object id (neighbours in its guide), read
+// as one 64-bit value per lane.
+HWY_INLINE void depthAndObject(DD d, const float* guide, hn::Vec<DI> at, VD& depth, VD& id) {
+    static_assert(guideObject == guideHitDepth + 1, "the distance and the id are read as a pair");
+    const DL dl;
+    const hn::Rebind<uint32_t, DD> du;
+    const hn::Vec<DL> bytes = hn::ShiftLeft<2>(hn::PromoteTo(dl, at));
+    const auto pairs = hn::BitCast(hn::RebindToUnsigned<DD>(), hn::GatherOffset(dl, reinterpret_cast<const int64_t*>(guide + guideHitDepth), bytes));
+    depth = hn::PromoteTo(d, hn::BitCast(DF(), hn::TruncateTo(du, pairs)));
+    id = hn::PromoteTo(d, hn::BitCast(DF(), hn::TruncateTo(du, hn::ShiftRight<32>(pairs))));
+}
+
+// Most vectors lie on one object: its table entries, read once for all lanes.
+HWY_INLINE bool oneObject(DD, hn::Vec<DL> k) {
+    const DL dl;
+    return hn::AllTrue(dl, hn::Eq(k, hn::Set(dl, hn::GetLane(k))));
+}
+
+HWY_INLINE hn::Mask<DD> objectsHeld(DD d, const PairMotion& m, hn::Vec<DL> k) {
+    const VD held = oneObject(d, k) ? hn::Set(d, m.held[hn::GetLane(k)]) : hn::GatherIndex(d, m.held, k);
+    return hn::Eq(held, hn::Set(d, 1.0));
+}
+
+HWY_INLINE void objectBacks(DD d, const PairMotion& m, hn::Vec<DL> k, VD back[3]) {
+    if (oneObject(d, k)) {
+        const double* b = m.back[hn::GetLane(k)];
+        for (int c = 0; c < 3; ++c) back[c] = hn::Set(d, b[c]);
+        return;
+    }
+    const auto k3 = hn::Mul(k, hn::Set(DL(), 3));
+    for (int c = 0; c < 3; ++c) back[c] = hn::GatherIndex(d, &m.back[0][0] + c, k3);
+}
+
 void PreviousRows(const PairMotion& m, const float* guide, PixelPos* out, int y0, int y1) {
     const DD d;
     const DF df;
@@ -86,8 +119,8 @@ void PreviousRows(const PairMotion& m, const float* guide, PixelPos* out, int y0
             // Lanes past the row's end read its last pixel and are not stored.
             const auto column = hn::Min(hn::Iota(di, x), hn::Set(di, width - 1));
             const auto at = hn::Mul(hn::Add(hn::Set(di, y * width), column), hn::Set(di, guideFloats));
-            const VD id = hn::PromoteTo(d, hn::GatherIndex(df, guide + guideObject, at));
-            const VD depth = hn::PromoteTo(d, hn::GatherIndex(df, guide + guideHitDepth, at));
+            VD depth, id;
+            depthAndObject(d, guide, at, depth, id);
             // The sky is at infinity: only the turn of the camera moves it.
             const auto sky = hn::Eq(id, hn::Set(d, static_cast<double>(missObjectId)));
             // An id the tracer does not write, or an object one of the records
@@ -97,15 +130,15 @@ void PreviousRows(const PairMotion& m, const float* guide, PixelPos* out, int y0
             const VD whole = hn::Floor(hn::IfThenElseZero(known, id));
             known = hn::And(known, hn::Eq(whole, id));
             const auto k = hn::ConvertTo(dl, hn::IfThenElseZero(known, whole));
-            known = hn::And(known, hn::Eq(hn::GatherIndex(d, m.held, k), hn::Set(d, 1.0)));
+            known = hn::And(known, objectsHeld(d, m, k));
             // The hit point along the unit ray, moved back with its object,
             // as seen from before's camera.
             const VD t = hn::Div(depth, hn::Sqrt(hn::Add(hn::Add(hn::Mul(dir[0], dir[0]), hn::Mul(dir[1], dir[1])),
                                                          hn::Mul(dir[2], dir[2]))));
-            const auto k3 = hn::Mul(k, hn::Set(dl, 3));
+            VD back[3];
+            objectBacks(d, m, k, back);
             VD seen[3];
-            for (int c = 0; c < 3; ++c)
-                seen[c] = hn::IfThenElse(sky, dir[c], hn::Add(hn::Mul(t, dir[c]), hn::GatherIndex(d, &m.back[0][0] + c, k3)));
+            for (int c = 0; c < 3; ++c) seen[c] = hn::IfThenElse(sky, dir[c], hn::Add(hn::Mul(t, dir[c]), back[c]));
             VD px, py;
             positionsOn(d, m.before, seen, px, py);
             const auto placed = hn::Or(sky, known);
