@@ -98,6 +98,12 @@ void Reconstruction::reconstruct(const FrameData& rendered, const FrameData& vie
     in.lengthCap = hasHistory_ ? cap_.data() : nullptr;
     in.cameraStep = hasHistory_ ? cameraStep(rendered, lastRendered_) : 0.0f;
     in.penumbraAlpha = hasHistory_ && lightMoved(rendered, lastRendered_) ? settings_.penumbraAlpha : 0.0f;
+    PixelMap toView{}, lastToView{};
+    // While the light moves or dims, the light bounced everywhere changes: no history weighs more.
+    if (hasHistory_ && !lightMoved(rendered, lastRendered_) && emittedLuminance(rendered) == emittedLuminance(lastRendered_)) {
+        toView = pixelMap(rendered, view), lastToView = pixelMap(lastRendered_, lastView_);
+        in.toView = &toView, in.lastToView = &lastToView;
+    }
     const HistoryView history{w, h, lastColour_.data(), lastMoments_.data(), lastLength_.data(), lastGuide_.data()};
     // Unless the filter's first pass is the history, the light as accumulated is.
     float* const accumulated = settings_.filteredHistory ? integrated_.data() : colour_.data();

@@ -84,6 +84,12 @@ HWY_INLINE MF sameSurface(DF d, const ReconstructionSettings& s, const Surface& 
     return hn::And(same, hn::Or(sky, hn::And(near, agrees)));
 }
 
+// Positions through an affine map of the image plane, lane for lane.
+HWY_INLINE void mappedBy(DF d, const PixelMap& m, VF x, VF y, VF& outX, VF& outY) {
+    outX = hn::Add(hn::Add(hn::Set(d, m.origin.x), hn::Mul(x, hn::Set(d, m.alongX.x))), hn::Mul(y, hn::Set(d, m.alongY.x)));
+    outY = hn::Add(hn::Add(hn::Set(d, m.origin.y), hn::Mul(x, hn::Set(d, m.alongX.y))), hn::Mul(y, hn::Set(d, m.alongY.y)));
+}
+
 // How far ahead of the gathers the memory is asked for.
 constexpr size_t prefetchVectors = 2;
 
@@ -275,6 +281,9 @@ void AccumulateRows(const ReconstructionSettings& s, const AccumulationInput& in
     const VF one = hn::Set(d, 1.0f), zero = hn::Zero(d);
     const VF brightest = hn::Set(d, s.brightestLight), smallest = hn::Set(d, s.smallestAlbedo);
     const VF alpha = hn::Set(d, s.alpha), specularAlpha = hn::Set(d, std::max(s.alpha, s.specularAlpha));
+    const bool still = in.toView && in.lastToView && s.stillAlpha < s.alpha;
+    const VF stillAlpha = hn::Set(d, s.stillAlpha), alphaRise = hn::Set(d, s.alpha - s.stillAlpha);
+    const VF perMovedPixel = hn::Set(d, 1.0f / std::max(s.movingPixels, 1e-6f));
     const VF momentsAlpha = hn::Set(d, s.momentsAlpha);
     const VF penumbraAlpha = hn::Set(d, in.penumbraAlpha);
     const float* const previous = reinterpret_cast<const float*>(in.previous);
@@ -328,7 +337,18 @@ void AccumulateRows(const ReconstructionSettings& s, const AccumulationInput& in
                     // light. (Cut short in proportion instead, the trail measured longer.)
                     kept = hn::IfThenElse(hn::Or(hn::Gt(seen, r.mostSeen), hn::Lt(seen, r.leastSeen)), one, kept);
                     kept = largerOf(kept, one);
-                    VF least = hn::IfThenElse(hn::Not(hn::Eq(g.specular, zero)), specularAlpha, alpha);
+                    VF plain = alpha;
+                    if (still) {
+                        // How far the surface moved in the view, in output pixels.
+                        VF nowX, nowY, wasX, wasY;
+                        mappedBy(d, *in.toView, hn::Iota(d, static_cast<float>(x)), hn::Set(d, static_cast<float>(y)), nowX, nowY);
+                        mappedBy(d, *in.lastToView, atX, atY, wasX, wasY);
+                        const VF mx = hn::Sub(wasX, nowX), my = hn::Sub(wasY, nowY);
+                        const VF moved = hn::Sqrt(hn::Add(hn::Mul(mx, mx), hn::Mul(my, my)));
+                        const VF share = smallerOf(hn::Mul(moved, perMovedPixel), one);
+                        plain = hn::Add(stillAlpha, hn::Mul(alphaRise, share));
+                    }
+                    VF least = hn::IfThenElse(hn::Not(hn::Eq(g.specular, zero)), specularAlpha, plain);
                     // While the light moves, a penumbra's history holds the old shadow.
                     const MF partlySeen = hn::Or(hn::And(hn::Gt(seen, zero), hn::Lt(seen, one)),
                                                  hn::Not(hn::Eq(r.mostSeen, r.leastSeen)));

@@ -28,6 +28,12 @@ struct AccumulationInput {
     // The least weight of the new light where the surface sees part of the
     // light (or its taps saw different parts): 0 unless the light moved.
     float penumbraAlpha = 0.0f;
+    // Or null: a pixel's position in the output (unjittered) view, from its
+    // place in this frame and from its previous position in the last frame.
+    // Where the surface stood still in the view, the history may weigh more
+    // (ReconstructionSettings::stillAlpha).
+    const PixelMap* toView = nullptr;
+    const PixelMap* lastToView = nullptr;
 };
 
 struct AccumulatedFrame {

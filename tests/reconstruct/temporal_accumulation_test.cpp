@@ -26,13 +26,16 @@ struct History {
 };
 
 // One frame accumulated onto `last` (null: the first frame), reprojected from `before`.
+// toView / lastToView: the maps into the output view (null: none, every history weighs alike).
 History accumulate(const FrameData& now, const FrameData* before, const FrameLayersCopy& layers,
-                   const History* last, float penumbraAlpha = 0.0f) {
+                   const History* last, float penumbraAlpha = 0.0f, const PixelMap* toView = nullptr,
+                   const PixelMap* lastToView = nullptr) {
     History next;
     std::vector<PixelPos> previous(W * H);
     AccumulationInput in;
     in.width = W, in.height = H, in.radiance = layers.radiance.data(), in.guide = layers.guide.data();
     in.penumbraAlpha = penumbraAlpha;
+    in.toView = toView, in.lastToView = lastToView;
     if (last) {
         previousPositions(now, *before, layers.guide.data(), previous.data(), 1);
         in.previous = previous.data();
@@ -195,6 +198,50 @@ TEST(TemporalAccumulation, WhileTheLightMovesPenumbraeTakeMoreOfTheNewLight) {
     EXPECT_GT(lit, W * H / 4);
 }
 
+// A long history of a still scene takes stillAlpha of the new frame where the
+// surface stood still in the view, alpha where it moved by movingPixels or
+// more, and in between as far as it moved.
+TEST(TemporalAccumulation, AHistoryThatStoodStillWeighsMoreThanOneThatMoved) {
+    const FrameData fd = lightScene(W, H);
+    LayerRenderer renderer(fd);
+    History history;
+    constexpr int frames = 24;  // 1 / 25 is below stillAlpha
+    for (int f = 0; f < frames; ++f) history = accumulate(fd, &fd, renderer.render(fd), f == 0 ? nullptr : &history);
+    const FrameLayersCopy layers = renderer.render(fd);
+    const ReconstructionSettings settings;
+    const PixelMap view = pixelMap(fd, fd);
+    const auto shiftedBy = [&](float pixels) {
+        PixelMap m = view;
+        m.origin.x += pixels;
+        return m;
+    };
+    const PixelMap half = shiftedBy(0.5f * settings.movingPixels), whole = shiftedBy(settings.movingPixels),
+                   twice = shiftedBy(2.0f * settings.movingPixels);
+    const History still = accumulate(fd, &fd, layers, &history, 0.0f, &view, &view);
+    const History between = accumulate(fd, &fd, layers, &history, 0.0f, &view, &half);
+    const History moved = accumulate(fd, &fd, layers, &history, 0.0f, &view, &whole);
+    const History farther = accumulate(fd, &fd, layers, &history, 0.0f, &view, &twice);
+    const History plain = accumulate(fd, &fd, layers, &history);
+    int measured = 0;
+    for (int p = 0; p < W * H; ++p) {
+        if (history.length[p] < frames - 0.001f || guideValue(layers.guide, p, guideSpecular) != 0.0f) continue;
+        for (int c = 0; c < 3; ++c) {
+            const float light = demodulated(std::min(layers.radiance[3 * p + c], settings.brightestLight),
+                                            guideValue(layers.guide, p, guideAlbedo + c), settings.smallestAlbedo);
+            const float was = history.colour[3 * p + c], step = light - was;
+            if (std::fabs(step) < 0.05f * std::fabs(was) + 1e-3f) continue;
+            ++measured;
+            const auto weight = [&](const History& h) { return (h.colour[3 * p + c] - was) / step; };
+            ASSERT_NEAR(weight(still), settings.stillAlpha, 1e-3f) << "pixel " << p;
+            ASSERT_NEAR(weight(between), 0.5f * (settings.stillAlpha + settings.alpha), 1e-3f) << "pixel " << p;
+            ASSERT_NEAR(weight(moved), settings.alpha, 1e-3f) << "pixel " << p;
+            ASSERT_NEAR(weight(farther), settings.alpha, 1e-3f) << "pixel " << p;
+            ASSERT_EQ(plain.colour[3 * p + c], moved.colour[3 * p + c]) << "pixel " << p << ": without the views, as moved";
+        }
+    }
+    EXPECT_GT(measured, W * H / 4);
+}
+
 // A frame whose rows are no whole number of vectors (so each row ends in a
 // part vector on every target), the camera and a ball moved since the last,
 // so that the taps fall between pixels, some history is dropped and the caps
@@ -224,6 +271,9 @@ TEST(TemporalAccumulation, SameBytesOnEveryVectorTargetAndInAnyBands) {
     AccumulationInput in;
     in.width = w, in.height = h, in.radiance = layers.radiance.data(), in.guide = layers.guide.data();
     in.previous = previous.data(), in.lengthCap = cap.data(), in.cameraStep = 0.01f;
+    // The views as the show has them: each surface weighs its history by how far it moved.
+    const PixelMap toView = pixelMap(now, now), lastToView = pixelMap(before, before);
+    in.toView = &toView, in.lastToView = &lastToView;
     const HistoryView history{w, h, colour.data(), moments.data(), length.data(), last.guide.data()};
 
     struct Out {
