@@ -5,10 +5,17 @@
 
 namespace {
 
-// Band k of n over [0, height).
+// Where band k of n starts in [0, height): the bands shrink, band k taking
+// n - k parts, so the last ones taken are short and the thread that takes the
+// last leaves the others waiting less than for an equal share.
+int bandStart(int k, int n, int height) {
+    const long long parts = static_cast<long long>(k) * n - static_cast<long long>(k) * (k - 1) / 2;
+    return static_cast<int>(height * parts / (static_cast<long long>(n) * (n + 1) / 2));
+}
+
 void bandOf(int k, int n, int height, int& y0, int& y1) {
-    y0 = static_cast<int>(static_cast<long long>(height) * k / n);
-    y1 = static_cast<int>(static_cast<long long>(height) * (k + 1) / n);
+    y0 = bandStart(k, n, height);
+    y1 = bandStart(k + 1, n, height);
 }
 
 // Polls done() for up to RowPool::watchMicroseconds; true if it came true.

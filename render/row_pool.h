@@ -4,7 +4,8 @@
 // which the threads take in turn as they finish the last (rows differ in
 // cost, so equal shares left one thread waiting for the other). Each pixel is
 // computed alone, so the result does not depend on the thread count or on
-// who takes which band.
+// who takes which band. The bands shrink towards the end of a pass, so that
+// the thread taking the last one keeps the others waiting less.
 //
 // A frame makes a dozen or more passes one after the other. Woken through a
 // condition variable, each pass cost 60-70 microseconds before any work; so
