@@ -5,6 +5,7 @@ list(APPEND TPL_ENGINE_TESTS_ONCE
   ${CMAKE_CURRENT_LIST_DIR}/history_break_test.cpp
   ${CMAKE_CURRENT_LIST_DIR}/image_plane_test.cpp
   ${CMAKE_CURRENT_LIST_DIR}/motion_test.cpp
+  ${CMAKE_CURRENT_LIST_DIR}/spatial_variance_test.cpp
 )
 # The reconstruction of real frames: once per samples-per-frame variant.
 list(APPEND TPL_ENGINE_TESTS
