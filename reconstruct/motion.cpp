@@ -75,25 +75,22 @@ HWY_INLINE void depthAndObject(DD d, const float* guide, hn::Vec<DI> at, VD& dep
     id = hn::PromoteTo(d, hn::BitCast(DF(), hn::TruncateTo(du, hn::ShiftRight<32>(pairs))));
 }
 
-// Most vectors lie on one object: its table entries, read once for all lanes.
-HWY_INLINE bool oneObject(DD, hn::Vec<DL> k) {
+// The objects' table entries for the lanes: whether both records hold the
+// object, and its step back. Most vectors lie on one object, whose entries
+// are then read once for all lanes.
+HWY_INLINE hn::Mask<DD> objectEntries(DD d, const PairMotion& m, hn::Vec<DL> k, VD back[3]) {
     const DL dl;
-    return hn::AllTrue(dl, hn::Eq(k, hn::Set(dl, hn::GetLane(k))));
-}
-
-HWY_INLINE hn::Mask<DD> objectsHeld(DD d, const PairMotion& m, hn::Vec<DL> k) {
-    const VD held = oneObject(d, k) ? hn::Set(d, m.held[hn::GetLane(k)]) : hn::GatherIndex(d, m.held, k);
-    return hn::Eq(held, hn::Set(d, 1.0));
-}
-
-HWY_INLINE void objectBacks(DD d, const PairMotion& m, hn::Vec<DL> k, VD back[3]) {
-    if (oneObject(d, k)) {
-        const double* b = m.back[hn::GetLane(k)];
-        for (int c = 0; c < 3; ++c) back[c] = hn::Set(d, b[c]);
-        return;
+    const int64_t first = hn::GetLane(k);
+    VD held;
+    if (hn::AllTrue(dl, hn::Eq(k, hn::Set(dl, first)))) {
+        held = hn::Set(d, m.held[first]);
+        for (int c = 0; c < 3; ++c) back[c] = hn::Set(d, m.back[first][c]);
+    } else {
+        held = hn::GatherIndex(d, m.held, k);
+        const auto k3 = hn::Mul(k, hn::Set(dl, 3));
+        for (int c = 0; c < 3; ++c) back[c] = hn::GatherIndex(d, &m.back[0][0] + c, k3);
     }
-    const auto k3 = hn::Mul(k, hn::Set(DL(), 3));
-    for (int c = 0; c < 3; ++c) back[c] = hn::GatherIndex(d, &m.back[0][0] + c, k3);
+    return hn::Eq(held, hn::Set(d, 1.0));
 }
 
 void PreviousRows(const PairMotion& m, const float* guide, PixelPos* out, int y0, int y1) {
@@ -130,13 +127,12 @@ void PreviousRows(const PairMotion& m, const float* guide, PixelPos* out, int y0
             const VD whole = hn::Floor(hn::IfThenElseZero(known, id));
             known = hn::And(known, hn::Eq(whole, id));
             const auto k = hn::ConvertTo(dl, hn::IfThenElseZero(known, whole));
-            known = hn::And(known, objectsHeld(d, m, k));
+            VD back[3];
+            known = hn::And(known, objectEntries(d, m, k, back));
             // The hit point along the unit ray, moved back with its object,
             // as seen from before's camera.
             const VD t = hn::Div(depth, hn::Sqrt(hn::Add(hn::Add(hn::Mul(dir[0], dir[0]), hn::Mul(dir[1], dir[1])),
                                                          hn::Mul(dir[2], dir[2]))));
-            VD back[3];
-            objectBacks(d, m, k, back);
             VD seen[3];
             for (int c = 0; c < 3; ++c) seen[c] = hn::IfThenElse(sky, dir[c], hn::Add(hn::Mul(t, dir[c]), back[c]));
             VD px, py;

@@ -97,10 +97,11 @@ void Reconstruction::reconstruct(const FrameData& rendered, const FrameData& vie
     in.previous = hasHistory_ ? previous_.data() : nullptr;
     in.lengthCap = hasHistory_ ? cap_.data() : nullptr;
     in.cameraStep = hasHistory_ ? cameraStep(rendered, lastRendered_) : 0.0f;
-    in.penumbraAlpha = hasHistory_ && lightMoved(rendered, lastRendered_) ? settings_.penumbraAlpha : 0.0f;
+    const bool moved = hasHistory_ && lightMoved(rendered, lastRendered_);
+    in.penumbraAlpha = moved ? settings_.penumbraAlpha : 0.0f;
     PixelMap toView{}, lastToView{};
     // While the light moves or dims, the light bounced everywhere changes: no history weighs more.
-    if (hasHistory_ && !lightMoved(rendered, lastRendered_) && emittedLuminance(rendered) == emittedLuminance(lastRendered_)) {
+    if (hasHistory_ && !moved && emittedLuminance(rendered) == emittedLuminance(lastRendered_)) {
         toView = pixelMap(rendered, view), lastToView = pixelMap(lastRendered_, lastView_);
         in.toView = &toView, in.lastToView = &lastToView;
     }

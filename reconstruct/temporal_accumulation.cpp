@@ -20,6 +20,7 @@
 
 #include "kernel/intersect.h"
 #include "kernel/pixel_guide.h"
+#include "reconstruct/image_plane-inl.h"
 
 HWY_BEFORE_NAMESPACE();
 namespace tpl_accumulation {
@@ -82,12 +83,6 @@ HWY_INLINE MF sameSurface(DF d, const ReconstructionSettings& s, const Surface& 
     const MF agrees = hn::Or(hn::And(chainInSky, hn::Eq(g.depth, h.depth)),
                              hn::AndNot(chainInSky, hn::Ge(facing, hn::Set(d, s.normalAgreement))));
     return hn::And(same, hn::Or(sky, hn::And(near, agrees)));
-}
-
-// Positions through an affine map of the image plane, lane for lane.
-HWY_INLINE void mappedBy(DF d, const PixelMap& m, VF x, VF y, VF& outX, VF& outY) {
-    outX = hn::Add(hn::Add(hn::Set(d, m.origin.x), hn::Mul(x, hn::Set(d, m.alongX.x))), hn::Mul(y, hn::Set(d, m.alongY.x)));
-    outY = hn::Add(hn::Add(hn::Set(d, m.origin.y), hn::Mul(x, hn::Set(d, m.alongX.y))), hn::Mul(y, hn::Set(d, m.alongY.y)));
 }
 
 // How far ahead of the gathers the memory is asked for.
@@ -341,8 +336,8 @@ void AccumulateRows(const ReconstructionSettings& s, const AccumulationInput& in
                     if (still) {
                         // How far the surface moved in the view, in output pixels.
                         VF nowX, nowY, wasX, wasY;
-                        mappedBy(d, *in.toView, hn::Iota(d, static_cast<float>(x)), hn::Set(d, static_cast<float>(y)), nowX, nowY);
-                        mappedBy(d, *in.lastToView, atX, atY, wasX, wasY);
+                        tpl_plane::HWY_NAMESPACE::mappedLanes(d, *in.toView, hn::Iota(d, static_cast<float>(x)), hn::Set(d, static_cast<float>(y)), nowX, nowY);
+                        tpl_plane::HWY_NAMESPACE::mappedLanes(d, *in.lastToView, atX, atY, wasX, wasY);
                         const VF mx = hn::Sub(wasX, nowX), my = hn::Sub(wasY, nowY);
                         const VF moved = hn::Sqrt(hn::Add(hn::Mul(mx, mx), hn::Mul(my, my)));
                         const VF share = smallerOf(hn::Mul(moved, perMovedPixel), one);

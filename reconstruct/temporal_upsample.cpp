@@ -17,6 +17,7 @@
 #include <vector>
 
 #include "kernel/render_pixel.h"
+#include "reconstruct/image_plane-inl.h"
 
 HWY_BEFORE_NAMESPACE();
 namespace tpl_upsample {
@@ -211,11 +212,6 @@ HWY_INLINE Colours catmullRom(DF d, const float* const planes[3], int w, int h, 
     return {v[0], v[1], v[2]};
 }
 
-HWY_INLINE void mapped(DF d, const PixelMap& m, VF x, VF y, VF& outX, VF& outY) {
-    outX = hn::Add(hn::Add(hn::Set(d, m.origin.x), hn::Mul(x, hn::Set(d, m.alongX.x))), hn::Mul(y, hn::Set(d, m.alongY.x)));
-    outY = hn::Add(hn::Add(hn::Set(d, m.origin.y), hn::Mul(x, hn::Set(d, m.alongX.y))), hn::Mul(y, hn::Set(d, m.alongY.y)));
-}
-
 HWY_INLINE MF inside(DF d, VF x, VF y, int w, int h) {
     const VF low = hn::Set(d, -0.5f);
     return hn::And(hn::And(hn::Ge(x, low), hn::Ge(y, low)),
@@ -324,7 +320,7 @@ void UpsampleRows(const ReconstructionSettings& s, const FrameData& view, const 
             // into the planes, and are not stored.
             const VF fx = hn::Iota(d, static_cast<float>(x));
             VF atX, atY;
-            mapped(d, toRendered, fx, fy, atX, atY);
+            tpl_plane::HWY_NAMESPACE::mappedLanes(d, toRendered, fx, fy, atX, atY);
             const MF mappedWell = finite(atX, atY);
             if (!hn::AllTrue(d, mappedWell)) {
                 const VF half = hn::Set(d, 0.5f);
@@ -354,7 +350,7 @@ void UpsampleRows(const ReconstructionSettings& s, const FrameData& view, const 
                 const VF beforeX = hn::Add(atX, hn::Sub(movedX, hn::ConvertTo(d, qx)));
                 const VF beforeY = hn::Add(atY, hn::Sub(movedY, hn::ConvertTo(d, qy)));
                 VF backX, backY;
-                mapped(d, toLastOutput, beforeX, beforeY, backX, backY);
+                tpl_plane::HWY_NAMESPACE::mappedLanes(d, toLastOutput, beforeX, beforeY, backX, backY);
                 kept = hn::And(kept, finite(backX, backY));
                 kept = hn::And(kept, inside(d, backX, backY, ow, oh));
                 if (!hn::AllFalse(d, kept)) {
