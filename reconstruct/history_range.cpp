@@ -8,6 +8,7 @@
 #undef HWY_TARGET_INCLUDE
 #define HWY_TARGET_INCLUDE "reconstruct/history_range.cpp"
 #include <hwy/foreach_target.h>  // IWYU pragma: keep
+#include <hwy/cache_control.h>
 #include <hwy/highway.h>
 
 #include <algorithm>
@@ -111,6 +112,21 @@ HWY_INLINE void rangeCapLanes(DF d, const ReconstructionSettings& s, int width, 
     hn::StoreU(hn::IfThenElse(hn::And(longEnough, outside), capped, old), d, cap + p);
 }
 
+// How many vectors ahead the history is asked for: its gathers would
+// otherwise wait on memory.
+constexpr int prefetchVectors = 4;
+
+// The history's length and light from where a pixel was (at), a vector on.
+HWY_INLINE void prefetchHistory(const RangeHistory& history, const PixelPos& at, int lanes) {
+    if (!(at.x >= 0.0f && at.y >= 0.0f && at.x < static_cast<float>(history.width) &&
+          at.y < static_cast<float>(history.height)))
+        return;
+    const size_t q = static_cast<size_t>(at.y) * history.width + static_cast<size_t>(at.x);
+    const size_t span = std::min(static_cast<size_t>(lanes) + 1, static_cast<size_t>(history.width) - static_cast<size_t>(at.x));
+    for (size_t b = 0; b < span * sizeof(float); b += 64) hwy::Prefetch(reinterpret_cast<const char*>(history.length + q) + b);
+    for (size_t b = 0; b < 3 * span * sizeof(float); b += 64) hwy::Prefetch(reinterpret_cast<const char*>(history.colour + 3 * q) + b);
+}
+
 void HistoryRangeCaps(const ReconstructionSettings& s, int width, int height, const float* object,
                       const float* luminance, const PixelPos* previous, const RangeHistory& history, float* cap,
                       int y0, int y1) {
@@ -120,8 +136,11 @@ void HistoryRangeCaps(const ReconstructionSettings& s, int width, int height, co
         int x = 0;
         if (y > 0 && y < height - 1) {
             for (; x < 1 && x < width; ++x) rangeCapPixel(s, width, height, object, luminance, previous, history, cap, x, y);
-            for (; x + lanes <= width - 1; x += lanes)
+            for (; x + lanes <= width - 1; x += lanes) {
+                const int ahead = x + prefetchVectors * lanes;
+                if (ahead < width) prefetchHistory(history, previous[static_cast<size_t>(y) * width + ahead], lanes);
                 rangeCapLanes(d, s, width, object, luminance, previous, history, cap, x, y);
+            }
         }
         for (; x < width; ++x) rangeCapPixel(s, width, height, object, luminance, previous, history, cap, x, y);
     }

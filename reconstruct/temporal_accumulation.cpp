@@ -206,7 +206,13 @@ HWY_INLINE Reprojected reproject(DF d, const ReconstructionSettings& s, const Ac
         MF tap = hn::And(hn::RebindMask(d, hn::And(validI, insideI)), hn::Gt(w, hn::Zero(d)));
         if (hn::AllFalse(d, tap)) continue;
         // Taps left out are read at the history's first pixel.
-        const VI q = hn::IfThenElseZero(hn::RebindMask(di, tap), hn::Add(hn::Mul(ty, width), tx));
+        const VI at = hn::Add(hn::Mul(ty, width), tx);
+        const VI q = hn::IfThenElseZero(hn::RebindMask(di, tap), at);
+        // Most often (the view moving little) the lanes' taps are pixels one
+        // after another: then the history's light is read with plain loads.
+        const int32_t first = hn::GetLane(at);
+        const bool contiguous = hn::AllTrue(di, hn::And(validI, insideI)) &&
+                                hn::AllTrue(di, hn::Eq(at, hn::Iota(di, first)));
         const VI qGuide = hn::Mul(q, hn::Set(di, guideFloats));
         Surface h;
         VF seen;
@@ -217,17 +223,25 @@ HWY_INLINE Reprojected reproject(DF d, const ReconstructionSettings& s, const Ac
         tap = hn::And(tap, sameSurface(d, s, g, h, tolerance));
         if (hn::AllFalse(d, tap)) continue;
         seen = field(d, hist.guide, qGuide, guideLightSeen);
-        const VI q3 = hn::Mul(q, hn::Set(di, 3)), q2 = hn::Add(q, q);
-        VF colour[3], moments[2];
-        fieldPair(d, hist.colour, q3, 0, colour[0], colour[1]);
-        colour[2] = field(d, hist.colour, q3, 2);
-        fieldPair(d, hist.moments, q2, 0, moments[0], moments[1]);
+        VF colour[3], moments[2], length;
+        if (contiguous) {
+            const size_t from = static_cast<size_t>(first);
+            hn::LoadInterleaved3(d, hist.colour + 3 * from, colour[0], colour[1], colour[2]);
+            hn::LoadInterleaved2(d, hist.moments + 2 * from, moments[0], moments[1]);
+            length = hn::LoadU(d, hist.length + from);
+        } else {
+            const VI q3 = hn::Mul(q, hn::Set(di, 3)), q2 = hn::Add(q, q);
+            fieldPair(d, hist.colour, q3, 0, colour[0], colour[1]);
+            colour[2] = field(d, hist.colour, q3, 2);
+            fieldPair(d, hist.moments, q2, 0, moments[0], moments[1]);
+            length = hn::GatherIndex(d, hist.length, q);
+        }
         weight = hn::IfThenElse(tap, hn::Add(weight, w), weight);
         for (int c = 0; c < 3; ++c)
             r.colour[c] = hn::IfThenElse(tap, hn::Add(r.colour[c], hn::Mul(w, colour[c])), r.colour[c]);
         for (int m = 0; m < 2; ++m)
             r.moments[m] = hn::IfThenElse(tap, hn::Add(r.moments[m], hn::Mul(w, moments[m])), r.moments[m]);
-        r.length = hn::IfThenElse(tap, hn::Add(r.length, hn::Mul(w, hn::GatherIndex(d, hist.length, q))), r.length);
+        r.length = hn::IfThenElse(tap, hn::Add(r.length, hn::Mul(w, length)), r.length);
         r.leastSeen = hn::IfThenElse(tap, smallerOf(r.leastSeen, seen), r.leastSeen);
         r.mostSeen = hn::IfThenElse(tap, largerOf(r.mostSeen, seen), r.mostSeen);
     }
