@@ -31,14 +31,21 @@ void shadeRunScalar(const FrameWork& work, int begin, int end);
 // Fills guideFloats floats per pixel (kernel/pixel_guide.h) for thread indices [begin, end).
 void guideRun(const FrameWork& work, float* guide, int begin, int end);
 
+struct SimdTarget;
+// The vector target the simd kernel runs on this CPU now (the vector
+// library's choice, which tests may narrow), or null where this build or this
+// CPU has none. Choosing asks the processor for its features, which under a
+// hypervisor costs microseconds a question: a frame chooses once, not for
+// every run of pixels.
+const SimdTarget* simdKernelTarget();
 // False when this build or this CPU has no vector target for the simd kernel.
 bool simdKernelAvailable();
-// Shades thread indices [begin, end) of the frame with the simd kernel (the
-// scalar one where it is not available).
-void shadeRunSimd(const FrameWork& work, int begin, int end);
+// Shades thread indices [begin, end) of the frame with the simd kernel on
+// `target` (the scalar one where it is null).
+void shadeRunSimd(const SimdTarget* target, const FrameWork& work, int begin, int end);
 // guideRun with the light each surface sees tested a vector of pixels at once
 // (the same values as guideRun).
-void guideRunSimd(const FrameWork& work, float* guide, int begin, int end);
+void guideRunSimd(const SimdTarget* target, const FrameWork& work, float* guide, int begin, int end);
 // The vector target the simd kernel picked on this CPU ("AVX3", "AVX2",
 // "SSE4"; "none") and its number of float lanes.
 const char* simdTargetName();

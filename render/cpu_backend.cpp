@@ -88,6 +88,7 @@ public:
         job.radiance = layers.radiance;
         job.pixelCount = static_cast<int>(pixels);
         guide_ = layers.guide;
+        target_ = simd_ ? simdKernelTarget() : nullptr;
 
         nextChunk_.store(0, std::memory_order_relaxed);
         {
@@ -131,11 +132,11 @@ private:
             if (begin >= job.pixelCount) return;
             const int end = std::min(begin + chunkPixels, job.pixelCount);
             if (simd_)
-                shadeRunSimd(job, begin, end);
+                shadeRunSimd(target_, job, begin, end);
             else
                 shadeRunScalar(job, begin, end);
             if (guide_ && simd_)
-                guideRunSimd(job, guide_, begin, end);
+                guideRunSimd(target_, job, guide_, begin, end);
             else if (guide_)
                 guideRun(job, guide_, begin, end);
         }
@@ -148,6 +149,7 @@ private:
     std::condition_variable done_;
     FrameWork job_;
     float* guide_ = nullptr;  // the frame's guide layer, when asked for
+    const SimdTarget* target_ = nullptr;  // the frame's simd target
     const bool simd_;
     unsigned generation_ = 0;
     int busy_ = 0;
