@@ -8,7 +8,6 @@
 #undef HWY_TARGET_INCLUDE
 #define HWY_TARGET_INCLUDE "reconstruct/history_range.cpp"
 #include <hwy/foreach_target.h>  // IWYU pragma: keep
-#include <hwy/cache_control.h>
 #include <hwy/highway.h>
 
 #include <algorithm>
@@ -16,6 +15,7 @@
 #include <cstddef>
 
 #include "kernel/pixel_guide.h"
+#include "reconstruct/prefetch.h"
 
 #ifndef TPL_HISTORY_RANGE_ONCE
 #define TPL_HISTORY_RANGE_ONCE
@@ -112,8 +112,7 @@ HWY_INLINE void rangeCapLanes(DF d, const ReconstructionSettings& s, int width, 
     hn::StoreU(hn::IfThenElse(hn::And(longEnough, outside), capped, old), d, cap + p);
 }
 
-// How many vectors ahead the history is asked for: its gathers would
-// otherwise wait on memory.
+// How many vectors ahead the history is asked for.
 constexpr int prefetchVectors = 4;
 
 // The history's length and light from where a pixel was (at), a vector on.
@@ -123,8 +122,8 @@ HWY_INLINE void prefetchHistory(const RangeHistory& history, const PixelPos& at,
         return;
     const size_t q = static_cast<size_t>(at.y) * history.width + static_cast<size_t>(at.x);
     const size_t span = std::min(static_cast<size_t>(lanes) + 1, static_cast<size_t>(history.width) - static_cast<size_t>(at.x));
-    for (size_t b = 0; b < span * sizeof(float); b += 64) hwy::Prefetch(reinterpret_cast<const char*>(history.length + q) + b);
-    for (size_t b = 0; b < 3 * span * sizeof(float); b += 64) hwy::Prefetch(reinterpret_cast<const char*>(history.colour + 3 * q) + b);
+    prefetchFloats(history.length + q, span);
+    prefetchFloats(history.colour + 3 * q, 3 * span);
 }
 
 void HistoryRangeCaps(const ReconstructionSettings& s, int width, int height, const float* object,

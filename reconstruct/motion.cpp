@@ -7,7 +7,6 @@
 #undef HWY_TARGET_INCLUDE
 #define HWY_TARGET_INCLUDE "reconstruct/motion.cpp"
 #include <hwy/foreach_target.h>  // IWYU pragma: keep
-#include <hwy/cache_control.h>
 #include <hwy/highway.h>
 
 #include <algorithm>
@@ -18,6 +17,7 @@
 
 #include "kernel/intersect.h"
 #include "kernel/pixel_guide.h"
+#include "reconstruct/prefetch.h"
 
 #ifndef TPL_MOTION_ONCE
 #define TPL_MOTION_ONCE
@@ -117,13 +117,10 @@ void PreviousRows(const PairMotion& m, const float* guide, PixelPos* out, int y0
             const VD u = hn::Mul(hn::Sub(hn::Iota(d, static_cast<double>(x)), hn::Set(d, m.nowPlane.centreX)), hn::Set(d, invW));
             VD dir[3];
             for (int c = 0; c < 3; ++c) dir[c] = hn::Add(hn::Set(d, row[c]), hn::Mul(u, hn::Set(d, m.right[c])));
-            // The gathers leave the reading ahead to us.
             const int ahead = x + static_cast<int>(prefetchVectors * lanes);
-            if (ahead < width) {
-                const char* from = reinterpret_cast<const char*>(guide + (static_cast<size_t>(y) * width + ahead) * guideFloats);
-                const size_t bytes = std::min(lanes, static_cast<size_t>(width - ahead)) * guideFloats * sizeof(float);
-                for (size_t b = 0; b < bytes; b += 64) hwy::Prefetch(from + b);
-            }
+            if (ahead < width)
+                prefetchFloats(guide + (static_cast<size_t>(y) * width + ahead) * guideFloats,
+                               std::min(lanes, static_cast<size_t>(width - ahead)) * guideFloats);
             // Lanes past the row's end read its last pixel and are not stored.
             const auto column = hn::Min(hn::Iota(di, x), hn::Set(di, width - 1));
             const auto at = hn::Mul(hn::Add(hn::Set(di, y * width), column), hn::Set(di, guideFloats));

@@ -8,7 +8,6 @@
 #undef HWY_TARGET_INCLUDE
 #define HWY_TARGET_INCLUDE "reconstruct/temporal_accumulation.cpp"
 #include <hwy/foreach_target.h>  // IWYU pragma: keep
-#include <hwy/cache_control.h>
 #include <hwy/highway.h>
 
 #include <algorithm>
@@ -21,6 +20,7 @@
 #include "kernel/intersect.h"
 #include "kernel/pixel_guide.h"
 #include "reconstruct/image_plane-inl.h"
+#include "reconstruct/prefetch.h"
 
 HWY_BEFORE_NAMESPACE();
 namespace tpl_accumulation {
@@ -88,10 +88,6 @@ HWY_INLINE MF sameSurface(DF d, const ReconstructionSettings& s, const Surface& 
 // How far ahead of the gathers the memory is asked for.
 constexpr size_t prefetchVectors = 2;
 
-HWY_INLINE void prefetchSpan(const float* from, size_t floats) {
-    const char* bytes = reinterpret_cast<const char*>(from);
-    for (size_t b = 0; b < floats * sizeof(float); b += 64) hwy::Prefetch(bytes + b);
-}
 
 // Three rows' first-hit objects and distances (the row of the pixels and the
 // rows above and below, each in a slot of its own), with a border whose
@@ -120,7 +116,7 @@ public:
             // The gathers leave the reading ahead to us.
             const size_t ahead = x + prefetchVectors * lanes;
             if (ahead < static_cast<size_t>(w))
-                prefetchSpan(guide + ahead * guideFloats, std::min(lanes, static_cast<size_t>(w) - ahead) * guideFloats);
+                prefetchFloats(guide + ahead * guideFloats, std::min(lanes, static_cast<size_t>(w) - ahead) * guideFloats);
             const VI column = hn::Iota(di, x);
             const MF inside = hn::RebindMask(d, hn::Lt(column, hn::Set(di, w)));
             const VI at = hn::Mul(hn::Add(hn::Set(di, y * w), hn::Min(column, hn::Set(di, w - 1))), hn::Set(di, guideFloats));
@@ -264,10 +260,10 @@ HWY_INLINE void prefetchHistory(const HistoryView& hist, const float* previous, 
     const size_t span = std::min(lanes + 1, static_cast<size_t>(hist.width) - static_cast<size_t>(px));
     for (size_t row = 0; row < 2; ++row) {
         const size_t q = first + row * hist.width;
-        prefetchSpan(hist.guide + q * guideFloats, span * guideFloats);
-        prefetchSpan(hist.colour + 3 * q, span * 3);
-        prefetchSpan(hist.moments + 2 * q, span * 2);
-        prefetchSpan(hist.length + q, span);
+        prefetchFloats(hist.guide + q * guideFloats, span * guideFloats);
+        prefetchFloats(hist.colour + 3 * q, span * 3);
+        prefetchFloats(hist.moments + 2 * q, span * 2);
+        prefetchFloats(hist.length + q, span);
     }
 }
 
