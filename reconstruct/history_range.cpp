@@ -156,13 +156,15 @@ HWY_EXPORT(HistoryRangeCaps);
 }  // namespace tpl_range
 
 void demodulatedLuminance(const ReconstructionSettings& s, int width, const float* radiance, const float* guide,
-                          float* luminance, float* object, int y0, int y1) {
+                          const float* returned, float* luminance, float* object, int y0, int y1) {
     for (size_t p = static_cast<size_t>(y0) * width; p < static_cast<size_t>(y1) * width; ++p) {
         object[p] = guide[p * guideFloats + guideObject];
         float light[3];
-        for (int c = 0; c < 3; ++c)
+        for (int c = 0; c < 3; ++c) {
             light[c] = std::min(radiance[3 * p + c], s.brightestLight) /
                        std::max(guide[p * guideFloats + guideAlbedo + c], s.smallestAlbedo);
+            if (returned) light[c] += returned[3 * p + c];
+        }
         luminance[p] = luminanceOf(light);
     }
 }

@@ -12,9 +12,10 @@
 // The new frame's light, divided by the surface colour as the accumulation
 // divides it, as luminance, and each pixel's first-hit object (from the guide
 // layer): one of each per pixel of rows [y0, y1), in planes the range test
-// reads nine times a pixel.
+// reads nine times a pixel. returned, if not null: light added to the
+// divided light (3 per pixel), as the accumulation adds it.
 void demodulatedLuminance(const ReconstructionSettings& settings, int width, const float* radiance,
-                          const float* guide, float* luminance, float* object, int y0, int y1);
+                          const float* guide, const float* returned, float* luminance, float* object, int y0, int y1);
 
 // The last frame's history as the test reads it.
 struct RangeHistory {

@@ -80,12 +80,26 @@ void Reconstruction::reconstruct(const FrameData& rendered, const FrameData& vie
     filtered_.resize(3 * n), neighbourhood_.resize(9 * n), previous_.resize(n), luminance_.resize(n), objects_.resize(n);
     outColour_.resize(3 * on), outLength_.resize(on);
 
+    // The light the clamp takes off, to be given back over its cells.
+    const float* returned = nullptr;
+    if (settings_.returnClampedLight) {
+        prepareExcessCells(settings_, w, h, excess_);
+        pool_.run(excess_.height, [&](int cy0, int cy1) {
+            gatherExcessRows(settings_, w, h, radiance, guide, excess_, cy0, cy1);
+        });
+        if (excessToReturn(excess_)) {
+            returned_.resize(3 * n);
+            pool_.run(h, [&](int y0, int y1) { returnedLightRows(excess_, w, guide, returned_.data(), y0, y1); });
+            returned = returned_.data();
+        }
+    }
+
     // Where each pixel's surface was, and how much its light changed.
     if (hasHistory_) {
         previousPositions(rendered, lastRendered_, guide, previous_.data(), pool_);
         pool_.run(h, [&](int y0, int y1) {
             lightChangeCaps(settings_, rendered, lastRendered_, guide, cap_.data(), y0, y1);
-            demodulatedLuminance(settings_, w, radiance, guide, luminance_.data(), objects_.data(), y0, y1);
+            demodulatedLuminance(settings_, w, radiance, guide, returned, luminance_.data(), objects_.data(), y0, y1);
         });
         const RangeHistory range{lastRendered_.width, lastRendered_.height, lastColour_.data(), lastLength_.data()};
         pool_.run(h, [&](int y0, int y1) {
@@ -93,7 +107,7 @@ void Reconstruction::reconstruct(const FrameData& rendered, const FrameData& vie
         });
     }
     AccumulationInput in;
-    in.width = w, in.height = h, in.radiance = radiance, in.guide = guide;
+    in.width = w, in.height = h, in.radiance = radiance, in.guide = guide, in.returned = returned;
     in.previous = hasHistory_ ? previous_.data() : nullptr;
     in.lengthCap = hasHistory_ ? cap_.data() : nullptr;
     in.cameraStep = hasHistory_ ? cameraStep(rendered, lastRendered_) : 0.0f;
@@ -122,6 +136,7 @@ void Reconstruction::reconstruct(const FrameData& rendered, const FrameData& vie
     noise.phi = settings_.phi;
     noise.smallestAlbedo = settings_.smallestAlbedo;
     noise.settledDeviation = settings_.settledDeviation;
+    noise.shadowStop = settings_.shadowStop;
     noise.firstPass = settings_.filteredHistory ? colour_.data() : nullptr;
     denoiseFrame(w, h, modulated_.data(), guide, settings_.filterPasses, filtered_.data(), noise, &pool_);
     // Just after a cut (most of the frame new) the filter alone must carry

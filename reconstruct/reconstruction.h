@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "kernel/frame_data.h"
+#include "reconstruct/clamped_light.h"
 #include "reconstruct/image_plane.h"
 #include "reconstruct/reconstruction_settings.h"
 #include "render/row_pool.h"
@@ -58,6 +59,8 @@ private:
     std::vector<float> integrated_, variance_, cap_, modulated_, filtered_, neighbourhood_, luminance_, objects_;
     std::vector<PixelPos> previous_;
     std::vector<float> young_;
+    ExcessCells excess_;
+    std::vector<float> returned_;
     // Output size.
     std::vector<float> outColour_, outLength_, lastOutColour_, lastOutLength_;
 };

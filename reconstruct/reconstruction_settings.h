@@ -38,6 +38,19 @@ struct ReconstructionSettings {
     // bounced, and 0.2-0.3 dB in the spheres, against 3 (0.26 dB less at 22.5 s,
     // the rest the same); more gains the room yet more and costs the spheres.
     float brightestLight = 5.0f;
+    // What the clamp takes off is given back, spread over the object within
+    // cells of this many render pixels (reconstruct/clamped_light.h), except
+    // in cells where more than denseExcessShare of the pixels were clamped.
+    // At the rungs the show holds, against the clamped light alone: the closed
+    // room +2.8 and +3.3 dB at 97 and 102 s (against 512 passes; SSIM +0.003),
+    // the spheres +0.4 and +0.7 dB, the pedestal the same. Cells of 8 pixels
+    // lost 0.1-0.2 dB and up to 0.005 SSIM in the room, of 32 pixels up to
+    // 2.7 dB in the spheres; 0.25 for the dense share lost 1.6 dB at 22.5 s
+    // (the top of the pedestal's dome, right under the light, is bright all
+    // over), 0.05 up to 0.3 dB in the spheres.
+    bool returnClampedLight = true;
+    int excessCellPixels = 16;
+    float denseExcessShare = 0.1f;
     // Below this many frames the variance is estimated from the neighbourhood.
     int spatialVarianceBelow = 4;
     // A previous tap is the same surface when its first-hit distance is within
@@ -77,6 +90,14 @@ struct ReconstructionSettings {
     // look moved by at most 0.016 dB at eleven moments over the three scenes,
     // and the taps cost about a third less; at 0.2 the spheres lost 0.05 dB.
     float settledDeviation = 0.1f;
+    // The filter's taps across a shadow's edge (the guide's share of the
+    // light seen) count as if their brightness differed by this many
+    // deviations more per whole light: a shadow's young history is noisy,
+    // and brightness alone let the lit light around it in. At the rungs the
+    // show holds, 5 against none: the pedestal +0.24 to +0.66 dB (50 and 88 s
+    // the most), the closed room +0.1 to +0.2 dB, the spheres -0.01 dB; 2 and
+    // 10 gained a little less.
+    float shadowStop = 5.0f;
     float smallestAlbedo = 0.05f;
     // History at the output size: the new frame's least weight, and how many
     // deviations of the new neighbourhood the history may stray.

@@ -1,5 +1,6 @@
 template_folder(reconstruct
   SOURCES
+    clamped_light.cpp
     history_break.cpp
     history_range.cpp
     image_plane.cpp

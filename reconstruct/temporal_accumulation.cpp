@@ -297,7 +297,7 @@ void AccumulateRows(const ReconstructionSettings& s, const AccumulationInput& in
         depthRows.fill(y0 - 1);
         depthRows.fill(y0);
     }
-    HWY_ALIGN float tailRadiance[3 * maxLanes], tailPrevious[2 * maxLanes], tailCap[maxLanes];
+    HWY_ALIGN float tailRadiance[3 * maxLanes], tailReturned[3 * maxLanes], tailPrevious[2 * maxLanes], tailCap[maxLanes];
     HWY_ALIGN float tailColour[3 * maxLanes], tailMoments[2 * maxLanes], tailLength[maxLanes], tailVariance[maxLanes];
     for (int y = y0; y < y1; ++y) {
         if (previous) depthRows.fill(y + 1);
@@ -322,6 +322,11 @@ void AccumulateRows(const ReconstructionSettings& s, const AccumulationInput& in
             for (int c = 0; c < 3; ++c) {
                 surface[c] = largerOf(albedo[c], smallest);
                 light[c] = hn::Div(smallerOf(radiance[c], brightest), surface[c]);
+            }
+            if (in.returned) {
+                VF back[3];
+                hn::LoadInterleaved3(d, padded(in.returned + 3 * p, 3, count, lanes, tailReturned), back[0], back[1], back[2]);
+                for (int c = 0; c < 3; ++c) light[c] = hn::Add(light[c], back[c]);
             }
             const VF l = hn::Add(hn::Add(hn::Mul(hn::Set(d, 0.2126f), light[0]), hn::Mul(hn::Set(d, 0.7152f), light[1])),
                                  hn::Mul(hn::Set(d, 0.0722f), light[2]));

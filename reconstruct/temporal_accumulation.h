@@ -24,6 +24,9 @@ struct AccumulationInput {
     const float* guide = nullptr;     // guideFloats per pixel
     const PixelPos* previous = nullptr;  // per pixel, in the history's pixels; null: every pixel is new
     const float* lengthCap = nullptr;    // per pixel, the longest history its light allows; null: no cap
+    // 3 per pixel, or null: light to add to the clamped light, divided by the
+    // surface colour (what the clamp took, given back: reconstruct/clamped_light.h).
+    const float* returned = nullptr;
     float cameraStep = 0.0f;             // how far the camera moved, for the depth test
     // The least weight of the new light where the surface sees part of the
     // light (or its taps saw different parts): 0 unless the light moved.

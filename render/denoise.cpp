@@ -35,7 +35,7 @@ constexpr float borderKind = -10.0f;
 // took half as long as both passes). So each plane starts its own number of
 // planeSetStep into its storage, in a set of its own.
 constexpr size_t planeSetStep = 128 / sizeof(float);  // two lines: a vector may straddle one
-constexpr int planeCount = 19;
+constexpr int planeCount = 20;
 static_assert(planeCount * planeSetStep * sizeof(float) <= 4096, "the planes' staggers stay within a page");
 
 struct Plane {
@@ -52,7 +52,7 @@ struct Plane {
 struct FilterPlanes {
     Plane nx{0}, ny{1}, nz{2}, depth{3}, kind{4}, variance{5}, nextVariance{6}, deviation{7}, albedoR{8}, albedoG{9},
         albedoB{10}, lightR{11}, lightG{12}, lightB{13}, luminance{14}, nextR{15}, nextG{16}, nextB{17},
-        nextLuminance{18};
+        nextLuminance{18}, seen{19};
 };
 static_assert(sizeof(FilterPlanes) == planeCount * sizeof(Plane), "every plane has its own stagger");
 
@@ -123,6 +123,9 @@ void filterFrame(int w, int h, const float* radiance, const float* guide, int pa
     // The variance-guided filter's own planes: the variance, and its smoothed deviation's weight.
     Plane &variance = planes.variance, &nextVariance = planes.nextVariance, &deviation = planes.deviation;
     edge(variance, varianceStored, 0.0f), edge(nextVariance, varianceStored, 0.0f), edge(deviation, varianceStored, 0.0f);
+    const bool shadows = guided && guided->shadowStop > 0.0f;
+    Plane& seen = planes.seen;
+    edge(seen, shadows ? stored : 0, 0.0f);
     Plane &albedoR = planes.albedoR, &albedoG = planes.albedoG, &albedoB = planes.albedoB;
     edge(albedoR, n, 1.0f), edge(albedoG, n, 1.0f), edge(albedoB, n, 1.0f);
     Plane &lightR = planes.lightR, &lightG = planes.lightG, &lightB = planes.lightB,
@@ -144,6 +147,7 @@ void filterFrame(int w, int h, const float* radiance, const float* guide, int pa
             if (guided) {
                 kind[q] = 2.0f * gp[guideObject] + gp[guideSpecular];
                 variance[q] = std::max(guided->variance[p], 0.0f);
+                if (shadows) seen[q] = gp[guideLightSeen];
             }
             // the sky has a unit normal
             nx[q] = sky ? 1.0f : gp[guideNormal], ny[q] = sky ? 0.0f : gp[guideNormal + 1];
@@ -187,6 +191,7 @@ void filterFrame(int w, int h, const float* radiance, const float* guide, int pa
         kernel.brightnessTolerance = brightnessTolerance;
         kernel.depthScale = depthScale;
         kernel.settledDeviation = guided ? guided->settledDeviation : 0.0f;
+        kernel.shadowStop = shadows ? guided->shadowStop : 0.0f;
         // The last pass's luminance and variance would not be read.
         const bool last = pass + 1 == passes;
         forRows(pool, h, [&](int y0, int y1) {
@@ -194,7 +199,8 @@ void filterFrame(int w, int h, const float* radiance, const float* guide, int pa
                 const size_t row = static_cast<size_t>(y) * pw + border;
                 const FilterRow centre{&nx[row],        &ny[row],     &nz[row],     &depth[row],
                                        &kind[row],      &luminance[row], &lightR[row], &lightG[row],
-                                       &lightB[row],    guided ? &variance[row] : nullptr};
+                                       &lightB[row],    guided ? &variance[row] : nullptr,
+                                       shadows ? &seen[row] : nullptr};
                 const FilterNext next{&nextR[row], &nextG[row], &nextB[row], last ? nullptr : &nextLuminance[row],
                                       guided && !last ? &nextVariance[row] : nullptr};
                 if (guided)

@@ -38,6 +38,10 @@ struct FilterVariance {
     // below this share of its brightness, it keeps its light: the taps would
     // move it by a fraction of that. 0: every pixel is filtered.
     float settledDeviation = 0.0f;
+    // A tap whose surface sees another share of the light (the guide's
+    // guideLightSeen: across a shadow's edge) counts as if its brightness
+    // differed by this many deviations more per whole light (0: not at all).
+    float shadowStop = 0.0f;
 };
 
 // denoiseFrame guided by the variance (see FilterVariance).

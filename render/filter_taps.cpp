@@ -60,18 +60,19 @@ HWY_INLINE VF expNegative(DF d, VF x) {
 // A row's planes moved by a tap's offset.
 HWY_INLINE FilterRow movedBy(const FilterRow& c, ptrdiff_t o) {
     return {c.nx + o, c.ny + o, c.nz + o, c.depth + o, c.kind + o, c.luminance + o, c.r + o, c.g + o, c.b + o,
-            c.variance ? c.variance + o : nullptr};
+            c.variance ? c.variance + o : nullptr, c.seen ? c.seen + o : nullptr};
 }
 
 // The centre pixels' planes, loaded once for all taps.
 struct Centre {
-    VF nx, ny, nz, depth, kind, luminance, depthTolerance2;
+    VF nx, ny, nz, depth, kind, luminance, depthTolerance2, seen;
 };
 
 HWY_INLINE Centre loadCentre(DF d, const FilterRow& c, size_t x) {
     const VF depth = hn::LoadU(d, c.depth + x);
     return {hn::LoadU(d, c.nx + x),   hn::LoadU(d, c.ny + x),        hn::LoadU(d, c.nz + x), depth,
-            hn::LoadU(d, c.kind + x), hn::LoadU(d, c.luminance + x), hn::Mul(depth, depth)};
+            hn::LoadU(d, c.kind + x), hn::LoadU(d, c.luminance + x), hn::Mul(depth, depth),
+            c.seen ? hn::LoadU(d, c.seen + x) : hn::Zero(d)};
 }
 
 // How much two first surfaces are alike: their normals' cosine to the eighth
@@ -156,7 +157,8 @@ HWY_INLINE void filterPass(size_t w, const FilterRow& row, const FilterKernel& k
             const FilterRow& t = taps[i];
             const VF alike = surfacesAlike(d, c, t, x);
             const VF depthDifference = hn::Mul(hn::Sub(c.depth, hn::LoadU(d, t.depth + x)), depthScale);
-            const VF weight = weightOf(c, pixel, i, alike, depthDifference, hn::LoadU(d, t.luminance + x));
+            const VF seenDifference = weightOf.seesShadows() ? hn::Abs(hn::Sub(c.seen, hn::LoadU(d, t.seen + x))) : hn::Zero(d);
+            const VF weight = weightOf(c, pixel, i, alike, depthDifference, hn::LoadU(d, t.luminance + x), seenDifference);
             addWeighted(d, weight, t, x, s);
             if (next.variance) s.v = hn::Add(s.v, hn::Mul(hn::Mul(weight, weight), hn::LoadU(d, t.variance + x)));
         }
@@ -170,7 +172,8 @@ struct PlainWeight {
     const FilterKernel& k;
     HWY_INLINE bool settled(const FilterRow&, size_t, size_t) const { return false; }
     HWY_INLINE VF pixel(const Centre&, size_t) const { return hn::Zero(DF()); }
-    HWY_INLINE VF operator()(const Centre& c, VF, int i, VF alike, VF depthDifference, VF tapLuminance) const {
+    HWY_INLINE bool seesShadows() const { return false; }
+    HWY_INLINE VF operator()(const Centre& c, VF, int i, VF alike, VF depthDifference, VF tapLuminance, VF) const {
         const DF d;
         const VF brightness = hn::Sub(c.luminance, tapLuminance);
         const VF tolerance = hn::Mul(hn::Set(d, k.brightnessTolerance),
@@ -211,11 +214,13 @@ struct VarianceWeight {
         return {hn::Div(one, hn::Add(hn::LoadU(d, deviation + x), hn::Set(d, tinyDeviation))),
                 hn::Div(one, largerOf(c.depthTolerance2, hn::Set(d, 1e-12f)))};
     }
+    HWY_INLINE bool seesShadows() const { return k.shadowStop > 0.0f; }
     HWY_INLINE VF operator()(const Centre& c, const PerPixel& pixel, int i, VF alike, VF depthDifference,
-                             VF tapLuminance) const {
+                             VF tapLuminance, VF seenDifference) const {
         const DF d;
-        const VF difference = hn::Add(hn::Mul(hn::Abs(hn::Sub(c.luminance, tapLuminance)), pixel.perTolerance),
-                                      hn::Mul(hn::Mul(depthDifference, depthDifference), pixel.perDepthTolerance2));
+        VF difference = hn::Add(hn::Mul(hn::Abs(hn::Sub(c.luminance, tapLuminance)), pixel.perTolerance),
+                                hn::Mul(hn::Mul(depthDifference, depthDifference), pixel.perDepthTolerance2));
+        if (seesShadows()) difference = hn::Add(difference, hn::Mul(seenDifference, hn::Set(d, k.shadowStop)));
         const VF weight =
             hn::IfThenElseZero(hn::Lt(difference, hn::Set(d, negligibleBeyond)), expNegative(d, difference));
         return hn::Mul(hn::Mul(hn::Set(d, k.spline[i]), alike), weight);

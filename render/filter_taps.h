@@ -14,6 +14,7 @@ constexpr size_t filterRowSlack = 64;
 struct FilterRow {
     const float *nx, *ny, *nz, *depth, *kind, *luminance, *r, *g, *b;
     const float* variance;  // the variance-guided filter's only
+    const float* seen = nullptr;  // the variance-guided filter's: the share of the light each surface sees
 };
 
 // Where a pass puts each pixel of a row: the taps' weighted mean of its light
@@ -40,6 +41,10 @@ struct FilterKernel {
     // deviation lies below this share of its luminance keeps its light, which
     // the taps would move by a fraction of that (0: every pixel is filtered).
     float settledDeviation;
+    // The variance-guided filter's: a difference in the share of the light
+    // the surfaces see (a shadow's edge) counts as this many deviations of
+    // brightness per whole light (0: not at all; then the rows' seen is not read).
+    float shadowStop = 0.0f;
 };
 
 // A pass of the plain filter over the w pixels of a row: surfaces alike

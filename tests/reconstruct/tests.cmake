@@ -1,6 +1,7 @@
 # The filter's passes, the image plane and the motion between records do not
 # depend on the samples-per-frame setting.
 list(APPEND TPL_ENGINE_TESTS_ONCE
+  ${CMAKE_CURRENT_LIST_DIR}/clamped_light_test.cpp
   ${CMAKE_CURRENT_LIST_DIR}/filter_pass_test.cpp
   ${CMAKE_CURRENT_LIST_DIR}/history_break_test.cpp
   ${CMAKE_CURRENT_LIST_DIR}/image_plane_test.cpp

@@ -119,3 +119,36 @@ TEST(VarianceFilter, TheLightDoesNotSpreadOverWhatSurroundsIt) {
     }
     EXPECT_GT(besideLight, 10);
 }
+
+// One wall, its right half in a shadow (the guide's share of the light 0
+// there), both halves noisy enough that brightness alone lets the lit light
+// in: with the shadow's edge as a stop, the shadow keeps its own light.
+TEST(VarianceFilter, AShadowsEdgeStopsTheLitLight) {
+    std::vector<float> light, guide;
+    noisyWalls(light, guide, 0.9f);
+    for (int p = 0; p < W * H; ++p) {
+        float* g = &guide[p * guideFloats];
+        g[guideNormal] = 1.0f, g[guideNormal + 2] = 0.0f;
+        g[guideAlbedo] = 0.8f;
+        g[guideDepth] = g[guideHitDepth] = 5.0f;
+        g[guideObject] = 1.0f;
+        const bool shadow = p % W >= W / 2;
+        g[guideLightSeen] = shadow ? 0.0f : 1.0f;
+        for (int c = 0; c < 3; ++c) light[3 * p + c] = shadow ? 0.3f * light[3 * p + c] : light[3 * p + c];
+    }
+    std::vector<float> variance(W * H, 1.0f);
+    FilterVariance noise;
+    noise.variance = variance.data();
+    const auto shadowMean = [&](float stop) {
+        noise.shadowStop = stop;
+        std::vector<float> out(3 * W * H);
+        denoiseFrame(W, H, light.data(), guide.data(), 2, out.data(), noise);
+        double sum = 0.0, truth = 0.0;
+        // The two columns inside the shadow's edge.
+        for (int y = 0; y < H; ++y)
+            for (int x = W / 2; x < W / 2 + 2; ++x) sum += out[3 * (y * W + x) + 1], truth += light[3 * (y * W + x) + 1];
+        return sum / truth;
+    };
+    EXPECT_GT(shadowMean(0.0f), 1.3);  // without the stop the lit light pours in
+    EXPECT_NEAR(shadowMean(5.0f), 1.0, 0.1);
+}
