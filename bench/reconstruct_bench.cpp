@@ -65,8 +65,8 @@ void previous(benchmark::State& state, int width, int height, int threads) {
 
 // One frame of the live look as the show makes it: reduced, jittered renders
 // of successive ticks (from firstTick on: 450, the camera turning at the
-// pedestal; 2910, the closed room at 97 s, where the most light comes back
-// from the clamp; the layers rendered by the CPU backend once, beforehand)
+// pedestal; 120, the spheres around the light at 4 s, and 2910, the closed
+// room at 97 s, where light comes back from the clamp; the layers rendered by the CPU backend once, beforehand)
 // reconstructed into 640 x 480. The frames are fed forth and back (0, 1, ...
 // 7, 6, ... 1, 0, 1, ...), so that each lies one tick from the last, as in
 // the show, and the history moves as it does there.
@@ -135,6 +135,7 @@ BENCHMARK_CAPTURE(reconstruct, live_1_at_448x336_to_640x480, 448, 336)->Unit(ben
 BENCHMARK_CAPTURE(reconstruct, live_1_at_384x288_to_640x480, 384, 288)->Unit(benchmark::kMillisecond)->UseRealTime();
 BENCHMARK_CAPTURE(reconstruct, live_1_at_320x240_to_640x480, 320, 240)->Unit(benchmark::kMillisecond)->UseRealTime();
 BENCHMARK_CAPTURE(reconstruct, live_1_at_224x168_to_640x480, 224, 168)->Unit(benchmark::kMillisecond)->UseRealTime();
+BENCHMARK_CAPTURE(reconstruct, spheres_1_at_448x336_to_640x480, 448, 336, 120)->Unit(benchmark::kMillisecond)->UseRealTime();
 BENCHMARK_CAPTURE(reconstruct, room_1_at_384x288_to_640x480, 384, 288, 2910)->Unit(benchmark::kMillisecond)->UseRealTime();
 BENCHMARK_CAPTURE(reconstruct, room_1_at_320x240_to_640x480, 320, 240, 2910)->Unit(benchmark::kMillisecond)->UseRealTime();
 BENCHMARK_CAPTURE(previous, live_320x240_one_thread, 320, 240, 1)->Unit(benchmark::kMicrosecond);

@@ -1,11 +1,151 @@
+// The light given back is worked out per vector of pixels on the best
+// target the CPU has (Highway's foreach_target), in the plain C++'s order: no
+// fused multiply-adds, so every target writes the same bytes. The cells are
+// summed pixel by pixel.
 #include "reconstruct/clamped_light.h"
+
+#undef HWY_TARGET_INCLUDE
+#define HWY_TARGET_INCLUDE "reconstruct/clamped_light.cpp"
+#include <hwy/foreach_target.h>  // IWYU pragma: keep
+#include <hwy/highway.h>
 
 #include <algorithm>
 #include <cmath>
 #include <cstddef>
+#include <cstring>
 
 #include "kernel/intersect.h"
 #include "kernel/pixel_guide.h"
+#include "reconstruct/history_range.h"
+
+HWY_BEFORE_NAMESPACE();
+namespace tpl_excess {
+namespace HWY_NAMESPACE {
+namespace hn = hwy::HWY_NAMESPACE;
+
+using DF = hn::ScalableTag<float>;
+using DI = hn::RebindToSigned<DF>;
+using VF = hn::Vec<DF>;
+using VI = hn::Vec<DI>;
+using MF = hn::Mask<DF>;
+
+// Where all lanes take from one object and lie within two cells' spans (the
+// cells as wide as a vector at least), the cells' records are read once for
+// the vector instead of gathered lane by lane: the same values, so the same bytes.
+struct Corners {
+    VF mean[3], weight;
+};
+
+// The records of cell row iy for the lanes whose left corner is column
+// first (isFirst) or first + 1, and their right corners one on.
+HWY_INLINE void cornersOfRow(DF d, const ExcessCells& cells, int iy, int slot, int first, MF isFirst, Corners& left,
+                             Corners& right) {
+    float m[3][excessCellFloats] = {};
+    for (int i = 0; i < 3; ++i) {
+        const int ix = first + i;
+        if (ix < 0 || ix >= cells.width) continue;
+        const float* at = &cells.mean[((static_cast<size_t>(iy) * cells.width + ix) * excessSlots + slot) * excessCellFloats];
+        for (int k = 0; k < excessCellFloats; ++k) m[i][k] = at[k];
+    }
+    const auto pick = [&](int i, int k) { return hn::IfThenElse(isFirst, hn::Set(d, m[i][k]), hn::Set(d, m[i + 1][k])); };
+    for (int k = 0; k < 3; ++k) left.mean[k] = pick(0, k), right.mean[k] = pick(1, k);
+    left.weight = pick(0, 3), right.weight = pick(1, 3);
+}
+
+void ReturnedLightRows(const ExcessCells& cells, int width, float* returned, int y0, int y1) {
+    const DF d;
+    const DI di;
+    const size_t lanes = hn::Lanes(d);
+    const int c = cells.cellPixels;
+    const float inverse = 1.0f / static_cast<float>(c);
+    const VF one = hn::Set(d, 1.0f), zero = hn::Zero(d);
+    const bool wideCells = static_cast<size_t>(c) >= lanes;
+    const auto gives = [&](int cy) { return cy >= 0 && cy < cells.height && cells.rowGives[static_cast<size_t>(cy)]; };
+    HWY_ALIGN float tail[3 * HWY_MAX_BYTES / sizeof(float)], tailSlots[HWY_MAX_BYTES / sizeof(float)];
+    for (int y = y0; y < y1; ++y) {
+        // A pixel's place between the cells' centres.
+        const float fy = (static_cast<float>(y) + 0.5f) * inverse - 0.5f;
+        const int cy = static_cast<int>(std::floor(fy));
+        const float ty = fy - static_cast<float>(cy);
+        float* const row = returned + 3 * static_cast<size_t>(y) * width;
+        if (!gives(cy) && !gives(cy + 1)) {
+            std::fill(row, row + 3 * static_cast<size_t>(width), 0.0f);
+            continue;
+        }
+        for (int x = 0; x < width; x += static_cast<int>(lanes)) {
+            const size_t count = std::min(lanes, static_cast<size_t>(width - x));
+            const float* slotsAt = cells.slots.data() + static_cast<size_t>(y) * width + x;
+            if (count < lanes) {
+                std::fill(tailSlots, tailSlots + lanes, -1.0f);
+                std::memcpy(tailSlots, slotsAt, count * sizeof(float));
+                slotsAt = tailSlots;
+            }
+            const VF slotF = hn::LoadU(d, slotsAt);
+            const MF taking = hn::Ge(slotF, zero);
+            VF sum[3] = {zero, zero, zero}, weight = zero;
+            if (!hn::AllFalse(d, taking)) {
+                const VI slot = hn::ConvertTo(di, hn::IfThenElseZero(taking, slotF));
+                const VF fx = hn::Sub(hn::Mul(hn::Add(hn::ConvertTo(d, hn::Iota(di, x)), hn::Set(d, 0.5f)), hn::Set(d, inverse)),
+                                      hn::Set(d, 0.5f));
+                const VF floorX = hn::Floor(fx);
+                const VI cx = hn::ConvertTo(di, floorX);
+                const VF tx = hn::Sub(fx, floorX);
+                const int firstSlot = hn::GetLane(slot), first = hn::GetLane(cx);
+                const bool oneObject = wideCells && hn::AllTrue(d, taking) && hn::AllTrue(di, hn::Eq(slot, hn::Set(di, firstSlot)));
+                const MF isFirst = hn::RebindMask(d, hn::Eq(cx, hn::Set(di, first)));
+                for (int down = 0; down < 2; ++down) {
+                    const int iy = cy + down;
+                    if (iy < 0 || iy >= cells.height) continue;
+                    const VF rowWeight = hn::Set(d, down ? ty : 1.0f - ty);
+                    Corners both[2] = {{{zero, zero, zero}, zero}, {{zero, zero, zero}, zero}};
+                    if (oneObject) cornersOfRow(d, cells, iy, firstSlot, first, isFirst, both[0], both[1]);
+                    for (int right = 0; right < 2; ++right) {
+                        MF use = taking;
+                        Corners& corner = both[right];
+                        if (!oneObject) {
+                            const VI ix = hn::Add(cx, hn::Set(di, right));
+                            const auto insideI = hn::And(hn::Gt(ix, hn::Set(di, -1)), hn::Lt(ix, hn::Set(di, cells.width)));
+                            use = hn::And(taking, hn::RebindMask(d, insideI));
+                            if (hn::AllFalse(d, use)) continue;
+                            const VI cell = hn::Add(hn::Mul(hn::Set(di, iy), hn::Set(di, cells.width)), ix);
+                            const VI entry = hn::IfThenElseZero(
+                                hn::RebindMask(di, use),
+                                hn::Mul(hn::Add(hn::Mul(cell, hn::Set(di, excessSlots)), slot), hn::Set(di, excessCellFloats)));
+                            for (int k = 0; k < 3; ++k) corner.mean[k] = hn::GatherIndex(d, cells.mean.data() + k, entry);
+                            corner.weight = hn::GatherIndex(d, cells.mean.data() + 3, entry);
+                        }
+                        // A corner outside the frame has no weight in either way of reading it.
+                        const VF across = right ? tx : hn::Sub(one, tx);
+                        const VF wj = hn::Mul(hn::Mul(across, rowWeight), corner.weight);
+                        const MF counts = hn::And(use, hn::Gt(wj, zero));
+                        for (int k = 0; k < 3; ++k)
+                            sum[k] = hn::IfThenElse(counts, hn::Add(sum[k], hn::Mul(wj, corner.mean[k])), sum[k]);
+                        weight = hn::IfThenElse(counts, hn::Add(weight, wj), weight);
+                    }
+                }
+            }
+            const MF any = hn::Gt(weight, zero);
+            VF out[3];
+            for (int k = 0; k < 3; ++k) out[k] = hn::IfThenElseZero(any, hn::Div(sum[k], weight));
+            if (count == lanes) {
+                hn::StoreInterleaved3(out[0], out[1], out[2], d, row + 3 * static_cast<size_t>(x));
+                continue;
+            }
+            hn::StoreInterleaved3(out[0], out[1], out[2], d, tail);
+            std::memcpy(row + 3 * static_cast<size_t>(x), tail, 3 * count * sizeof(float));
+        }
+    }
+}
+
+}  // namespace HWY_NAMESPACE
+}  // namespace tpl_excess
+HWY_AFTER_NAMESPACE();
+
+#if HWY_ONCE
+
+namespace tpl_excess {
+HWY_EXPORT(ReturnedLightRows);
+}  // namespace tpl_excess
 
 static_assert(excessSlots == firstBoxObjectId + maxBoxes, "a slot for every sphere and box");
 
@@ -40,10 +180,11 @@ void prepareExcessCells(const ReconstructionSettings& settings, int width, int h
     cells.height = (std::max(0, height) + c - 1) / c;
     cells.mean.assign(static_cast<size_t>(cells.width) * cells.height * excessSlots * excessCellFloats, 0.0f);
     cells.rowGives.assign(static_cast<size_t>(cells.height), 0);
+    cells.slots.resize(static_cast<size_t>(std::max(0, width)) * std::max(0, height));
 }
 
 void gatherExcessRows(const ReconstructionSettings& settings, int width, int height, const float* radiance,
-                      const float* guide, ExcessCells& cells, int cy0, int cy1) {
+                      const float* guide, ExcessCells& cells, int cy0, int cy1, float* luminance, float* object) {
     const int c = cells.cellPixels;
     const float brightest = settings.brightestLight, smallest = settings.smallestAlbedo;
     // Per cell of a row and slot: the light above the clamp (3), the pixels, the clamped pixels.
@@ -55,7 +196,10 @@ void gatherExcessRows(const ReconstructionSettings& settings, int width, int hei
             for (int x = 0; x < width; ++x) {
                 const size_t p = static_cast<size_t>(y) * width + x;
                 const float* g = guide + p * guideFloats;
+                if (luminance) luminance[p] = demodulatedLuminanceAt(settings, radiance + 3 * p, g);
+                if (object) object[p] = g[guideObject];
                 const int slot = slotOf(g);
+                cells.slots[p] = static_cast<float>(slot);
                 if (slot < 0) continue;
                 float* s = &row[(static_cast<size_t>(x / c) * excessSlots + slot) * sums];
                 s[3] += 1.0f;
@@ -94,48 +238,8 @@ bool excessToReturn(const ExcessCells& cells) {
     return false;
 }
 
-void returnedLightRows(const ExcessCells& cells, int width, const float* guide, float* returned, int y0, int y1) {
-    const int c = cells.cellPixels;
-    const float inverse = 1.0f / static_cast<float>(c);
-    // A pixel's cell column and its place between the cells' centres: the same in every row.
-    std::vector<int> column(static_cast<size_t>(width));
-    std::vector<float> across(static_cast<size_t>(width));
-    for (int x = 0; x < width; ++x) {
-        const float fx = (static_cast<float>(x) + 0.5f) * inverse - 0.5f;
-        column[x] = static_cast<int>(std::floor(fx));
-        across[x] = fx - static_cast<float>(column[x]);
-    }
-    const auto gives = [&](int cy) { return cy >= 0 && cy < cells.height && cells.rowGives[static_cast<size_t>(cy)]; };
-    for (int y = y0; y < y1; ++y) {
-        const float fy = (static_cast<float>(y) + 0.5f) * inverse - 0.5f;
-        const int cy = static_cast<int>(std::floor(fy));
-        const float ty = fy - static_cast<float>(cy);
-        float* const row = returned + 3 * static_cast<size_t>(y) * width;
-        if (!gives(cy) && !gives(cy + 1)) {
-            std::fill(row, row + 3 * static_cast<size_t>(width), 0.0f);
-            continue;
-        }
-        for (int x = 0; x < width; ++x) {
-            const size_t p = static_cast<size_t>(y) * width + x;
-            float* out = row + 3 * static_cast<size_t>(x);
-            out[0] = out[1] = out[2] = 0.0f;
-            const int slot = slotOf(guide + p * guideFloats);
-            if (slot < 0) continue;
-            const int cx = column[x];
-            const float tx = across[x];
-            float sum[3] = {0.0f, 0.0f, 0.0f}, weight = 0.0f;
-            for (int j = 0; j < 4; ++j) {
-                const int ix = cx + (j & 1), iy = cy + (j >> 1);
-                if (ix < 0 || iy < 0 || ix >= cells.width || iy >= cells.height) continue;
-                const float* m =
-                    &cells.mean[((static_cast<size_t>(iy) * cells.width + ix) * excessSlots + slot) * excessCellFloats];
-                const float wj = ((j & 1) ? tx : 1.0f - tx) * ((j >> 1) ? ty : 1.0f - ty) * m[3];
-                if (!(wj > 0.0f)) continue;
-                for (int k = 0; k < 3; ++k) sum[k] += wj * m[k];
-                weight += wj;
-            }
-            if (weight > 0.0f)
-                for (int k = 0; k < 3; ++k) out[k] = sum[k] / weight;
-        }
-    }
+void returnedLightRows(const ExcessCells& cells, int width, float* returned, int y0, int y1) {
+    HWY_DYNAMIC_DISPATCH(tpl_excess::ReturnedLightRows)(cells, width, returned, y0, y1);
 }
+
+#endif  // HWY_ONCE

@@ -32,6 +32,8 @@ struct ExcessCells {
     // weight the cell's centre has (by its pixels of the object; 0: none).
     std::vector<float> mean;
     std::vector<char> rowGives;  // per cell row: whether any of its cells has light to give back
+    // Per pixel: its object's slot, or -1 where it neither gives nor takes.
+    std::vector<float> slots;
 };
 
 // Object slots: every sphere's and box's id (the light's slot is never used).
@@ -43,13 +45,19 @@ void prepareExcessCells(const ReconstructionSettings& settings, int width, int h
 
 // Gathers the cell rows [cy0, cy1) from the frame's light (3 floats a pixel,
 // before the tone curve) and its guide layer (guideFloats a pixel). Each cell
-// is summed by one call, in the same order whatever the rows' split.
+// is summed by one call, in the same order whatever the rows' split. Where
+// luminance and object are not null it also writes the range test's planes
+// for those rows (as demodulatedLuminance, reconstruct/history_range.h): they
+// come from the same light and guide, and reading those again in a pass of
+// their own cost as much as this pass.
 void gatherExcessRows(const ReconstructionSettings& settings, int width, int height, const float* radiance,
-                      const float* guide, ExcessCells& cells, int cy0, int cy1);
+                      const float* guide, ExcessCells& cells, int cy0, int cy1, float* luminance = nullptr,
+                      float* object = nullptr);
 
 // Whether cells has light to give back (after every cell row is gathered).
 bool excessToReturn(const ExcessCells& cells);
 
-// The light given back to each pixel of rows [y0, y1): 3 floats a pixel,
-// divided by the surface colour; zero where nothing is given back.
-void returnedLightRows(const ExcessCells& cells, int width, const float* guide, float* returned, int y0, int y1);
+// The light given back to each pixel of rows [y0, y1) (of the frame the
+// cells were gathered from): 3 floats a pixel, divided by the surface colour;
+// zero where nothing is given back.
+void returnedLightRows(const ExcessCells& cells, int width, float* returned, int y0, int y1);

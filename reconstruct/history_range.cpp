@@ -155,17 +155,17 @@ namespace tpl_range {
 HWY_EXPORT(HistoryRangeCaps);
 }  // namespace tpl_range
 
+float demodulatedLuminanceAt(const ReconstructionSettings& s, const float* radiance, const float* g) {
+    float light[3];
+    for (int c = 0; c < 3; ++c) light[c] = std::min(radiance[c], s.brightestLight) / std::max(g[guideAlbedo + c], s.smallestAlbedo);
+    return luminanceOf(light);
+}
+
 void demodulatedLuminance(const ReconstructionSettings& s, int width, const float* radiance, const float* guide,
-                          const float* returned, float* luminance, float* object, int y0, int y1) {
+                          float* luminance, float* object, int y0, int y1) {
     for (size_t p = static_cast<size_t>(y0) * width; p < static_cast<size_t>(y1) * width; ++p) {
         object[p] = guide[p * guideFloats + guideObject];
-        float light[3];
-        for (int c = 0; c < 3; ++c) {
-            light[c] = std::min(radiance[3 * p + c], s.brightestLight) /
-                       std::max(guide[p * guideFloats + guideAlbedo + c], s.smallestAlbedo);
-            if (returned) light[c] += returned[3 * p + c];
-        }
-        luminance[p] = luminanceOf(light);
+        luminance[p] = demodulatedLuminanceAt(s, radiance + 3 * p, guide + p * guideFloats);
     }
 }
 

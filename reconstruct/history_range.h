@@ -9,13 +9,16 @@
 #include "reconstruct/image_plane.h"
 #include "reconstruct/reconstruction_settings.h"
 
-// The new frame's light, divided by the surface colour as the accumulation
-// divides it, as luminance, and each pixel's first-hit object (from the guide
-// layer): one of each per pixel of rows [y0, y1), in planes the range test
-// reads nine times a pixel. returned, if not null: light added to the
-// divided light (3 per pixel), as the accumulation adds it.
+// The new frame's light at a pixel (3 floats, before the tone curve), divided
+// by the surface colour as the accumulation divides it (g: the pixel's guide),
+// as luminance.
+float demodulatedLuminanceAt(const ReconstructionSettings& settings, const float* light, const float* g);
+
+// That luminance and each pixel's first-hit object (from the guide layer):
+// one of each per pixel of rows [y0, y1), in planes the range test reads nine
+// times a pixel.
 void demodulatedLuminance(const ReconstructionSettings& settings, int width, const float* radiance,
-                          const float* guide, const float* returned, float* luminance, float* object, int y0, int y1);
+                          const float* guide, float* luminance, float* object, int y0, int y1);
 
 // The last frame's history as the test reads it.
 struct RangeHistory {

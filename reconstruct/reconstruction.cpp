@@ -84,12 +84,17 @@ void Reconstruction::reconstruct(const FrameData& rendered, const FrameData& vie
     const float* returned = nullptr;
     if (settings_.returnClampedLight) {
         prepareExcessCells(settings_, w, h, excess_);
-        pool_.run(excess_.height, [&](int cy0, int cy1) {
-            gatherExcessRows(settings_, w, h, radiance, guide, excess_, cy0, cy1);
-        });
+        // With a history, the range test's planes come along.
+        float* const luminance = hasHistory_ ? luminance_.data() : nullptr;
+        float* const objects = hasHistory_ ? objects_.data() : nullptr;
+        // A cell row is many pixel rows: bands of one.
+        pool_.run(
+            excess_.height,
+            [&](int cy0, int cy1) { gatherExcessRows(settings_, w, h, radiance, guide, excess_, cy0, cy1, luminance, objects); },
+            1);
         if (excessToReturn(excess_)) {
             returned_.resize(3 * n);
-            pool_.run(h, [&](int y0, int y1) { returnedLightRows(excess_, w, guide, returned_.data(), y0, y1); });
+            pool_.run(h, [&](int y0, int y1) { returnedLightRows(excess_, w, returned_.data(), y0, y1); });
             returned = returned_.data();
         }
     }
@@ -99,7 +104,8 @@ void Reconstruction::reconstruct(const FrameData& rendered, const FrameData& vie
         previousPositions(rendered, lastRendered_, guide, previous_.data(), pool_);
         pool_.run(h, [&](int y0, int y1) {
             lightChangeCaps(settings_, rendered, lastRendered_, guide, cap_.data(), y0, y1);
-            demodulatedLuminance(settings_, w, radiance, guide, returned, luminance_.data(), objects_.data(), y0, y1);
+            if (!settings_.returnClampedLight)
+                demodulatedLuminance(settings_, w, radiance, guide, luminance_.data(), objects_.data(), y0, y1);
         });
         const RangeHistory range{lastRendered_.width, lastRendered_.height, lastColour_.data(), lastLength_.data()};
         pool_.run(h, [&](int y0, int y1) {

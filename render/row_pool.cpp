@@ -47,7 +47,7 @@ RowPool::~RowPool() {
     for (std::thread& t : workers_) t.join();
 }
 
-void RowPool::run(int height, const std::function<void(int, int)>& rows) {
+void RowPool::run(int height, const std::function<void(int, int)>& rows, int fewestRows) {
     if (height <= 0) return;
     const int n = threads();
     if (n == 1) {
@@ -58,7 +58,7 @@ void RowPool::run(int height, const std::function<void(int, int)>& rows) {
         std::lock_guard<std::mutex> lock(mutex_);
         job_ = &rows;
         height_ = height;
-        bands_ = std::max(1, std::min(n * bandsPerThread, height / fewestBandRows));
+        bands_ = std::max(1, std::min(n * bandsPerThread, height / std::max(1, fewestRows)));
         nextBand_.store(0);
         pending_.store(n - 1);
         generation_.fetch_add(1);

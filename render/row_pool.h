@@ -27,8 +27,10 @@ public:
     RowPool& operator=(const RowPool&) = delete;
 
     int threads() const { return static_cast<int>(workers_.size()) + 1; }
-    // Calls rows(y0, y1) over bands that cover [0, height) and returns when all are done.
-    void run(int height, const std::function<void(int, int)>& rows);
+    // Calls rows(y0, y1) over bands that cover [0, height) and returns when
+    // all are done; a band has at least fewestRows rows where there are enough
+    // (fewer for rows that are each much work, such as cells of many pixel rows).
+    void run(int height, const std::function<void(int, int)>& rows, int fewestRows = fewestBandRows);
 
     // Bands a pass is cut into per thread, and the fewest rows of a band.
     static constexpr int bandsPerThread = 4;

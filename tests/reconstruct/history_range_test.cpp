@@ -40,7 +40,7 @@ TEST(HistoryRange, OnlyAHistoryFarOutsideTheNewNeighbourhoodIsCutShort) {
         g[guideObject] = p % width == centreX - 1 ? 3.0f : 1.0f;
         if (p % width == centreX - 1) radiance[3 * p] = radiance[3 * p + 1] = radiance[3 * p + 2] = 0.2f;
     }
-    demodulatedLuminance(settings, width, radiance.data(), guide.data(), nullptr, luminance.data(), object.data(), 0, height);
+    demodulatedLuminance(settings, width, radiance.data(), guide.data(), luminance.data(), object.data(), 0, height);
     EXPECT_FLOAT_EQ(luminance[centre], 1.0f);
     EXPECT_EQ(object[centre - 1], 3.0f);
     const Case cases[] = {
