@@ -44,7 +44,7 @@ struct ReconstructionSettings {
     // At the rungs the show holds, against the clamped light alone: the closed
     // room +2.8 and +3.3 dB at 97 and 102 s (against 512 passes; SSIM +0.003),
     // the spheres +0.4 and +0.7 dB, the pedestal the same. Cells of 8 pixels
-    // lost 0.1-0.2 dB and up to 0.005 SSIM in the room, of 32 pixels up to
+    // lost 0.1-0.2 dB and up to 0.007 SSIM in the room, of 32 pixels up to
     // 2.7 dB in the spheres; 0.25 for the dense share lost 1.6 dB at 22.5 s
     // (the top of the pedestal's dome, right under the light, is bright all
     // over), 0.05 up to 0.3 dB in the spheres.
