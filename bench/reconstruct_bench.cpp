@@ -66,8 +66,8 @@ void previous(benchmark::State& state, int width, int height, int threads) {
 // One frame of the live look as the show makes it: reduced, jittered renders
 // of successive ticks (from firstTick on: 450, the camera turning at the
 // pedestal; 120, the spheres around the light at 4 s, and 2910, the closed
-// room at 97 s, where light comes back from the clamp; the layers rendered by the CPU backend once, beforehand)
-// reconstructed into 640 x 480. The frames are fed forth and back (0, 1, ...
+// room at 97 s, where light comes back from the clamp; the layers rendered
+// by the CPU backend once, beforehand) reconstructed into 640 x 480. The frames are fed forth and back (0, 1, ...
 // 7, 6, ... 1, 0, 1, ...), so that each lies one tick from the last, as in
 // the show, and the history moves as it does there.
 void reconstruct(benchmark::State& state, int width, int height, int firstTick = 450) {

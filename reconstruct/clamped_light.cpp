@@ -29,9 +29,7 @@ using VF = hn::Vec<DF>;
 using VI = hn::Vec<DI>;
 using MF = hn::Mask<DF>;
 
-// Where all lanes take from one object and lie within two cells' spans (the
-// cells as wide as a vector at least), the cells' records are read once for
-// the vector instead of gathered lane by lane: the same values, so the same bytes.
+// A corner cell's records for a vector of pixels: the mean light given back and its weight.
 struct Corners {
     VF mean[3], weight;
 };
@@ -50,6 +48,20 @@ HWY_INLINE void cornersOfRow(DF d, const ExcessCells& cells, int iy, int slot, i
     const auto pick = [&](int i, int k) { return hn::IfThenElse(isFirst, hn::Set(d, m[i][k]), hn::Set(d, m[i + 1][k])); };
     for (int k = 0; k < 3; ++k) left.mean[k] = pick(0, k), right.mean[k] = pick(1, k);
     left.weight = pick(0, 3), right.weight = pick(1, 3);
+}
+
+// The records of column cx + right of cell row iy, gathered lane by lane;
+// lanes outside the frame's cells leave use.
+HWY_INLINE void gatherCorner(DF d, const ExcessCells& cells, int iy, VI cx, int right, VI slot, MF& use, Corners& corner) {
+    const DI di;
+    const VI ix = hn::Add(cx, hn::Set(di, right));
+    const auto insideI = hn::And(hn::Gt(ix, hn::Set(di, -1)), hn::Lt(ix, hn::Set(di, cells.width)));
+    use = hn::And(use, hn::RebindMask(d, insideI));
+    const VI cell = hn::Add(hn::Mul(hn::Set(di, iy), hn::Set(di, cells.width)), ix);
+    const VI entry = hn::IfThenElseZero(
+        hn::RebindMask(di, use), hn::Mul(hn::Add(hn::Mul(cell, hn::Set(di, excessSlots)), slot), hn::Set(di, excessCellFloats)));
+    for (int k = 0; k < 3; ++k) corner.mean[k] = hn::GatherIndex(d, cells.mean.data() + k, entry);
+    corner.weight = hn::GatherIndex(d, cells.mean.data() + 3, entry);
 }
 
 void ReturnedLightRows(const ExcessCells& cells, int width, float* returned, int y0, int y1) {
@@ -90,6 +102,10 @@ void ReturnedLightRows(const ExcessCells& cells, int width, float* returned, int
                 const VF floorX = hn::Floor(fx);
                 const VI cx = hn::ConvertTo(di, floorX);
                 const VF tx = hn::Sub(fx, floorX);
+                // Where all lanes take from one object and lie within two cells'
+                // spans (the cells as wide as a vector at least), the cells' records
+                // are read once for the vector instead of gathered lane by lane:
+                // the same values, so the same bytes (0.15 ms a frame in the spheres).
                 const int firstSlot = hn::GetLane(slot), first = hn::GetLane(cx);
                 const bool oneObject = wideCells && hn::AllTrue(d, taking) && hn::AllTrue(di, hn::Eq(slot, hn::Set(di, firstSlot)));
                 const MF isFirst = hn::RebindMask(d, hn::Eq(cx, hn::Set(di, first)));
@@ -103,16 +119,8 @@ void ReturnedLightRows(const ExcessCells& cells, int width, float* returned, int
                         MF use = taking;
                         Corners& corner = both[right];
                         if (!oneObject) {
-                            const VI ix = hn::Add(cx, hn::Set(di, right));
-                            const auto insideI = hn::And(hn::Gt(ix, hn::Set(di, -1)), hn::Lt(ix, hn::Set(di, cells.width)));
-                            use = hn::And(taking, hn::RebindMask(d, insideI));
+                            gatherCorner(d, cells, iy, cx, right, slot, use, corner);
                             if (hn::AllFalse(d, use)) continue;
-                            const VI cell = hn::Add(hn::Mul(hn::Set(di, iy), hn::Set(di, cells.width)), ix);
-                            const VI entry = hn::IfThenElseZero(
-                                hn::RebindMask(di, use),
-                                hn::Mul(hn::Add(hn::Mul(cell, hn::Set(di, excessSlots)), slot), hn::Set(di, excessCellFloats)));
-                            for (int k = 0; k < 3; ++k) corner.mean[k] = hn::GatherIndex(d, cells.mean.data() + k, entry);
-                            corner.weight = hn::GatherIndex(d, cells.mean.data() + 3, entry);
                         }
                         // A corner outside the frame has no weight in either way of reading it.
                         const VF across = right ? tx : hn::Sub(one, tx);
