@@ -117,7 +117,7 @@ void reconstruct(benchmark::State& state, int width, int height, int firstTick =
         radiance = f.radiance;
         guide = f.guide;
         if (timed) state.ResumeTiming();
-        reconstruction.addFrame(f.rendered, f.view, radiance.data(), guide, out.data());
+        reconstruction.addFrame(f.rendered, f.view, radiance.data(), guide.data(), out.data());
         if (at + step < 0 || at + step >= frames) step = -step;
         at += step;
     };

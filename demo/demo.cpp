@@ -152,7 +152,7 @@ const uint32_t* Demo::reconstructedFrame(std::string& error) {
         return display_.data();
     }
     const auto start = std::chrono::steady_clock::now();
-    reconstruction_.addFrame(rendered_, view, driver_.radiance(), driver_.guideLayer(), display_.data());
+    reconstruction_.addFrame(rendered_, view, driver_.radiance(), driver_.guide(), display_.data());
     reconstructMs_ = std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - start).count();
     lastReconstructed_ = rendered_;
     historyValid_ = true;

@@ -16,6 +16,7 @@
 
 #include "kernel/intersect.h"
 #include "kernel/pixel_guide.h"
+#include "reconstruct/counting-inl.h"
 #include "reconstruct/history_range.h"
 
 HWY_BEFORE_NAMESPACE();
@@ -97,7 +98,7 @@ void ReturnedLightRows(const ExcessCells& cells, int width, float* returned, int
             VF sum[3] = {zero, zero, zero}, weight = zero;
             if (!hn::AllFalse(d, taking)) {
                 const VI slot = hn::ConvertTo(di, hn::IfThenElseZero(taking, slotF));
-                const VF fx = hn::Sub(hn::Mul(hn::Add(hn::ConvertTo(d, hn::Iota(di, x)), hn::Set(d, 0.5f)), hn::Set(d, inverse)),
+                const VF fx = hn::Sub(hn::Mul(hn::Add(hn::ConvertTo(d, tpl_plane::HWY_NAMESPACE::countingFrom(di, x)), hn::Set(d, 0.5f)), hn::Set(d, inverse)),
                                       hn::Set(d, 0.5f));
                 const VF floorX = hn::Floor(fx);
                 const VI cx = hn::ConvertTo(di, floorX);

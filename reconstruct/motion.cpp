@@ -17,6 +17,7 @@
 
 #include "kernel/intersect.h"
 #include "kernel/pixel_guide.h"
+#include "reconstruct/counting-inl.h"
 #include "reconstruct/prefetch.h"
 
 #ifndef TPL_MOTION_ONCE
@@ -114,7 +115,7 @@ void PreviousRows(const PairMotion& m, const float* guide, PixelPos* out, int y0
         const double row[3] = {m.forward[0] + v * m.vertical[0], m.forward[1] + v * m.vertical[1],
                                m.forward[2] + v * m.vertical[2]};
         for (int x = 0; x < width; x += static_cast<int>(lanes)) {
-            const VD u = hn::Mul(hn::Sub(hn::Iota(d, static_cast<double>(x)), hn::Set(d, m.nowPlane.centreX)), hn::Set(d, invW));
+            const VD u = hn::Mul(hn::Sub(tpl_plane::HWY_NAMESPACE::countingFrom(d, static_cast<double>(x)), hn::Set(d, m.nowPlane.centreX)), hn::Set(d, invW));
             VD dir[3];
             for (int c = 0; c < 3; ++c) dir[c] = hn::Add(hn::Set(d, row[c]), hn::Mul(u, hn::Set(d, m.right[c])));
             const int ahead = x + static_cast<int>(prefetchVectors * lanes);
@@ -122,7 +123,7 @@ void PreviousRows(const PairMotion& m, const float* guide, PixelPos* out, int y0
                 prefetchFloats(guide + (static_cast<size_t>(y) * width + ahead) * guideFloats,
                                std::min(lanes, static_cast<size_t>(width - ahead)) * guideFloats);
             // Lanes past the row's end read its last pixel and are not stored.
-            const auto column = hn::Min(hn::Iota(di, x), hn::Set(di, width - 1));
+            const auto column = hn::Min(tpl_plane::HWY_NAMESPACE::countingFrom(di, x), hn::Set(di, width - 1));
             const auto at = hn::Mul(hn::Add(hn::Set(di, y * width), column), hn::Set(di, guideFloats));
             VD depth, id;
             depthAndObject(d, guide, at, depth, id);

@@ -2,7 +2,6 @@
 
 #include <algorithm>
 #include <cmath>
-#include <cstring>
 
 #include "kernel/pixel_guide.h"
 #include "reconstruct/history_range.h"
@@ -39,28 +38,13 @@ void Reconstruction::reset() {
 
 void Reconstruction::addFrame(const FrameData& rendered, const FrameData& view, const float* radiance,
                               const float* guide, uint32_t* out) {
-    const int w = rendered.width, h = rendered.height;
     reconstruct(rendered, view, radiance, guide, out);
-    if (w <= 0 || h <= 0 || view.width <= 0 || view.height <= 0) return;
-    // The caller's layer is written over: a copy, in bands.
-    lastGuide_.resize(static_cast<size_t>(w) * h * guideFloats);
-    pool_.run(h, [&](int y0, int y1) {
-        const size_t first = static_cast<size_t>(y0) * w * guideFloats, count = static_cast<size_t>(y1 - y0) * w * guideFloats;
-        std::memcpy(lastGuide_.data() + first, guide + first, count * sizeof(float));
-    });
-    keep(rendered, view);
-}
-
-void Reconstruction::addFrame(const FrameData& rendered, const FrameData& view, const float* radiance,
-                              std::vector<float>& guide, uint32_t* out) {
-    reconstruct(rendered, view, radiance, guide.data(), out);
     if (rendered.width <= 0 || rendered.height <= 0 || view.width <= 0 || view.height <= 0) return;
-    lastGuide_.swap(guide);
     keep(rendered, view);
 }
 
 void Reconstruction::keep(const FrameData& rendered, const FrameData& view) {
-    colour_.swap(lastColour_), moments_.swap(lastMoments_), length_.swap(lastLength_);
+    colour_.swap(lastColour_), moments_.swap(lastMoments_), length_.swap(lastLength_), surface_.swap(lastSurface_);
     outColour_.swap(lastOutColour_), outLength_.swap(lastOutLength_);
     lastRendered_ = rendered;
     lastView_ = view;
@@ -75,7 +59,7 @@ void Reconstruction::reconstruct(const FrameData& rendered, const FrameData& vie
     if (hasHistory_ && (lastRendered_.width != w || lastRendered_.height != h || lastView_.width != ow ||
                         lastView_.height != oh))
         hasHistory_ = false;
-    colour_.resize(3 * n), moments_.resize(2 * n), length_.resize(n);
+    colour_.resize(3 * n), moments_.resize(2 * n), length_.resize(n), surface_.resize(surfacePlanes * n);
     integrated_.resize(3 * n), variance_.resize(n), cap_.resize(n), modulated_.resize(3 * n);
     filtered_.resize(3 * n), neighbourhood_.resize(9 * n), previous_.resize(n), luminance_.resize(n), objects_.resize(n);
     outColour_.resize(3 * on), outLength_.resize(on);
@@ -125,11 +109,12 @@ void Reconstruction::reconstruct(const FrameData& rendered, const FrameData& vie
         toView = pixelMap(rendered, view), lastToView = pixelMap(lastRendered_, lastView_);
         in.toView = &toView, in.lastToView = &lastToView;
     }
-    const HistoryView history{w, h, lastColour_.data(), lastMoments_.data(), lastLength_.data(), lastGuide_.data()};
+    const HistoryView history{w, h, lastColour_.data(), lastMoments_.data(), lastLength_.data(), lastSurface_.data()};
     // Unless the filter's first pass is the history, the light as accumulated is.
     float* const accumulated = settings_.filteredHistory ? integrated_.data() : colour_.data();
     // The filter takes the light with its surface colour, as rendered.
-    const AccumulatedFrame acc{accumulated, moments_.data(), length_.data(), variance_.data(), modulated_.data()};
+    const AccumulatedFrame acc{accumulated,      moments_.data(),   length_.data(),
+                               variance_.data(), modulated_.data(), surface_.data()};
     pool_.run(h, [&](int y0, int y1) { accumulateRows(settings_, in, history, acc, y0, y1); });
     pool_.run(h, [&](int y0, int y1) {
         spatialVarianceRows(settings_, w, h, guide, moments_.data(), length_.data(), variance_.data(), y0, y1);

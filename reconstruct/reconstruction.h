@@ -27,11 +27,6 @@ public:
     // pixel. Writes view.width x view.height packed 0x00RRGGBB pixels to out.
     void addFrame(const FrameData& rendered, const FrameData& view, const float* radiance, const float* guide,
                   uint32_t* out);
-    // The same, keeping the caller's guide layer for the next frame instead of
-    // a copy of it: guide is left holding an earlier layer (of any size), for
-    // the renderer to write the next frame into.
-    void addFrame(const FrameData& rendered, const FrameData& view, const float* radiance, std::vector<float>& guide,
-                  uint32_t* out);
 
     const ReconstructionSettings& settings() const { return settings_; }
     // The history at the render size after the last frame: frames gathered
@@ -43,7 +38,7 @@ public:
     const std::vector<float>& outputLight() const { return lastOutColour_; }
 
 private:
-    // Everything of addFrame but keeping the guide layer.
+    // Everything of addFrame but keeping the history.
     void reconstruct(const FrameData& rendered, const FrameData& view, const float* radiance, const float* guide,
                      uint32_t* out);
     // After a frame: its records and layers become the history.
@@ -55,7 +50,8 @@ private:
     FrameData lastRendered_{}, lastView_{};
     // Render size: this frame's and the last frame's.
     std::vector<float> colour_, moments_, length_;
-    std::vector<float> lastColour_, lastMoments_, lastLength_, lastGuide_;
+    std::vector<float> surface_;
+    std::vector<float> lastColour_, lastMoments_, lastLength_, lastSurface_;
     std::vector<float> integrated_, variance_, cap_, modulated_, filtered_, neighbourhood_, luminance_, objects_;
     std::vector<PixelPos> previous_;
     std::vector<float> young_;

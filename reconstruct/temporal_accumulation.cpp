@@ -19,7 +19,9 @@
 
 #include "kernel/intersect.h"
 #include "kernel/pixel_guide.h"
+#include "reconstruct/counting-inl.h"
 #include "reconstruct/image_plane-inl.h"
+#include "reconstruct/plane_reader-inl.h"
 #include "reconstruct/prefetch.h"
 
 HWY_BEFORE_NAMESPACE();
@@ -117,7 +119,7 @@ public:
             const size_t ahead = x + prefetchVectors * lanes;
             if (ahead < static_cast<size_t>(w))
                 prefetchFloats(guide + ahead * guideFloats, std::min(lanes, static_cast<size_t>(w) - ahead) * guideFloats);
-            const VI column = hn::Iota(di, x);
+            const VI column = tpl_plane::HWY_NAMESPACE::countingFrom(di, x);
             const MF inside = hn::RebindMask(d, hn::Lt(column, hn::Set(di, w)));
             const VI at = hn::Mul(hn::Add(hn::Set(di, y * w), hn::Min(column, hn::Set(di, w - 1))), hn::Set(di, guideFloats));
             VF depth, id;
@@ -194,6 +196,7 @@ HWY_INLINE Reprojected reproject(DF d, const ReconstructionSettings& s, const Ac
     const VF tolerance = hn::Add(hn::Add(hn::Mul(hn::Set(d, s.depthAgreement), g.hitDepth), slope), hn::Set(d, in.cameraStep));
     const VI width = hn::Set(di, hist.width), height = hn::Set(di, hist.height), minusOneI = hn::Set(di, -1);
     const MI validI = hn::RebindMask(di, valid);
+    const size_t planeSize = static_cast<size_t>(hist.width) * hist.height;
     for (int k = 0; k < 4; ++k) {
         const VI tx = hn::Add(x0, hn::Set(di, k & 1)), ty = hn::Add(y0, hn::Set(di, k >> 1));
         const MI insideI =
@@ -208,17 +211,19 @@ HWY_INLINE Reprojected reproject(DF d, const ReconstructionSettings& s, const Ac
         // after another: then the history's light is read with plain loads.
         const int32_t first = hn::GetLane(at);
         const bool contiguous = hn::AllTrue(di, hn::And(validI, insideI)) &&
-                                hn::AllTrue(di, hn::Eq(at, hn::Iota(di, first)));
-        const VI qGuide = hn::Mul(q, hn::Set(di, guideFloats));
-        Surface h;
-        VF seen;
-        fieldPair(d, hist.guide, qGuide, guideNormal, h.nx, h.ny);
-        h.nz = field(d, hist.guide, qGuide, guideNormal + 2);
-        fieldPair(d, hist.guide, qGuide, guideDepth, h.depth, h.hitDepth);
-        fieldPair(d, hist.guide, qGuide, guideObject, h.object, h.specular);
+                                hn::AllTrue(di, hn::Eq(at, tpl_plane::HWY_NAMESPACE::countingFrom(di, first)));
+        const tpl_plane::HWY_NAMESPACE::PlaneReader<DF> reader =
+            contiguous ? tpl_plane::HWY_NAMESPACE::PlaneReader<DF>{} : tpl_plane::HWY_NAMESPACE::planeReader(d, q, planeSize);
+        const auto surfaceAt = [&](int plane) {
+            const float* const values = hist.surface + static_cast<size_t>(plane) * planeSize;
+            return contiguous ? hn::LoadU(d, values + first) : tpl_plane::HWY_NAMESPACE::read(d, reader, values);
+        };
+        const Surface h{surfaceAt(surfaceNormal),   surfaceAt(surfaceNormal + 1), surfaceAt(surfaceNormal + 2),
+                        surfaceAt(surfaceDepth),    surfaceAt(surfaceHitDepth),   surfaceAt(surfaceObject),
+                        surfaceAt(surfaceSpecular)};
         tap = hn::And(tap, sameSurface(d, s, g, h, tolerance));
         if (hn::AllFalse(d, tap)) continue;
-        seen = field(d, hist.guide, qGuide, guideLightSeen);
+        const VF seen = surfaceAt(surfaceLightSeen);
         VF colour[3], moments[2], length;
         if (contiguous) {
             const size_t from = static_cast<size_t>(first);
@@ -260,7 +265,6 @@ HWY_INLINE void prefetchHistory(const HistoryView& hist, const float* previous, 
     const size_t span = std::min(lanes + 1, static_cast<size_t>(hist.width) - static_cast<size_t>(px));
     for (size_t row = 0; row < 2; ++row) {
         const size_t q = first + row * hist.width;
-        prefetchFloats(hist.guide + q * guideFloats, span * guideFloats);
         prefetchFloats(hist.colour + 3 * q, span * 3);
         prefetchFloats(hist.moments + 2 * q, span * 2);
         prefetchFloats(hist.length + q, span);
@@ -305,7 +309,7 @@ void AccumulateRows(const ReconstructionSettings& s, const AccumulationInput& in
             const size_t p = static_cast<size_t>(y) * w + x;
             const size_t count = std::min(lanes, static_cast<size_t>(w - x));
             // Lanes past the row's end repeat its last pixel and are not stored.
-            const VI column = hn::Min(hn::Iota(di, x), hn::Set(di, w - 1));
+            const VI column = hn::Min(tpl_plane::HWY_NAMESPACE::countingFrom(di, x), hn::Set(di, w - 1));
             const VI at = hn::Mul(hn::Add(hn::Set(di, y * w), column), hn::Set(di, guideFloats));
             Surface g;
             VF albedo[3], seen;
@@ -351,7 +355,7 @@ void AccumulateRows(const ReconstructionSettings& s, const AccumulationInput& in
                     if (still) {
                         // How far the surface moved in the view, in output pixels.
                         VF nowX, nowY, wasX, wasY;
-                        tpl_plane::HWY_NAMESPACE::mappedLanes(d, *in.toView, hn::Iota(d, static_cast<float>(x)), hn::Set(d, static_cast<float>(y)), nowX, nowY);
+                        tpl_plane::HWY_NAMESPACE::mappedLanes(d, *in.toView, tpl_plane::HWY_NAMESPACE::countingFrom(d, static_cast<float>(x)), hn::Set(d, static_cast<float>(y)), nowX, nowY);
                         tpl_plane::HWY_NAMESPACE::mappedLanes(d, *in.lastToView, atX, atY, wasX, wasY);
                         const VF mx = hn::Sub(wasX, nowX), my = hn::Sub(wasY, nowY);
                         const VF moved = hn::Sqrt(hn::Add(hn::Mul(mx, mx), hn::Mul(my, my)));
@@ -376,6 +380,18 @@ void AccumulateRows(const ReconstructionSettings& s, const AccumulationInput& in
                     // The moments tell one frame's noise; the history averages about
                     // `length` frames of it, and the filter needs to know what noise is left.
                     variance = hn::IfThenElse(blend, hn::Div(largerOf(zero, hn::Sub(m1, hn::Mul(m0, m0))), kept), variance);
+                }
+            }
+            if (out.surface) {
+                const VF planes[surfacePlanes] = {g.nx, g.ny, g.nz, g.depth, g.hitDepth, g.object, g.specular, seen};
+                for (int k = 0; k < surfacePlanes; ++k) {
+                    float* const to = out.surface + static_cast<size_t>(k) * w * in.height + p;
+                    if (count == lanes) {
+                        hn::StoreU(planes[k], d, to);
+                    } else {
+                        hn::Store(planes[k], d, tailLength);
+                        std::memcpy(to, tailLength, count * sizeof(float));
+                    }
                 }
             }
             VF modulated[3];

@@ -7,6 +7,19 @@
 #include "reconstruct/image_plane.h"
 #include "reconstruct/reconstruction_settings.h"
 
+// What the reprojection compares of a pixel's surface, as the accumulation
+// keeps it for the next frame: a plane of its own for each (plane k of a
+// w x h frame at surface + k * w * h). The taps of a vector of pixels then
+// mostly read neighbouring floats, where the guide's records would take a
+// gather per field.
+constexpr int surfaceNormal = 0;  // x y z
+constexpr int surfaceDepth = 3;
+constexpr int surfaceHitDepth = 4;
+constexpr int surfaceObject = 5;
+constexpr int surfaceSpecular = 6;
+constexpr int surfaceLightSeen = 7;
+constexpr int surfacePlanes = 8;
+
 // Last frame's history, as the reprojection reads it.
 struct HistoryView {
     int width = 0;
@@ -14,7 +27,7 @@ struct HistoryView {
     const float* colour = nullptr;   // 3 per pixel
     const float* moments = nullptr;  // 2 per pixel: mean luminance, mean squared luminance
     const float* length = nullptr;   // frames gathered, 1 for a new pixel
-    const float* guide = nullptr;    // the guide layer of that frame, guideFloats per pixel
+    const float* surface = nullptr;  // surfacePlanes planes of that frame's surfaces
 };
 
 struct AccumulationInput {
@@ -47,6 +60,8 @@ struct AccumulatedFrame {
     // 3 per pixel, or null: the accumulated light times its surface colour
     // (no less than smallestAlbedo), as the filter takes it.
     float* modulated = nullptr;
+    // surfacePlanes planes, or null: each pixel's surface, for the next frame's HistoryView.
+    float* surface = nullptr;
 };
 
 // The light divided by the surface colour, but by no less than smallest (as the filter divides it).

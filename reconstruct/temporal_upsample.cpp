@@ -17,7 +17,9 @@
 #include <vector>
 
 #include "kernel/render_pixel.h"
+#include "reconstruct/counting-inl.h"
 #include "reconstruct/image_plane-inl.h"
+#include "reconstruct/plane_reader-inl.h"
 
 HWY_BEFORE_NAMESPACE();
 namespace tpl_upsample {
@@ -53,40 +55,9 @@ HWY_INLINE VI nearest(DF d, VF v, int n) {
     return hn::ConvertTo(DI(), at);
 }
 
-// Reads of a plane at the lanes' indices. Neighbouring output pixels read
-// neighbouring pixels of the render and of the history, so the indices
-// mostly lie within two vectors of the first lane's: two loads and a lane
-// permutation each then stand in for a gather (the same values, far faster).
-struct PlaneReader {
-    VI index;
-    bool near;
-    size_t first;  // the first lane's index, where near
-    VI local;      // index - first, modulo the lanes
-    MF upper;      // lanes whose index lies in the second vector
-};
-
-HWY_INLINE PlaneReader planeReader(DF d, VI index, size_t size) {
-    const DI di;
-    const size_t lanes = hn::Lanes(d);
-    PlaneReader r;
-    r.index = index;
-    const int32_t first = hn::GetLane(index);
-    const VI local = hn::Sub(index, hn::Set(di, first));
-    r.near = first >= 0 && static_cast<size_t>(first) + 2 * lanes <= size &&
-             hn::AllTrue(di, hn::And(hn::Gt(local, hn::Set(di, -1)), hn::Lt(local, hn::Set(di, static_cast<int32_t>(2 * lanes)))));
-    r.first = r.near ? static_cast<size_t>(first) : 0;
-    r.local = hn::And(local, hn::Set(di, static_cast<int32_t>(lanes - 1)));
-    r.upper = hn::RebindMask(d, hn::Gt(local, hn::Set(di, static_cast<int32_t>(lanes - 1))));
-    return r;
-}
-
-HWY_INLINE VF read(DF d, const PlaneReader& r, const float* plane) {
-    if (!r.near) return hn::GatherIndex(d, plane, r.index);
-    const auto at = hn::IndicesFromVec(d, r.local);
-    const size_t lanes = hn::Lanes(d);
-    return hn::IfThenElse(r.upper, hn::TableLookupLanes(hn::LoadU(d, plane + r.first + lanes), at),
-                          hn::TableLookupLanes(hn::LoadU(d, plane + r.first), at));
-}
+using PlaneReader = tpl_plane::HWY_NAMESPACE::PlaneReader<DF>;
+using tpl_plane::HWY_NAMESPACE::planeReader;
+using tpl_plane::HWY_NAMESPACE::read;
 
 // Bilinear read of three w x h planes at (x, y), clamped to their edges.
 HWY_INLINE Colours bilinear(DF d, const float* const planes[3], int w, int h, VF x, VF y) {
@@ -176,7 +147,7 @@ HWY_INLINE Colours catmullRom(DF d, const float* const planes[3], int w, int h, 
                                                     hn::Lt(local, hn::Set(di, static_cast<int32_t>(2 * lanes) - 3))));
         // Most often (the view moving little) the lanes read pixels one after
         // another: then each tap is one load.
-        if (shared && hn::AllTrue(di, hn::Eq(local, hn::Iota(di, 0)))) {
+        if (shared && hn::AllTrue(di, hn::Eq(local, tpl_plane::HWY_NAMESPACE::countingFrom(di, 0)))) {
             for (int i = i0; i <= i1; ++i) {
                 VF v[3];
                 for (int c = 0; c < 3; ++c) v[c] = hn::LoadU(d, planes[c] + first + i);
@@ -262,7 +233,7 @@ void NeighbourhoodRows(int w, int h, const float* light, const NeighbourhoodPlan
         const float rowsIn = static_cast<float>(std::min(h - 1, y + 1) - std::max(0, y - 1) + 1);
         const size_t centre = static_cast<size_t>(y - first + 1) * pw + 1;
         for (int x = 0; x < w; x += static_cast<int>(lanes)) {
-            const VF fx = hn::Iota(d, static_cast<float>(x));
+            const VF fx = tpl_plane::HWY_NAMESPACE::countingFrom(d, static_cast<float>(x));
             // Columns inside: 3, or 2 at the first and last.
             const VF columnsIn = hn::Sub(hn::Set(d, 3.0f), hn::Add(hn::IfThenElseZero(hn::Eq(fx, hn::Zero(d)), hn::Set(d, 1.0f)),
                                                                    hn::IfThenElseZero(hn::Eq(fx, hn::Set(d, static_cast<float>(w - 1))),
@@ -318,7 +289,7 @@ void UpsampleRows(const ReconstructionSettings& s, const FrameData& view, const 
         for (int x = 0; x < ow; x += static_cast<int>(lanes)) {
             // Lanes past the row's end compute a pixel beyond it, clamped
             // into the planes, and are not stored.
-            const VF fx = hn::Iota(d, static_cast<float>(x));
+            const VF fx = tpl_plane::HWY_NAMESPACE::countingFrom(d, static_cast<float>(x));
             VF atX, atY;
             tpl_plane::HWY_NAMESPACE::mappedLanes(d, toRendered, fx, fy, atX, atY);
             const MF mappedWell = finite(atX, atY);

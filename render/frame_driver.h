@@ -88,10 +88,6 @@ public:
     bool layersValid() const { return layersValid_; }
     const float* radiance() const { return radiance_.data(); }
     const float* guide() const { return guide_.data(); }
-    // The guide layer itself, for a caller that keeps it (by swapping in a
-    // buffer of its own, of any size) rather than copying it; the next frame
-    // with layers resizes whatever it holds.
-    std::vector<float>& guideLayer() { return guide_; }
     int passCounter() const { return pass_; }
     void setPassCounter(int pass) { pass_ = pass; }
     const RenderBackend* backend() const { return backend_.get(); }

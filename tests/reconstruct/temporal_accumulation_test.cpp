@@ -22,7 +22,8 @@ constexpr int W = 64, H = 48;
 struct History {
     std::vector<float> colour = std::vector<float>(3 * W * H), moments = std::vector<float>(2 * W * H),
                        length = std::vector<float>(W * H), variance = std::vector<float>(W * H),
-                       guide = std::vector<float>(guideFloats * W * H);
+                       guide = std::vector<float>(guideFloats * W * H),
+                       surface = std::vector<float>(surfacePlanes * W * H);
 };
 
 // One frame accumulated onto `last` (null: the first frame), reprojected from `before`.
@@ -41,9 +42,11 @@ History accumulate(const FrameData& now, const FrameData* before, const FrameLay
         in.previous = previous.data();
     }
     HistoryView view;
-    if (last) view = {W, H, last->colour.data(), last->moments.data(), last->length.data(), last->guide.data()};
+    if (last) view = {W, H, last->colour.data(), last->moments.data(), last->length.data(), last->surface.data()};
     accumulateRows(ReconstructionSettings{}, in, view,
-                   {next.colour.data(), next.moments.data(), next.length.data(), next.variance.data()}, 0, H);
+                   {next.colour.data(), next.moments.data(), next.length.data(), next.variance.data(), nullptr,
+                    next.surface.data()},
+                   0, H);
     next.guide = layers.guide;
     return next;
 }
@@ -259,10 +262,11 @@ TEST(TemporalAccumulation, SameBytesOnEveryVectorTargetAndInAnyBands) {
     const FrameLayersCopy layers = renderer.render(now);
 
     const ReconstructionSettings settings;
-    std::vector<float> colour(3 * n), moments(2 * n), length(n), variance(n);
+    std::vector<float> colour(3 * n), moments(2 * n), length(n), variance(n), surface(surfacePlanes * n);
     AccumulationInput first;
     first.width = w, first.height = h, first.radiance = last.radiance.data(), first.guide = last.guide.data();
-    accumulateRows(settings, first, HistoryView{}, {colour.data(), moments.data(), length.data(), variance.data()}, 0, h);
+    accumulateRows(settings, first, HistoryView{},
+                   {colour.data(), moments.data(), length.data(), variance.data(), nullptr, surface.data()}, 0, h);
 
     std::vector<PixelPos> previous(n);
     previousPositions(now, before, layers.guide.data(), previous.data(), 1);
@@ -274,7 +278,7 @@ TEST(TemporalAccumulation, SameBytesOnEveryVectorTargetAndInAnyBands) {
     // The views as the show has them: each surface weighs its history by how far it moved.
     const PixelMap toView = pixelMap(now, now), lastToView = pixelMap(before, before);
     in.toView = &toView, in.lastToView = &lastToView;
-    const HistoryView history{w, h, colour.data(), moments.data(), length.data(), last.guide.data()};
+    const HistoryView history{w, h, colour.data(), moments.data(), length.data(), surface.data()};
 
     struct Out {
         std::vector<float> colour, moments, length, variance;
