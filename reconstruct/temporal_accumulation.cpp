@@ -35,6 +35,9 @@ using VF = hn::Vec<DF>;
 using VI = hn::Vec<DI>;
 using MF = hn::Mask<DF>;
 using MI = hn::Mask<DI>;
+using tpl_plane::HWY_NAMESPACE::countingFrom;
+using tpl_plane::HWY_NAMESPACE::mappedLanes;
+using PlaneReader = tpl_plane::HWY_NAMESPACE::PlaneReader<DF>;
 
 constexpr size_t maxLanes = HWY_MAX_BYTES / sizeof(float);
 
@@ -119,7 +122,7 @@ public:
             const size_t ahead = x + prefetchVectors * lanes;
             if (ahead < static_cast<size_t>(w))
                 prefetchFloats(guide + ahead * guideFloats, std::min(lanes, static_cast<size_t>(w) - ahead) * guideFloats);
-            const VI column = tpl_plane::HWY_NAMESPACE::countingFrom(di, x);
+            const VI column = countingFrom(di, x);
             const MF inside = hn::RebindMask(d, hn::Lt(column, hn::Set(di, w)));
             const VI at = hn::Mul(hn::Add(hn::Set(di, y * w), hn::Min(column, hn::Set(di, w - 1))), hn::Set(di, guideFloats));
             VF depth, id;
@@ -211,9 +214,8 @@ HWY_INLINE Reprojected reproject(DF d, const ReconstructionSettings& s, const Ac
         // after another: then the history's light is read with plain loads.
         const int32_t first = hn::GetLane(at);
         const bool contiguous = hn::AllTrue(di, hn::And(validI, insideI)) &&
-                                hn::AllTrue(di, hn::Eq(at, tpl_plane::HWY_NAMESPACE::countingFrom(di, first)));
-        const tpl_plane::HWY_NAMESPACE::PlaneReader<DF> reader =
-            contiguous ? tpl_plane::HWY_NAMESPACE::PlaneReader<DF>{} : tpl_plane::HWY_NAMESPACE::planeReader(d, q, planeSize);
+                                hn::AllTrue(di, hn::Eq(at, countingFrom(di, first)));
+        const PlaneReader reader = contiguous ? PlaneReader{} : tpl_plane::HWY_NAMESPACE::planeReader(d, q, planeSize);
         const auto surfaceAt = [&](int plane) {
             const float* const values = hist.surface + static_cast<size_t>(plane) * planeSize;
             return contiguous ? hn::LoadU(d, values + first) : tpl_plane::HWY_NAMESPACE::read(d, reader, values);
@@ -303,13 +305,14 @@ void AccumulateRows(const ReconstructionSettings& s, const AccumulationInput& in
     }
     HWY_ALIGN float tailRadiance[3 * maxLanes], tailReturned[3 * maxLanes], tailPrevious[2 * maxLanes], tailCap[maxLanes];
     HWY_ALIGN float tailColour[3 * maxLanes], tailMoments[2 * maxLanes], tailLength[maxLanes], tailVariance[maxLanes];
+    HWY_ALIGN float tailSurface[maxLanes];
     for (int y = y0; y < y1; ++y) {
         if (previous) depthRows.fill(y + 1);
         for (int x = 0; x < w; x += static_cast<int>(lanes)) {
             const size_t p = static_cast<size_t>(y) * w + x;
             const size_t count = std::min(lanes, static_cast<size_t>(w - x));
             // Lanes past the row's end repeat its last pixel and are not stored.
-            const VI column = hn::Min(tpl_plane::HWY_NAMESPACE::countingFrom(di, x), hn::Set(di, w - 1));
+            const VI column = hn::Min(countingFrom(di, x), hn::Set(di, w - 1));
             const VI at = hn::Mul(hn::Add(hn::Set(di, y * w), column), hn::Set(di, guideFloats));
             Surface g;
             VF albedo[3], seen;
@@ -355,8 +358,8 @@ void AccumulateRows(const ReconstructionSettings& s, const AccumulationInput& in
                     if (still) {
                         // How far the surface moved in the view, in output pixels.
                         VF nowX, nowY, wasX, wasY;
-                        tpl_plane::HWY_NAMESPACE::mappedLanes(d, *in.toView, tpl_plane::HWY_NAMESPACE::countingFrom(d, static_cast<float>(x)), hn::Set(d, static_cast<float>(y)), nowX, nowY);
-                        tpl_plane::HWY_NAMESPACE::mappedLanes(d, *in.lastToView, atX, atY, wasX, wasY);
+                        mappedLanes(d, *in.toView, countingFrom(d, static_cast<float>(x)), hn::Set(d, static_cast<float>(y)), nowX, nowY);
+                        mappedLanes(d, *in.lastToView, atX, atY, wasX, wasY);
                         const VF mx = hn::Sub(wasX, nowX), my = hn::Sub(wasY, nowY);
                         const VF moved = hn::Sqrt(hn::Add(hn::Mul(mx, mx), hn::Mul(my, my)));
                         const VF share = smallerOf(hn::Mul(moved, perMovedPixel), one);
@@ -389,8 +392,8 @@ void AccumulateRows(const ReconstructionSettings& s, const AccumulationInput& in
                     if (count == lanes) {
                         hn::StoreU(planes[k], d, to);
                     } else {
-                        hn::Store(planes[k], d, tailLength);
-                        std::memcpy(to, tailLength, count * sizeof(float));
+                        hn::Store(planes[k], d, tailSurface);
+                        std::memcpy(to, tailSurface, count * sizeof(float));
                     }
                 }
             }
