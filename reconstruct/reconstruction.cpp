@@ -117,7 +117,7 @@ void Reconstruction::reconstruct(const FrameData& rendered, const FrameData& vie
                                variance_.data(), modulated_.data(), surface_.data()};
     pool_.run(h, [&](int y0, int y1) { accumulateRows(settings_, in, history, acc, y0, y1); });
     pool_.run(h, [&](int y0, int y1) {
-        spatialVarianceRows(settings_, w, h, guide, moments_.data(), length_.data(), variance_.data(), y0, y1);
+        spatialVarianceRows(settings_, w, h, surface_.data(), moments_.data(), length_.data(), variance_.data(), y0, y1);
     });
 
     // The history the next frame builds on: the light as accumulated, or the

@@ -7,6 +7,7 @@
 // For the pixels of rows [y0, y1) whose length is below spatialVarianceBelow,
 // writes into variance the luminance variance over the 5 x 5 pixels around
 // it on the same object, weighted by how alike their normals and depths are.
-// Other pixels are left as they are. moments: 2 per pixel; guide: guideFloats per pixel.
-void spatialVarianceRows(const ReconstructionSettings& settings, int width, int height, const float* guide,
+// Other pixels are left as they are. moments: 2 per pixel; surface: the
+// frame's surfacePlanes planes, as the accumulation writes them.
+void spatialVarianceRows(const ReconstructionSettings& settings, int width, int height, const float* surface,
                          const float* moments, const float* length, float* variance, int y0, int y1);
