@@ -16,7 +16,7 @@
 
 #include "kernel/intersect.h"
 #include "kernel/pixel_guide.h"
-#include "reconstruct/counting-inl.h"
+#include "render/counting-inl.h"
 #include "reconstruct/history_range.h"
 
 HWY_BEFORE_NAMESPACE();

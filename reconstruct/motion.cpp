@@ -17,7 +17,7 @@
 
 #include "kernel/intersect.h"
 #include "kernel/pixel_guide.h"
-#include "reconstruct/counting-inl.h"
+#include "render/counting-inl.h"
 #include "reconstruct/prefetch.h"
 
 #ifndef TPL_MOTION_ONCE

@@ -19,10 +19,11 @@
 
 #include "kernel/intersect.h"
 #include "kernel/pixel_guide.h"
-#include "reconstruct/counting-inl.h"
+#include "render/counting-inl.h"
 #include "reconstruct/image_plane-inl.h"
 #include "reconstruct/plane_reader-inl.h"
 #include "reconstruct/prefetch.h"
+#include "render/record_fields-inl.h"
 
 HWY_BEFORE_NAMESPACE();
 namespace tpl_accumulation {
@@ -38,6 +39,8 @@ using MI = hn::Mask<DI>;
 using tpl_plane::HWY_NAMESPACE::countingFrom;
 using tpl_plane::HWY_NAMESPACE::mappedLanes;
 using PlaneReader = tpl_plane::HWY_NAMESPACE::PlaneReader<DF>;
+using tpl_records::HWY_NAMESPACE::field;
+using tpl_records::HWY_NAMESPACE::fieldPair;
 
 constexpr size_t maxLanes = HWY_MAX_BYTES / sizeof(float);
 
@@ -47,28 +50,6 @@ HWY_INLINE VF largerOf(VF a, VF b) {
 }
 HWY_INLINE VF smallerOf(VF a, VF b) {
     return hn::IfThenElse(hn::Lt(b, a), b, a);
-}
-
-// One field of the records (a pixel's floats) that start at the indices `at`.
-HWY_INLINE VF field(DF d, const float* records, VI at, int offset) {
-    return hn::GatherIndex(d, records + offset, at);
-}
-
-// Two neighbouring fields of the same records, read as one 64-bit value each.
-HWY_INLINE void fieldPair(DF d, const float* records, VI at, int offset, VF& first, VF& second) {
-#if HWY_TARGET == HWY_SCALAR
-    first = field(d, records, at, offset);
-    second = field(d, records, at, offset + 1);
-#else
-    const hn::Half<DI> dh;
-    const hn::Repartition<int64_t, DF> d64;
-    const VI bytes = hn::ShiftLeft<2>(at);
-    const int64_t* base = reinterpret_cast<const int64_t*>(records + offset);
-    const VF lower = hn::BitCast(d, hn::GatherOffset(d64, base, hn::PromoteTo(d64, hn::LowerHalf(dh, bytes))));
-    const VF upper = hn::BitCast(d, hn::GatherOffset(d64, base, hn::PromoteTo(d64, hn::UpperHalf(dh, bytes))));
-    first = hn::ConcatEven(d, upper, lower);
-    second = hn::ConcatOdd(d, upper, lower);
-#endif
 }
 
 // What the reprojection compares of a pixel's guide.

@@ -17,7 +17,7 @@
 #include <vector>
 
 #include "kernel/render_pixel.h"
-#include "reconstruct/counting-inl.h"
+#include "render/counting-inl.h"
 #include "reconstruct/image_plane-inl.h"
 #include "reconstruct/plane_reader-inl.h"
 

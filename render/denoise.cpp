@@ -11,6 +11,7 @@
 
 #include "kernel/intersect.h"
 #include "kernel/pixel_guide.h"
+#include "render/filter_setup.h"
 #include "render/filter_taps.h"
 #include "render/row_pool.h"
 
@@ -135,34 +136,18 @@ void filterFrame(int w, int h, const float* radiance, const float* guide, int pa
         &nextLuminance = planes.nextLuminance;
     edge(luminance, stored, 0.0f), edge(nextLuminance, stored, 0.0f);
     edge(nextR, stored, 0.0f), edge(nextG, stored, 0.0f), edge(nextB, stored, 0.0f);
+    const float floor = guided ? guided->smallestAlbedo : smallestAlbedo;
     forRows(pool, h, [&](int y0, int y1) {
-    for (int y = y0; y < y1; ++y) {
-        for (int x = 0; x < w; ++x) {
-            const size_t p = static_cast<size_t>(y) * w + x;
-            const size_t q = static_cast<size_t>(y + border) * pw + x + border;
-            const float* gp = guide + p * guideFloats;
-            const bool sky = gp[guideDepth] >= missDistance;
-            kind[q] = sky ? 1.0f : 0.0f;
-            // Objects apart, and the polished first hits apart from the rest.
-            if (guided) {
-                kind[q] = 2.0f * gp[guideObject] + gp[guideSpecular];
-                variance[q] = std::max(guided->variance[p], 0.0f);
-                if (shadows) seen[q] = gp[guideLightSeen];
-            }
-            // the sky has a unit normal
-            nx[q] = sky ? 1.0f : gp[guideNormal], ny[q] = sky ? 0.0f : gp[guideNormal + 1];
-            nz[q] = sky ? 0.0f : gp[guideNormal + 2];
-            depth[q] = gp[guideDepth];
-            const float floor = guided ? guided->smallestAlbedo : smallestAlbedo;
-            albedoR[q] = std::max(gp[guideAlbedo], floor);
-            albedoG[q] = std::max(gp[guideAlbedo + 1], floor);
-            albedoB[q] = std::max(gp[guideAlbedo + 2], floor);
-            lightR[q] = radiance[3 * p] / albedoR[q];
-            lightG[q] = radiance[3 * p + 1] / albedoG[q];
-            lightB[q] = radiance[3 * p + 2] / albedoB[q];
-            luminance[q] = 0.2126f * lightR[q] + 0.7152f * lightG[q] + 0.0722f * lightB[q];
+        for (int y = y0; y < y1; ++y) {
+            const size_t p = static_cast<size_t>(y) * w;
+            const size_t q = static_cast<size_t>(y + border) * pw + border;
+            const FilterPlaneRow row{&nx[q],      &ny[q],      &nz[q],      &depth[q],  &kind[q],
+                                     &albedoR[q], &albedoG[q], &albedoB[q], &lightR[q], &lightG[q],
+                                     &lightB[q],  &luminance[q], guided ? &variance[q] : nullptr,
+                                     shadows ? &seen[q] : nullptr};
+            filterPlanesRow(static_cast<size_t>(w), radiance + 3 * p, guide + p * guideFloats,
+                            guided ? guided->variance + p : nullptr, floor, row);
         }
-    }
     });
 
     for (int pass = 0; pass < passes; ++pass) {
@@ -228,15 +213,11 @@ void filterFrame(int w, int h, const float* radiance, const float* guide, int pa
         }
     }
     forRows(pool, h, [&](int y0, int y1) {
-    for (int y = y0; y < y1; ++y) {
-        for (int x = 0; x < w; ++x) {
-            const size_t p = static_cast<size_t>(y) * w + x;
-            const size_t q = static_cast<size_t>(y + border) * pw + x + border;
-            out[3 * p] = lightR[q] * albedoR[q];
-            out[3 * p + 1] = lightG[q] * albedoG[q];
-            out[3 * p + 2] = lightB[q] * albedoB[q];
+        for (int y = y0; y < y1; ++y) {
+            const size_t q = static_cast<size_t>(y + border) * pw + border;
+            filterResultRow(static_cast<size_t>(w), &lightR[q], &lightG[q], &lightB[q], &albedoR[q], &albedoG[q],
+                            &albedoB[q], out + 3 * static_cast<size_t>(y) * w);
         }
-    }
     });
 }
 

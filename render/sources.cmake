@@ -4,6 +4,7 @@ template_folder(render
     frame_driver.cpp
     cpu_backend.cpp
     denoise.cpp
+    filter_setup.cpp
     filter_taps.cpp
     row_pool.cpp
     upscale.cpp

@@ -6,11 +6,11 @@
 // once, plus the first.
 
 // Included once per target, as Highway's headers of per-target code are.
-#if defined(TPL_RECONSTRUCT_COUNTING_INL_H_) == defined(HWY_TARGET_TOGGLE)
-#ifdef TPL_RECONSTRUCT_COUNTING_INL_H_
-#undef TPL_RECONSTRUCT_COUNTING_INL_H_
+#if defined(TPL_RENDER_COUNTING_INL_H_) == defined(HWY_TARGET_TOGGLE)
+#ifdef TPL_RENDER_COUNTING_INL_H_
+#undef TPL_RENDER_COUNTING_INL_H_
 #else
-#define TPL_RECONSTRUCT_COUNTING_INL_H_
+#define TPL_RENDER_COUNTING_INL_H_
 #endif
 
 #include <hwy/highway.h>
