@@ -15,7 +15,7 @@
 #include <cstddef>
 
 #include "kernel/pixel_guide.h"
-#include "reconstruct/prefetch.h"
+#include "render/prefetch.h"
 
 #ifndef TPL_HISTORY_RANGE_ONCE
 #define TPL_HISTORY_RANGE_ONCE

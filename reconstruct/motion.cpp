@@ -18,7 +18,7 @@
 #include "kernel/intersect.h"
 #include "kernel/pixel_guide.h"
 #include "render/counting-inl.h"
-#include "reconstruct/prefetch.h"
+#include "render/prefetch.h"
 
 #ifndef TPL_MOTION_ONCE
 #define TPL_MOTION_ONCE

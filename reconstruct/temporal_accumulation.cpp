@@ -22,7 +22,7 @@
 #include "render/counting-inl.h"
 #include "reconstruct/image_plane-inl.h"
 #include "reconstruct/plane_reader-inl.h"
-#include "reconstruct/prefetch.h"
+#include "render/prefetch.h"
 #include "render/record_fields-inl.h"
 
 HWY_BEFORE_NAMESPACE();

@@ -14,6 +14,7 @@
 #include "kernel/intersect.h"
 #include "kernel/pixel_guide.h"
 #include "render/counting-inl.h"
+#include "render/prefetch.h"
 #include "render/record_fields-inl.h"
 
 HWY_BEFORE_NAMESPACE();
@@ -29,6 +30,8 @@ using tpl_records::HWY_NAMESPACE::field;
 using tpl_records::HWY_NAMESPACE::fieldPair;
 
 constexpr size_t maxLanes = HWY_MAX_BYTES / sizeof(float);
+// How far ahead of the gathers the guide is asked for.
+constexpr size_t prefetchVectors = 2;
 
 // std::max(a, b), lane for lane.
 HWY_INLINE VF largerOf(VF a, VF b) {
@@ -56,6 +59,9 @@ void FilterPlanesRow(size_t w, const float* radiance, const float* guide, const 
     HWY_ALIGN float tailRadiance[3 * maxLanes] = {}, tailVariance[maxLanes] = {};
     for (size_t x = 0; x < w; x += lanes) {
         const size_t count = std::min(lanes, w - x);
+        // The gathers leave the reading ahead to us.
+        const size_t ahead = x + prefetchVectors * lanes;
+        if (ahead < w) prefetchFloats(guide + ahead * guideFloats, std::min(lanes, w - ahead) * guideFloats);
         // Lanes past the row's end repeat its last pixel and are not stored.
         const auto column = hn::Min(tpl_plane::HWY_NAMESPACE::countingFrom(di, static_cast<int32_t>(x)),
                                     hn::Set(di, static_cast<int32_t>(w - 1)));
